@@ -1,0 +1,26 @@
+// File and directory helpers.
+#pragma once
+
+#include <string>
+
+// True when |path| names a file that can be opened for reading; false for a
+// missing file, one without access, or a directory.
+bool FileExists(const std::string& path);
+
+// True when |path| is a directory (or a link to one) that is itself a
+// reparse point: a junction or a directory symbolic link.
+bool IsReparsePoint(const std::string& path);
+
+// True when a recursive delete at |path| is allowed: an absolute path that is
+// not a drive root and not one of the system's well-known folders (Windows,
+// System32/SysWOW64, the Program Files roots, the user profile root, the
+// desktop and Start-menu roots).
+bool IsRemovableTreePath(const std::string& path);
+
+// Removes the directory |path| with everything below it, as far as possible
+// (files in use stay). Read-only files are made writable first. A junction or
+// symbolic link met inside is removed itself, never entered; if |path| itself
+// is such a link, only the link is removed.
+// Returns false, touching nothing, when the directory cannot be listed or the
+// path is refused by IsRemovableTreePath; true otherwise.
+bool RemoveDirectoryTree(const std::string& path);
