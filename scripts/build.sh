@@ -3,6 +3,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="${TN_JOBS:-$(nproc)}"
+# TN_BUILD_ROOT lets several people build side by side (default: build/).
+out="${TN_BUILD_ROOT:-$root/build}"
 
 configure() {
   local dir="$1"; shift
@@ -11,8 +13,8 @@ configure() {
   fi
 }
 
-configure "$root/build/host"
-cmake --build "$root/build/host" -j "$jobs"
-configure "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DTARNIS_HOST_BUILD_DIR="$root/build/host"
-cmake --build "$root/build/win32" -j "$jobs"
+configure "$out/host"
+cmake --build "$out/host" -j "$jobs"
+configure "$out/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DTARNIS_HOST_BUILD_DIR="$out/host"
+cmake --build "$out/win32" -j "$jobs"

@@ -10,7 +10,8 @@ echo "test: setup and build took $((built - start)) s"
 
 status=0
 jobs="${TN_JOBS:-$(nproc)}"
-(cd "$root/build/host" && ctest --output-on-failure -j "$jobs") || status=1
-(cd "$root/build/win32" && ctest --output-on-failure -j "$jobs") || status=1
+out="${TN_BUILD_ROOT:-$root/build}"
+(cd "$out/host" && ctest --output-on-failure -j "$jobs") || status=1
+(cd "$out/win32" && ctest --output-on-failure -j "$jobs") || status=1
 echo "test: tests took $(( $(date +%s) - built )) s"
 exit "$status"
