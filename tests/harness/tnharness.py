@@ -6,6 +6,7 @@ the test ends, also after a failure.
 """
 import contextlib
 import fcntl
+import json
 import os
 import shutil
 import signal
@@ -193,3 +194,157 @@ def wait_until(predicate, timeout=10.0, interval=0.1):
         if time.monotonic() > deadline:
             return value
         time.sleep(interval)
+
+
+def wine_path(unix_path):
+    """The Windows view of a host path (Wine maps / to Z:)."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+class Window:
+    def __init__(self, info):
+        self.info = info
+        self.hwnd = info["hwnd"]
+        self.title = info.get("title", "")
+        self.cls = info.get("class", "")
+        self.pid = info.get("pid")
+
+    @property
+    def client_origin(self):
+        return self.info["client_x"], self.info["client_y"]
+
+    def __repr__(self):
+        return "Window(%s %r %r)" % (self.hwnd, self.cls, self.title)
+
+
+class WinAuto:
+    """The automation helper (winauto.exe) inside a test's prefix, plus real
+    mouse and keyboard input through xdotool on the test's display."""
+
+    def __init__(self, prefix, display, build_dir=BUILD_DIR):
+        self.prefix = prefix
+        self.display = display
+        self.exe = os.path.join(build_dir, "winauto.exe")
+
+    def run(self, *args, timeout=60):
+        # Output goes through a file, not a pipe: Wine's background processes
+        # (services, explorer) inherit the handles and would keep a pipe open.
+        with tempfile.TemporaryFile() as out:
+            proc = subprocess.Popen(["wine", self.exe] + [str(a) for a in args],
+                                    env=self.prefix.env(self.display), stdout=out,
+                                    stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+            try:
+                code = proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                raise
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace")
+        lines = []
+        for line in text.splitlines():
+            line = line.strip()
+            if line.startswith("{"):
+                lines.append(json.loads(line))
+        return code, lines
+
+    def start(self, exe, *args, cwd=None, extra_env=None):
+        """Starts a Windows program in the prefix; returns the wine Popen."""
+        env = self.prefix.env(self.display)
+        if extra_env:
+            env.update(extra_env)
+        return subprocess.Popen(["wine", exe] + [str(a) for a in args], env=env, cwd=cwd,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def find_window(self, title=None, cls=None, timeout=10.0, pid=None):
+        args = ["find", "--timeout", int(timeout * 1000)]
+        if title is not None:
+            args += ["--title", title]
+        if cls is not None:
+            args += ["--class", cls]
+        if pid is not None:
+            args += ["--pid", pid]
+        code, lines = self.run(*args, timeout=timeout + 30)
+        return Window(lines[0]) if code == 0 and lines else None
+
+    def windows(self):
+        return [Window(i) for i in self.run("list")[1]]
+
+    def children(self, window):
+        return self.run("children", _hwnd(window))[1]
+
+    def message_box(self, title, timeout=10.0):
+        """The message box with that caption: its window, text and buttons."""
+        box = self.find_window(title=title, cls="#32770", timeout=timeout)
+        if not box:
+            return None
+        kids = self.children(box)
+        return {
+            "window": box,
+            "text": "\n".join(k["title"] for k in kids
+                              if k["class"].lower() == "static" and k["title"]),
+            "buttons": [k["title"] for k in kids if k["class"].lower() == "button"],
+        }
+
+    def press(self, window, text):
+        return self.run("press", _hwnd(window), text)[0] == 0
+
+    def post_click(self, window, x, y):
+        return self.run("click", _hwnd(window), x, y)[0] == 0
+
+    def close(self, window):
+        return self.run("close", _hwnd(window))[0] == 0
+
+    def wait_gone(self, window, timeout=10.0):
+        return self.run("wait-gone", _hwnd(window), int(timeout * 1000),
+                        timeout=timeout + 30)[0] == 0
+
+    def click(self, window, x, y, button=1):
+        """A real click at client coordinates of a window."""
+        cx, cy = window.client_origin
+        self.display.xdotool("mousemove", "--sync", cx + x, cy + y)
+        time.sleep(0.1)
+        self.display.xdotool("click", button)
+        time.sleep(0.2)
+
+    def hover(self, window, x, y):
+        cx, cy = window.client_origin
+        self.display.xdotool("mousemove", "--sync", cx + x, cy + y)
+        time.sleep(0.3)
+
+    def type_text(self, text):
+        self.display.xdotool("type", "--delay", 50, text)
+
+    def key(self, *keys):
+        self.display.xdotool("key", *keys)
+
+    def reg_read(self, root, key, value, view=32):
+        code, lines = self.run("reg", root, key, value, "--view", view)
+        if code != 0 or not lines:
+            return None
+        return lines[0].get("value")
+
+    def reg_key_exists(self, root, key, view=32):
+        code, lines = self.run("reg", root, key, "", "--view", view)
+        return bool(lines) and lines[0].get("key", False)
+
+    def resolve_lnk(self, windows_path):
+        code, lines = self.run("lnk", windows_path)
+        return lines[0] if code == 0 and lines else None
+
+    def processes(self):
+        return [p["name"] for p in self.run("ps")[1]]
+
+    def special_folder(self, csidl):
+        code, lines = self.run("folder", csidl)
+        return lines[0]["path"] if code == 0 and lines else None
+
+
+def _hwnd(window):
+    return window.hwnd if isinstance(window, Window) else window
+
+
+def screenshot_dir(*parts):
+    path = os.path.join(BUILD_DIR, "screenshots", *parts)
+    os.makedirs(path, exist_ok=True)
+    return path

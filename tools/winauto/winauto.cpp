@@ -1,0 +1,364 @@
+// winauto: drives and inspects Windows programs for the end-to-end tests.
+//
+//   winauto find [--title T] [--class C] [--timeout MS] [--pid N]
+//   winauto list
+//   winauto children HWND
+//   winauto press HWND TEXT          press a dialog button by its text
+//   winauto click HWND X Y           left click at client coordinates
+//   winauto close HWND               post WM_CLOSE
+//   winauto wait-gone HWND MS
+//   winauto reg ROOT KEY VALUE [--view 32|64]
+//   winauto lnk PATH
+//   winauto ps
+//   winauto folder CSIDL
+//
+// Every result is printed as one JSON object per line in UTF-8. Exit code 0
+// on success, 1 when the thing asked for does not exist (window, value,
+// file), 2 on bad usage.
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "util/scoped_handle.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::string Json(const std::wstring& text) {
+  std::string out = "\"";
+  for (unsigned char c : Utf8(text)) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+void Print(const std::string& line) {
+  std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
+}
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t buffer[4096] = {};
+  // WM_GETTEXT works across processes for standard controls and dialogs.
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      2000, nullptr);
+  return buffer;
+}
+
+std::wstring ClassName(HWND hwnd) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(hwnd, buffer, 256);
+  return buffer;
+}
+
+std::string Hex(HWND hwnd) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof(buffer), "\"0x%lx\"",
+                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(hwnd)));
+  return buffer;
+}
+
+std::string DescribeWindow(HWND hwnd) {
+  RECT rect = {};
+  GetWindowRect(hwnd, &rect);
+  POINT client = {0, 0};
+  ClientToScreen(hwnd, &client);
+  RECT client_rect = {};
+  GetClientRect(hwnd, &client_rect);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char numbers[256];
+  std::snprintf(numbers, sizeof(numbers),
+                "\"pid\":%lu,\"x\":%ld,\"y\":%ld,\"w\":%ld,\"h\":%ld,\"client_x\":%ld,"
+                "\"client_y\":%ld,\"client_w\":%ld,\"client_h\":%ld,\"visible\":%s,\"enabled\":%s,"
+                "\"style\":%lu,\"exstyle\":%lu",
+                pid, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, client.x,
+                client.y, client_rect.right, client_rect.bottom,
+                IsWindowVisible(hwnd) ? "true" : "false", IsWindowEnabled(hwnd) ? "true" : "false",
+                static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
+  return "{\"hwnd\":" + Hex(hwnd) + ",\"class\":" + Json(ClassName(hwnd)) +
+         ",\"title\":" + Json(WindowText(hwnd)) + "," + numbers + "}";
+}
+
+HWND ParseWindow(const wchar_t* text) {
+  return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoul(text, nullptr, 0)));
+}
+
+struct FindQuery {
+  const wchar_t* title = nullptr;
+  const wchar_t* class_name = nullptr;
+  DWORD pid = 0;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM param) {
+  auto* query = reinterpret_cast<FindQuery*>(param);
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  if (query->title && WindowText(hwnd) != query->title) return TRUE;
+  if (query->class_name && ClassName(hwnd) != query->class_name) return TRUE;
+  if (query->pid) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != query->pid) return TRUE;
+  }
+  query->found = hwnd;
+  return FALSE;
+}
+
+int Find(int argc, wchar_t** argv) {
+  FindQuery query;
+  DWORD timeout = 10000;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    if (!wcscmp(argv[i], L"--title")) query.title = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--class")) query.class_name = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--timeout")) timeout = wcstoul(argv[i + 1], nullptr, 10);
+    else if (!wcscmp(argv[i], L"--pid")) query.pid = wcstoul(argv[i + 1], nullptr, 10);
+    else return 2;
+  }
+  const DWORD start = GetTickCount();
+  for (;;) {
+    query.found = nullptr;
+    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&query));
+    if (query.found) {
+      Print(DescribeWindow(query.found));
+      return 0;
+    }
+    if (GetTickCount() - start >= timeout) return 1;
+    Sleep(100);
+  }
+}
+
+BOOL CALLBACK PrintTopLevel(HWND hwnd, LPARAM) {
+  if (IsWindowVisible(hwnd)) Print(DescribeWindow(hwnd));
+  return TRUE;
+}
+
+BOOL CALLBACK PrintChild(HWND hwnd, LPARAM) {
+  std::string line = DescribeWindow(hwnd);
+  line.pop_back();
+  line += ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) + "}";
+  Print(line);
+  return TRUE;
+}
+
+std::wstring WithoutAccelerator(std::wstring text) {
+  std::wstring out;
+  for (wchar_t c : text) {
+    if (c != L'&') out += c;
+  }
+  // "确定(&O)" style labels: drop the bracketed accelerator.
+  const size_t open = out.find(L'(');
+  if (open != std::wstring::npos && out.back() == L')' && out.size() - open <= 4) out.erase(open);
+  return out;
+}
+
+struct PressQuery {
+  std::wstring text;
+  HWND button = nullptr;
+};
+
+BOOL CALLBACK MatchButton(HWND hwnd, LPARAM param) {
+  auto* query = reinterpret_cast<PressQuery*>(param);
+  if (lstrcmpiW(ClassName(hwnd).c_str(), L"Button") != 0) return TRUE;
+  if (lstrcmpiW(WithoutAccelerator(WindowText(hwnd)).c_str(), query->text.c_str()) != 0) return TRUE;
+  query->button = hwnd;
+  return FALSE;
+}
+
+int Press(HWND dialog, const wchar_t* text) {
+  PressQuery query;
+  query.text = WithoutAccelerator(text);
+  EnumChildWindows(dialog, MatchButton, reinterpret_cast<LPARAM>(&query));
+  if (!query.button) return 1;
+  // Posting the command is what a click does in the end, and never blocks
+  // on the dialog's own modal loop.
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(query.button), BN_CLICKED),
+               reinterpret_cast<LPARAM>(query.button));
+  Print("{\"pressed\":" + Hex(query.button) + "}");
+  return 0;
+}
+
+int Click(HWND hwnd, int x, int y) {
+  if (!IsWindow(hwnd)) return 1;
+  const LPARAM where = MAKELPARAM(x, y);
+  PostMessageW(hwnd, WM_MOUSEMOVE, 0, where);
+  PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+  PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
+  return 0;
+}
+
+int WaitGone(HWND hwnd, DWORD timeout) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(hwnd)) {
+    if (GetTickCount() - start >= timeout) return 1;
+    Sleep(100);
+  }
+  return 0;
+}
+
+HKEY ParseRoot(const wchar_t* name) {
+  if (!lstrcmpiW(name, L"HKLM") || !lstrcmpiW(name, L"HKEY_LOCAL_MACHINE")) return HKEY_LOCAL_MACHINE;
+  if (!lstrcmpiW(name, L"HKCU") || !lstrcmpiW(name, L"HKEY_CURRENT_USER")) return HKEY_CURRENT_USER;
+  if (!lstrcmpiW(name, L"HKCR")) return HKEY_CLASSES_ROOT;
+  if (!lstrcmpiW(name, L"HKU")) return HKEY_USERS;
+  return nullptr;
+}
+
+int ReadRegistry(int argc, wchar_t** argv) {
+  if (argc < 5) return 2;
+  HKEY root = ParseRoot(argv[2]);
+  if (!root) return 2;
+  REGSAM view = KEY_WOW64_32KEY;
+  if (argc >= 7 && !wcscmp(argv[5], L"--view") && !wcscmp(argv[6], L"64")) view = KEY_WOW64_64KEY;
+  tn::ScopedRegKey key;
+  if (RegOpenKeyExW(root, argv[3], 0, KEY_READ | view, key.Receive()) != ERROR_SUCCESS) {
+    Print("{\"key\":false}");
+    return 1;
+  }
+  DWORD type = 0, size = 0;
+  const wchar_t* value_name = wcslen(argv[4]) ? argv[4] : nullptr;
+  if (RegQueryValueExW(key.Get(), value_name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    Print("{\"key\":true,\"value\":null}");
+    return 1;
+  }
+  std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
+  RegQueryValueExW(key.Get(), value_name, nullptr, &type, data.data(), &size);
+  std::string value;
+  if (type == REG_DWORD) {
+    value = std::to_string(*reinterpret_cast<DWORD*>(data.data()));
+  } else if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    value = Json(reinterpret_cast<wchar_t*>(data.data()));
+  } else {
+    value = "null";
+  }
+  Print("{\"key\":true,\"type\":" + std::to_string(type) + ",\"value\":" + value + "}");
+  return 0;
+}
+
+int ResolveLink(const wchar_t* path) {
+  if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return 1;
+  tn::ScopedComInit com;
+  tn::ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.ReceiveVoid()))) {
+    return 1;
+  }
+  tn::ComPtr<IPersistFile> file;
+  if (FAILED(link.As(&file, IID_IPersistFile)) || FAILED(file->Load(path, STGM_READ))) return 1;
+  wchar_t target[MAX_PATH] = {}, arguments[1024] = {}, directory[MAX_PATH] = {},
+          icon[MAX_PATH] = {}, description[1024] = {};
+  int show = 0, icon_index = 0;
+  link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  link->GetArguments(arguments, 1024);
+  link->GetWorkingDirectory(directory, MAX_PATH);
+  link->GetShowCmd(&show);
+  // Wine's shell link object does not hand back the stored show command;
+  // the file's header has it (ShellLinkHeader.ShowCommand at offset 0x3C).
+  {
+    tn::ScopedHandle lnk(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+    BYTE header[0x4C] = {};
+    DWORD read = 0;
+    if (lnk && ReadFile(lnk.Get(), header, sizeof(header), &read, nullptr) && read == sizeof(header) &&
+        header[0] == 0x4C) {
+      show = static_cast<int>(header[0x3C] | (header[0x3D] << 8) | (header[0x3E] << 16) |
+                              (header[0x3F] << 24));
+    }
+  }
+  link->GetIconLocation(icon, MAX_PATH, &icon_index);
+  link->GetDescription(description, 1024);
+  Print("{\"target\":" + Json(target) + ",\"arguments\":" + Json(arguments) +
+        ",\"workdir\":" + Json(directory) + ",\"showcmd\":" + std::to_string(show) +
+        ",\"icon\":" + Json(icon) + ",\"icon_index\":" + std::to_string(icon_index) +
+        ",\"description\":" + Json(description) + "}");
+  return 0;
+}
+
+int ListProcesses() {
+  tn::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
+    Print("{\"pid\":" + std::to_string(entry.th32ProcessID) + ",\"name\":" + Json(entry.szExeFile) +
+          "}");
+  }
+  return 0;
+}
+
+int SpecialFolder(const wchar_t* csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, path, static_cast<int>(wcstol(csidl, nullptr, 0)), FALSE)) {
+    return 1;
+  }
+  Print("{\"path\":" + Json(path) + "}");
+  return 0;
+}
+
+int Usage() {
+  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|lnk|ps|folder\"}");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Usage();
+  const std::wstring command = argv[1];
+  if (command == L"find") return Find(argc, argv);
+  if (command == L"list") return EnumWindows(PrintTopLevel, 0), 0;
+  if (command == L"children" && argc == 3) {
+    HWND hwnd = ParseWindow(argv[2]);
+    if (!IsWindow(hwnd)) return 1;
+    EnumChildWindows(hwnd, PrintChild, 0);
+    return 0;
+  }
+  if (command == L"press" && argc == 4) return Press(ParseWindow(argv[2]), argv[3]);
+  if (command == L"click" && argc == 5) {
+    return Click(ParseWindow(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
+  }
+  if (command == L"close" && argc == 3) {
+    HWND hwnd = ParseWindow(argv[2]);
+    return IsWindow(hwnd) && PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  if (command == L"wait-gone" && argc == 4) {
+    return WaitGone(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
+  }
+  if (command == L"reg") return ReadRegistry(argc, argv);
+  if (command == L"lnk" && argc == 3) return ResolveLink(argv[2]);
+  if (command == L"ps") return ListProcesses();
+  if (command == L"folder" && argc == 3) return SpecialFolder(argv[2]);
+  return Usage();
+}
