@@ -1,0 +1,408 @@
+#!/usr/bin/env python3
+"""Draws every bitmap of the installer skin with ImageMagick.
+
+usage: draw_images.py OUT_DIR      (writes OUT_DIR/image/*.bmp)
+
+All pictures are 24-bit BMPs (BMP3, TrueColor, no alpha). State strips are
+vertical: five slots of the control's height (normal, hot, pushed, disabled,
+spare). The three page backgrounds share one "sky" gradient, so that the
+minimise and close buttons, which are cut from the sky at their place, blend
+into every page, and the installing page's pictures continue the sky of the
+welcome background seamlessly below its title bar.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
+WIDTH, HEIGHT = 610, 390
+
+SKY_FROM, SKY_TO = "#3C93F7", "#5B55E6"
+TITLE_BAR = 32            # the top band that holds logo, name and window buttons
+WELCOME_HERO = 260        # the coloured part of the welcome/installing background
+OPTIONS_HERO = 200        # ... of the options background (its form starts at 218)
+FINISH_HERO = 260
+
+BLUE = "#2B7DE9"
+BLUE_HOT = "#4A95F6"
+BLUE_PUSHED = "#1C60C4"
+GREY_DISABLED = "#C5CBD3"
+BORDER = "#C3CAD5"
+LIGHT_FILL = "#F2F4F7"
+
+# Positions of the window buttons on every page.
+MINI_POS = (552, 6)
+CLOSE_POS = (581, 6)
+WINDOW_BUTTON = (19, 15)
+
+LOADING_TOP, LOADING_HEIGHT = 32, 228
+
+
+class Painter:
+    def __init__(self, work):
+        self.work = work
+        self.count = 0
+
+    def tmp(self, name):
+        self.count += 1
+        return os.path.join(self.work, "%03d_%s.png" % (self.count, name))
+
+    @staticmethod
+    def run(*args):
+        subprocess.run(["convert"] + [str(a) for a in args], check=True)
+
+    @staticmethod
+    def size(path):
+        out = subprocess.run(["identify", "-format", "%w %h", path], check=True,
+                             capture_output=True, text=True).stdout.split()
+        return int(out[0]), int(out[1])
+
+    def text(self, text, points, colour, bold=False):
+        """Renders a text on a transparent canvas; returns (path, w, h)."""
+        path = self.tmp("text")
+        stroke = ["-stroke", colour, "-strokewidth", "0.8"] if bold else []
+        self.run("-background", "none", "-fill", colour, *stroke, "-font", FONT,
+                 "-pointsize", points, "label:" + text, path)
+        w, h = self.size(path)
+        return path, w, h
+
+    def over(self, base, layer, x, y):
+        """Composites layer onto base (in place) at x,y."""
+        self.run(base, layer, "-geometry", "+%d+%d" % (x, y), "-composite", base)
+
+    def draw(self, base, *primitives):
+        """Applies -draw primitives (tuples of fill, stroke, strokewidth, cmd)."""
+        args = [base]
+        for fill, stroke, width, cmd in primitives:
+            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", cmd]
+        args.append(base)
+        self.run(*args)
+
+    def save_bmp(self, src, dst):
+        self.run(src, "-alpha", "off", "-type", "TrueColor", "BMP3:" + dst)
+
+
+
+class Skin:
+    def __init__(self, out, work):
+        self.out = os.path.join(out, "image")
+        os.makedirs(self.out, exist_ok=True)
+        self.p = Painter(work)
+        self.sky = self.p.tmp("sky")
+        # A 45 degree gradient: every row is its neighbour shifted by one
+        # pixel, which keeps the bitmaps small once deflated.
+        self.p.run("-size", "%dx%d" % (WIDTH, HEIGHT), "-define", "gradient:angle=135",
+                   "gradient:%s-%s" % (SKY_FROM, SKY_TO), self.sky)
+
+    def bmp(self, name):
+        return os.path.join(self.out, name)
+
+    # ---- shared pieces -------------------------------------------------
+
+    def logo(self, side):
+        """The product mark: a white rounded tile with a blue screen and a T."""
+        path = self.p.tmp("logo")
+        r = max(3, side // 5)
+        pad = max(2, side // 8)
+        self.p.run("-size", "%dx%d" % (side, side), "xc:none",
+                   "-fill", "white", "-draw", "roundrectangle 0,0 %d,%d %d,%d" % (side - 1, side - 1, r, r),
+                   "-fill", BLUE, "-draw", "roundrectangle %d,%d %d,%d %d,%d" % (
+                       pad, pad, side - 1 - pad, side - 1 - pad, r * 2 // 3, r * 2 // 3),
+                   "-fill", "white", "-font", FONT, "-pointsize", int(side * 0.62),
+                   "-gravity", "center", "-stroke", "white", "-strokewidth", max(1, side // 40),
+                   "-annotate", "+0+0", "T", path)
+        return path
+
+    def hero(self, height, deco):
+        """Sky of the given height over a white page, title bar, decorations."""
+        base = self.p.tmp("hero")
+        self.p.run(self.sky, "-fill", "white", "-draw",
+                   "rectangle 0,%d %d,%d" % (height, WIDTH - 1, HEIGHT - 1), base)
+        deco(base, height)
+        self.title_bar(base)
+        return base
+
+    def title_bar(self, base):
+        self.p.draw(base, ("#00000014", "none", 0, "rectangle 0,0 %d,%d" % (WIDTH - 1, TITLE_BAR - 1)))
+        self.p.over(base, self.logo(18), 10, 7)
+        name, _, h = self.p.text("Tarnis模拟器 安装向导", 12, "#FFFFFFE6")
+        self.p.over(base, name, 34, 16 - h // 2)
+
+    def bubbles(self, base, height, seed):
+        """Soft translucent circles; none reaches the title bar's right end."""
+        spots = [(70, 200, 90), (560, 220, 110), (300, 40, 60), (180, 120, 40),
+                 (460, 120, 30), (610, 40, 40), (20, 60, 50)]
+        prims = []
+        for i, (x, y, r) in enumerate(spots[seed % 3:] + spots[:seed % 3]):
+            if y - r > height:
+                continue
+            if x + r > 520 and y - r < TITLE_BAR:
+                continue  # keeps the window buttons' ground plain
+            prims.append(("#FFFFFF%02X" % (10 + 4 * (i % 3)), "none", 0,
+                          "circle %d,%d %d,%d" % (x, y, x + r, y)))
+        self.p.draw(base, *prims)
+
+    def phone(self, base, cx, cy, w, h, angle, alpha=0x40, screen=True):
+        """An outlined phone silhouette with an app grid, rotated about its centre."""
+        hw, hh = w // 2, h // 2
+        prims = [("#FFFFFF1C", "#FFFFFF%02X" % alpha, 2,
+                  "translate %d,%d rotate %d roundrectangle %d,%d %d,%d 9,9" % (cx, cy, angle, -hw, -hh, hw, hh)),
+                 ("#FFFFFF%02X" % alpha, "none", 0,
+                  "translate %d,%d rotate %d roundrectangle %d,%d %d,%d 2,2" % (cx, cy, angle, -8, -hh + 5, 8, -hh + 8))]
+        if screen:
+            cell = max(6, w // 6)
+            for row in range(3):
+                for col in range(3):
+                    x0 = -hw + 8 + col * (cell + 5)
+                    y0 = -hh + 18 + row * (cell + 6)
+                    prims.append(("#FFFFFF%02X" % (alpha // 2 + 8), "none", 0,
+                                  "translate %d,%d rotate %d roundrectangle %d,%d %d,%d 2,2" % (
+                                      cx, cy, angle, x0, y0, x0 + cell, y0 + cell)))
+        self.p.draw(base, *prims)
+
+    def tablet(self, base, cx, cy, w, h, angle, alpha=0x38):
+        hw, hh = w // 2, h // 2
+        self.p.draw(base,
+                    ("#FFFFFF14", "#FFFFFF%02X" % alpha, 2,
+                     "translate %d,%d rotate %d roundrectangle %d,%d %d,%d 10,10" % (cx, cy, angle, -hw, -hh, hw, hh)),
+                    ("#FFFFFF10", "none", 0,
+                     "translate %d,%d rotate %d roundrectangle %d,%d %d,%d 4,4" % (
+                         cx, cy, angle, -hw + 9, -hh + 9, hw - 9, hh - 9)),
+                    ("#FFFFFF%02X" % alpha, "none", 0,
+                     "translate %d,%d rotate %d circle %d,0 %d,0" % (cx, cy, angle, hw - 5, hw - 3)))
+
+    def headline(self, base, title, subtitle, centre_y, logo_side=0, title_points=34):
+        """Centres [logo] title and a subtitle line under it."""
+        t, tw, th = self.p.text(title, title_points, "white", bold=True)
+        gap = 12 if logo_side else 0
+        total = logo_side + gap + tw
+        x = (WIDTH - total) // 2
+        if logo_side:
+            self.p.over(base, self.logo(logo_side), x, centre_y - logo_side // 2)
+        self.p.over(base, t, x + logo_side + gap, centre_y - th // 2)
+        if subtitle:
+            s, sw, sh = self.p.text(subtitle, 14, "#FFFFFFD9")
+            self.p.over(base, s, (WIDTH - sw) // 2, centre_y + max(th, logo_side) // 2 + 12)
+
+    # ---- page backgrounds ------------------------------------------------
+
+    def welcome_background(self):
+        def deco(base, height):
+            self.bubbles(base, height, 0)
+            self.tablet(base, 92, 150, 120, 160, -10)
+            self.phone(base, 520, 152, 70, 128, 12)
+            self.phone(base, 460, 180, 50, 92, -6, alpha=0x30, screen=False)
+            self.headline(base, "Tarnis模拟器", "在电脑上畅玩安卓手游与应用", 118, logo_side=56)
+        base = self.hero(WELCOME_HERO, deco)
+        # A hairline above the agreement row keeps it apart from the button.
+        self.p.draw(base, ("#E9EDF3", "none", 0, "rectangle 0,344 %d,344" % (WIDTH - 1)))
+        self.p.save_bmp(base, self.bmp("bg_install_step1.bmp"))
+
+    def options_background(self):
+        def deco(base, height):
+            self.bubbles(base, height, 1)
+            self.phone(base, 80, 120, 56, 104, -12, alpha=0x34)
+            self.tablet(base, 530, 122, 104, 136, 8, alpha=0x30)
+            self.headline(base, "Tarnis模拟器", "自定义安装：选择安装位置与附加选项", 96,
+                          logo_side=44, title_points=28)
+        base = self.hero(OPTIONS_HERO, deco)
+        self.p.save_bmp(base, self.bmp("bg_install_step2.bmp"))
+
+    def finish_background(self):
+        def deco(base, height):
+            self.bubbles(base, height, 2)
+            self.phone(base, 96, 150, 66, 120, -10, alpha=0x30)
+            self.phone(base, 518, 150, 66, 120, 10, alpha=0x30)
+            cx, cy, r = WIDTH // 2, 96, 38
+            self.p.draw(base,
+                        ("#FFFFFF30", "none", 0, "circle %d,%d %d,%d" % (cx, cy, cx + r + 9, cy)),
+                        ("white", "none", 0, "circle %d,%d %d,%d" % (cx, cy, cx + r, cy)),
+                        ("none", "#27AE60", 7, "polyline %d,%d %d,%d %d,%d" % (
+                            cx - 18, cy + 1, cx - 5, cy + 14, cx + 19, cy - 12)))
+            t, tw, th = self.p.text("安装完成", 28, "white", bold=True)
+            self.p.over(base, t, (WIDTH - tw) // 2, 148)
+            s, sw, _ = self.p.text("Tarnis模拟器已成功安装到您的电脑，立即开启精彩安卓之旅", 14, "#FFFFFFD9")
+            self.p.over(base, s, (WIDTH - sw) // 2, 148 + th + 10)
+        base = self.hero(FINISH_HERO, deco)
+        self.p.save_bmp(base, self.bmp("bg_install_success.bmp"))
+
+    # ---- installing page pictures ---------------------------------------
+
+    def slide(self, index, title, subtitle, art):
+        base = self.p.tmp("slide")
+        self.p.run(self.sky, "-crop", "%dx%d+0+%d" % (WIDTH, LOADING_HEIGHT, LOADING_TOP),
+                   "+repage", base)
+        self.bubbles(base, LOADING_HEIGHT, index + 1)
+        art(base)
+        t, _, th = self.p.text(title, 30, "white", bold=True)
+        s, _, _ = self.p.text(subtitle, 15, "#FFFFFFD9")
+        self.p.over(base, t, 318, 70)
+        self.p.over(base, s, 320, 70 + th + 12)
+        # Page dots: which of the three pictures is showing.
+        prims = []
+        for i in range(3):
+            x = WIDTH // 2 - 20 + i * 20
+            colour = "white" if i == index else "#FFFFFF60"
+            prims.append((colour, "none", 0, "circle %d,210 %d,210" % (x, x + 4)))
+        self.p.draw(base, *prims)
+        self.p.save_bmp(base, self.bmp("loading_pic%d.bmp" % (index + 1)))
+
+    def slides(self):
+        def game(base):
+            # A phone held sideways with a game pad on screen.
+            self.p.draw(base,
+                        ("#FFFFFF26", "#FFFFFFB0", 3, "roundrectangle 70,58 280,166 16,16"),
+                        ("#FFFFFF1A", "none", 0, "roundrectangle 88,70 262,154 6,6"),
+                        ("white", "none", 0, "rectangle 114,104 146,116"),
+                        ("white", "none", 0, "rectangle 124,94 136,126"),
+                        ("#FFD75E", "none", 0, "circle 224,100 231,100"),
+                        ("#FF7A8A", "none", 0, "circle 240,116 247,116"),
+                        ("#7CF0C0", "none", 0, "circle 208,116 215,116"),
+                        ("#9FD0FF", "none", 0, "circle 224,132 231,132"))
+            self.p.draw(base, ("none", "#FFFFFF70", 2, "arc 46,40 110,104 190,260"),
+                        ("none", "#FFFFFF50", 2, "arc 30,24 126,120 190,260"))
+
+        def multi(base):
+            self.phone(base, 118, 112, 66, 124, -14, alpha=0x70)
+            self.phone(base, 262, 112, 66, 124, 14, alpha=0x70)
+            self.phone(base, 190, 104, 76, 140, 0, alpha=0xC0)
+
+        def keys(base):
+            prims = [("#FFFFFF26", "#FFFFFFB0", 3, "roundrectangle 50,82 232,162 10,10")]
+            for row in range(3):
+                for col in range(8):
+                    x0, y0 = 62 + col * 20, 94 + row * 18
+                    prims.append(("#FFFFFF70", "none", 0, "roundrectangle %d,%d %d,%d 2,2" % (x0, y0, x0 + 15, y0 + 13)))
+            prims.append(("#FFFFFFA0", "none", 0, "roundrectangle 98,148 184,156 2,2"))
+            prims += [("#FFFFFF26", "#FFFFFFB0", 3, "roundrectangle 250,88 294,152 22,22"),
+                      ("none", "#FFFFFFB0", 2, "line 272,90 272,112"),
+                      ("none", "#FFFFFFB0", 2, "line 252,112 292,112")]
+            self.p.draw(base, *prims)
+
+        self.slide(0, "极速引擎", "手游畅玩不卡顿，高帧率稳定运行", game)
+        self.slide(1, "多开分身", "多个游戏与账号同时在线，互不干扰", multi)
+        self.slide(2, "键鼠操控", "键盘鼠标精准映射，操作随心自如", keys)
+
+    # ---- state strips -----------------------------------------------------
+
+    def slot(self, w, h, ground, prims):
+        path = self.p.tmp("slot")
+        args = ["-size", "%dx%d" % (w, h), "xc:" + ground]
+        for fill, stroke, width, cmd in prims:
+            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", cmd]
+        self.p.run(*args, path)
+        return path
+
+    def save_strip(self, slots, name):
+        self.p.run(*slots, "-append", "-alpha", "off", "-type", "TrueColor",
+                   "BMP3:" + self.bmp(name))
+
+    def filled_button(self, name, w, h, radius):
+        """Primary buttons: a solid pill on the white page; the window draws the text."""
+        def s(colour):
+            return self.slot(w, h, "white", [(colour, "none", 0, "roundrectangle 0,0 %d,%d %d,%d" % (
+                w - 1, h - 1, radius, radius))])
+        normal = s(BLUE)
+        self.save_strip([normal, s(BLUE_HOT), s(BLUE_PUSHED), s(GREY_DISABLED), normal], name)
+
+    def outline_button(self, name, w, h):
+        """Secondary buttons: white with a grey rim, blue when hovered."""
+        box = "roundrectangle 0,0 %d,%d 4,4" % (w - 1, h - 1)
+        normal = self.slot(w, h, "white", [("white", BORDER, 1, box)])
+        hot = self.slot(w, h, "white", [(BLUE_HOT, BLUE_HOT, 1, box)])
+        pushed = self.slot(w, h, "white", [(BLUE_PUSHED, BLUE_PUSHED, 1, box)])
+        disabled = self.slot(w, h, "white", [(LIGHT_FILL, "#DDE1E6", 1, box)])
+        self.save_strip([normal, hot, pushed, disabled, normal], name)
+
+    def window_buttons(self):
+        w, h = WINDOW_BUTTON
+        ground = {}
+        for name, (x, y) in (("mini", MINI_POS), ("close", CLOSE_POS)):
+            path = self.p.tmp("ground_" + name)
+            self.p.run(self.sky, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+                       "-fill", "#00000014", "-draw", "rectangle 0,0 %d,%d" % (w, h), path)
+            ground[name] = path
+
+        def glyph(name, colour):
+            if name == "mini":
+                return [(colour, "none", 0, "rectangle 5,7 13,8")]
+            return [("none", colour, 1.6, "line 5,3 13,11"), ("none", colour, 1.6, "line 13,3 5,11")]
+
+        for name, hot_fill, pushed_fill in (("mini", "#FFFFFF38", "#00000030"),
+                                            ("close", "#E5484D", "#C0353A")):
+            def s(fill, colour):
+                path = self.p.tmp("wb")
+                args = [ground[name]]
+                if fill:
+                    args += ["-fill", fill, "-draw", "roundrectangle 0,0 %d,%d 3,3" % (w - 1, h - 1)]
+                for f, st, sw, cmd in glyph(name, colour):
+                    args += ["-fill", f, "-stroke", st, "-strokewidth", sw, "-draw", cmd]
+                self.p.run(*args, path)
+                return path
+            normal = s(None, "#FFFFFFE6")
+            self.save_strip([normal, s(hot_fill, "white"), s(pushed_fill, "white"),
+                             s(None, "#FFFFFF55"), normal], name + ".bmp")
+
+    def check_boxes(self):
+        box = "roundrectangle 1,1 13,13 2,2"
+        tick = "polyline 4,7 6.5,9.5 11,4.5"
+
+        def checked(fill):
+            return self.slot(15, 15, "white", [(fill, fill, 1, box), ("none", "white", 1.8, tick)])
+
+        def empty(fill, rim):
+            return self.slot(15, 15, "white", [(fill, rim, 1, box)])
+
+        on = checked(BLUE)
+        self.save_strip([on, checked(BLUE_HOT), checked(BLUE_PUSHED), checked(GREY_DISABLED), on],
+                        "checkbox.bmp")
+        off = empty("white", "#9AA4B2")
+        self.save_strip([off, empty("white", BLUE), empty("#EAF2FD", BLUE_PUSHED),
+                         empty(LIGHT_FILL, "#D5D9DF"), off], "uncheckbox.bmp")
+
+    def path_field(self):
+        """Frame of the path field. The window stretches it to 510 x 34, so the
+        rims are two pixels thick: a one-pixel rim could be dropped when the
+        40-pixel slot is shrunk to 34 rows."""
+        w, h = 286, 40
+
+        def s(rim, inner, fill):
+            return self.slot(w, h, rim, [(inner, "none", 0, "rectangle 1,1 %d,%d" % (w - 2, h - 2)),
+                                         (fill, "none", 0, "rectangle 2,2 %d,%d" % (w - 3, h - 3))])
+        normal = s(BORDER, "#DCE1E8", "white")
+        self.save_strip([normal, s("#8FBAF3", "#C4DBFA", "white"), s(BLUE, "#9CC3F6", "white"),
+                         s("#DADDE2", "#E6E8EC", LIGHT_FILL), normal], "input.bmp")
+
+    def progress(self):
+        self.p.run("-size", "10x5", "xc:#E3E8EF", "-alpha", "off", "-type", "TrueColor",
+                   "BMP3:" + self.bmp("progress_bg.bmp"))
+        self.p.run("-size", "10x5", "gradient:#58A2F8-%s" % BLUE, "-alpha", "off",
+                   "-type", "TrueColor", "BMP3:" + self.bmp("progress_pr.bmp"))
+
+
+def main(out):
+    work = tempfile.mkdtemp(prefix="tn_skin_")
+    try:
+        skin = Skin(out, work)
+        skin.welcome_background()
+        skin.options_background()
+        skin.finish_background()
+        skin.slides()
+        skin.filled_button("install.bmp", 180, 46, 23)
+        skin.filled_button("invoker.bmp", 130, 46, 23)
+        skin.outline_button("browser.bmp", 53, 35)
+        skin.outline_button("return.bmp", 60, 30)
+        skin.window_buttons()
+        skin.check_boxes()
+        skin.path_field()
+        skin.progress()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit("usage: draw_images.py OUT_DIR")
+    main(sys.argv[1])
