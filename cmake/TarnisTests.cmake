@@ -14,6 +14,7 @@ function(tn_add_windows_test name)
   target_link_libraries(${name} PRIVATE tn_test_support tnsetup_lib gtest_main gtest ${T_LIBS})
   add_dependencies(${name} tn_idle)
   target_compile_options(${name} PRIVATE -Wno-missing-field-initializers)
+  target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
   add_test(NAME win.${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(win.${name} PROPERTIES
     LABELS windows TIMEOUT 300 FIXTURES_REQUIRED wine_prefixes
