@@ -363,17 +363,21 @@ class Skin:
                          empty(LIGHT_FILL, "#D5D9DF"), off], "uncheckbox.bmp")
 
     def path_field(self):
-        """Frame of the path field. The window stretches it to 510 x 34, so the
-        rims are two pixels thick: a one-pixel rim could be dropped when the
-        40-pixel slot is shrunk to 34 rows."""
+        """Frame of the path field. The window stretches each 286 x 40 slot to
+        510 x 34 without corner handling: the top and bottom rims are two rows
+        thick so that shrinking 40 rows to 34 cannot drop a whole rim, while
+        the side rims stay one column thick because widening only repeats
+        columns."""
         w, h = 286, 40
 
-        def s(rim, inner, fill):
-            return self.slot(w, h, rim, [(inner, "none", 0, "rectangle 1,1 %d,%d" % (w - 2, h - 2)),
-                                         (fill, "none", 0, "rectangle 2,2 %d,%d" % (w - 3, h - 3))])
-        normal = s(BORDER, "#DCE1E8", "white")
-        self.save_strip([normal, s("#8FBAF3", "#C4DBFA", "white"), s(BLUE, "#9CC3F6", "white"),
-                         s("#DADDE2", "#E6E8EC", LIGHT_FILL), normal], "input.bmp")
+        def s(rim, fill):
+            return self.slot(w, h, fill, [(rim, "none", 0, "rectangle 0,0 %d,1" % (w - 1)),
+                                          (rim, "none", 0, "rectangle 0,%d %d,%d" % (h - 2, w - 1, h - 1)),
+                                          (rim, "none", 0, "rectangle 0,0 0,%d" % (h - 1)),
+                                          (rim, "none", 0, "rectangle %d,0 %d,%d" % (w - 1, w - 1, h - 1))])
+        normal = s("#CDD3DC", "white")
+        self.save_strip([normal, s("#8FBAF3", "white"), s(BLUE, "white"), s("#DDE0E5", LIGHT_FILL), normal],
+                        "input.bmp")
 
     def progress(self):
         self.p.run("-size", "10x5", "xc:#E3E8EF", "-alpha", "off", "-type", "TrueColor",
@@ -383,6 +387,10 @@ class Skin:
 
 
 def main(out):
+    if not os.path.exists(FONT):
+        sys.exit("draw_images.py: font %s not found (Debian package fonts-wqy-microhei)" % FONT)
+    if shutil.which("convert") is None:
+        sys.exit("draw_images.py: ImageMagick's convert not found (Debian package imagemagick)")
     work = tempfile.mkdtemp(prefix="tn_skin_")
     try:
         skin = Skin(out, work)

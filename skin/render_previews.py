@@ -63,7 +63,8 @@ class Page:
         if source:
             l, t, r, b = source
             args += ["-crop", "%dx%d+%d+%d" % (r - l, b - t, l, t), "+repage"]
-        args += ["-resize", "%dx%d!" % (w, h)]
+        # Stretched without filtering, like a plain StretchBlt.
+        args += ["-sample", "%dx%d!" % (w, h)]
         if fraction < 1.0:
             args += ["-crop", "%dx%d+0+0" % (max(1, int(w * fraction)), h), "+repage"]
         convert(*args, piece)
@@ -87,16 +88,15 @@ class Page:
         tw, th = text_size(label)
         x, y, w, h = box
         pad = [int(v) for v in element.get("textpadding", "0,0,0,0").split(",")]
-        if element.tag == "Option" and pad[0] >= w:
-            # A check box: its padding is the width of the caption beside it.
-            left, width = x + w + 4, pad[0]
-        else:
-            left, width = x + pad[0], w - pad[0] - pad[2]
-        align = element.get("align", "center" if element.tag == "Button" else "left")
+        # The padded rectangle may be inverted (a check box's caption padding
+        # is wider than its box); aligning to its edges or middle still
+        # places the caption beside the box, as the window does.
+        left, right = x + pad[0], x + w - pad[2]
+        align = element.get("align", "left" if element.tag in ("Label", "Edit") else "center")
         if align == "center":
-            tx = left + (width - tw) // 2
+            tx = (left + right - tw) // 2
         elif align == "right":
-            tx = left + width - tw
+            tx = right - tw
         else:
             tx = left
         ty = y + pad[1] + (h - pad[1] - pad[3] - th) // 2
