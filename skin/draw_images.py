@@ -195,9 +195,9 @@ class Skin:
             self.phone(base, 520, 152, 70, 128, 12)
             self.phone(base, 460, 180, 50, 92, -6, alpha=0x30, screen=False)
             self.headline(base, "Tarnis模拟器", "在电脑上畅玩安卓手游与应用", 118, logo_side=56)
+        # The lower part stays plain white: the installing page shows its
+        # status line and progress bar on the same background.
         base = self.hero(WELCOME_HERO, deco)
-        # A hairline above the agreement row keeps it apart from the button.
-        self.p.draw(base, ("#E9EDF3", "none", 0, "rectangle 0,344 %d,344" % (WIDTH - 1)))
         self.p.save_bmp(base, self.bmp("bg_install_step1.bmp"))
 
     def options_background(self):

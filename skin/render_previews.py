@@ -71,8 +71,8 @@ class Page:
         if fraction > 0:
             convert(canvas, piece, "-geometry", "+%d+%d" % (x, y), "-composite", canvas)
 
-    def text(self, canvas, element, box, state):
-        value = element.get("text", "")
+    def text(self, canvas, element, box, state, value=None):
+        value = element.get("text", "") if value is None else value
         if not value:
             return
         font = self.fonts.get(element.get("font"), self.fonts.get("default"))
@@ -155,7 +155,7 @@ class Page:
                         textcolor=element.get("tipvaluecolor", "#FF999999"))
             self.text(canvas, skin_layout.Element("Edit", hint), box, "normal")
         else:
-            self.text(canvas, element, box, state)
+            self.text(canvas, element, box, state, overrides.get(element.get("name"), {}).get("text"))
 
     def render(self, root, out, overrides=None):
         overrides = overrides or {}
@@ -204,7 +204,7 @@ def main(zip_path, out_dir):
         page.render(layout("UI_CustomInstall.xml"), os.path.join(out_dir, "custom.png"),
                     {"btn_cb_Launchbar": {"selected": False}, "btn_browser": {"state": "hot"}})
         page.render(layout("UI_Installing.xml"), os.path.join(out_dir, "installing.png"),
-                    {"p_progress": {"value": 57}})
+                    {"p_progress": {"value": 57}, "l_percent": {"text": "57%"}})
         page.render(layout("UI_InstallSuccess.xml"), os.path.join(out_dir, "success.png"))
         states = []
         for state in ("hot", "pushed", "disabled"):
