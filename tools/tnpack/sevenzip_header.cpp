@@ -1,0 +1,223 @@
+#include "tools/tnpack/sevenzip_header.h"
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace tnpack {
+namespace {
+
+constexpr unsigned char kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+constexpr size_t kStartHeaderSize = 32;
+constexpr uint64_t kMaxNextHeaderSize = 1ull << 28;
+
+// 7z property ids used while walking an encoded header.
+enum : uint8_t {
+  kEnd = 0x00,
+  kHeader = 0x01,
+  kPackInfo = 0x06,
+  kUnpackInfo = 0x07,
+  kSize = 0x09,
+  kCrc = 0x0A,
+  kFolder = 0x0B,
+  kEncodedHeader = 0x17,
+};
+
+// The 7zAES coder id.
+const uint8_t kAesCoderId[4] = {0x06, 0xF1, 0x07, 0x01};
+
+uint64_t ReadLe(const unsigned char* bytes, int count) {
+  uint64_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+// Sequential reader over the header bytes; every read is bounds-checked and
+// a failed read sticks.
+class HeaderReader {
+ public:
+  explicit HeaderReader(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+  bool ok() const { return ok_; }
+  uint8_t Byte() {
+    if (position_ >= bytes_.size()) {
+      ok_ = false;
+      return 0;
+    }
+    return bytes_[position_++];
+  }
+  void Skip(uint64_t count) {
+    if (count > bytes_.size() - position_) {
+      ok_ = false;
+      position_ = bytes_.size();
+      return;
+    }
+    position_ += count;
+  }
+  // 7z's variable-length number.
+  uint64_t Number() {
+    const uint8_t first = Byte();
+    uint8_t mask = 0x80;
+    uint64_t value = 0;
+    for (int i = 0; i < 8; ++i) {
+      if ((first & mask) == 0) {
+        const uint64_t high = first & (mask - 1u);
+        return value | (high << (8 * i));
+      }
+      value |= static_cast<uint64_t>(Byte()) << (8 * i);
+      mask >>= 1;
+    }
+    return value;
+  }
+  const unsigned char* Here() const { return bytes_.data() + position_; }
+  size_t Left() const { return bytes_.size() - position_; }
+
+ private:
+  const std::vector<unsigned char>& bytes_;
+  size_t position_ = 0;
+  bool ok_ = true;
+};
+
+// Walks the StreamsInfo of an encoded header and reports whether any coder
+// of its folders is the AES coder.
+bool EncodedHeaderUsesAes(HeaderReader* reader, bool* uses_aes) {
+  *uses_aes = false;
+  uint8_t id = reader->Byte();
+  if (id == kPackInfo) {
+    reader->Number();  // pack position
+    const uint64_t streams = reader->Number();
+    if (streams > (1u << 20)) return false;
+    for (id = reader->Byte(); reader->ok() && id != kEnd; id = reader->Byte()) {
+      if (id == kSize) {
+        for (uint64_t i = 0; i < streams; ++i) reader->Number();
+      } else if (id == kCrc) {
+        const uint8_t all_defined = reader->Byte();
+        uint64_t defined = streams;
+        if (!all_defined) {
+          defined = 0;
+          for (uint64_t i = 0; i < (streams + 7) / 8; ++i) {
+            uint8_t bits = reader->Byte();
+            for (; bits; bits &= bits - 1) ++defined;
+          }
+        }
+        reader->Skip(4 * defined);
+      } else {
+        reader->Skip(reader->Number());
+      }
+    }
+    id = reader->Byte();
+  }
+  if (id != kUnpackInfo || reader->Byte() != kFolder) return false;
+  const uint64_t folders = reader->Number();
+  if (folders > (1u << 16) || reader->Byte() != 0 /* not external */) return false;
+  for (uint64_t f = 0; f < folders && reader->ok(); ++f) {
+    const uint64_t coders = reader->Number();
+    if (coders == 0 || coders > 64) return false;
+    uint64_t in_total = 0, out_total = 0;
+    for (uint64_t c = 0; c < coders && reader->ok(); ++c) {
+      const uint8_t main_byte = reader->Byte();
+      const unsigned id_size = main_byte & 0x0F;
+      if (id_size > reader->Left()) return false;
+      if (id_size == sizeof(kAesCoderId) && std::memcmp(reader->Here(), kAesCoderId, id_size) == 0) {
+        *uses_aes = true;
+      }
+      reader->Skip(id_size);
+      uint64_t in = 1, out = 1;
+      if (main_byte & 0x10) {
+        in = reader->Number();
+        out = reader->Number();
+        if (in > 64 || out > 64) return false;
+      }
+      in_total += in;
+      out_total += out;
+      if (main_byte & 0x20) reader->Skip(reader->Number());
+    }
+    if (out_total == 0) return false;
+    const uint64_t bind_pairs = out_total - 1;
+    for (uint64_t b = 0; b < bind_pairs; ++b) {
+      reader->Number();
+      reader->Number();
+    }
+    if (in_total < bind_pairs) return false;
+    const uint64_t packed = in_total - bind_pairs;
+    if (packed > 1) {
+      for (uint64_t p = 0; p < packed; ++p) reader->Number();
+    }
+  }
+  return reader->ok();
+}
+
+}  // namespace
+
+uint32_t Crc32(const void* data, size_t size) {
+  static uint32_t table[256];
+  static bool ready = false;
+  if (!ready) {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t value = i;
+      for (int bit = 0; bit < 8; ++bit) value = (value >> 1) ^ (0xEDB88320u & (0u - (value & 1u)));
+      table[i] = value;
+    }
+    ready = true;
+  }
+  uint32_t crc = 0xFFFFFFFFu;
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+bool IsValidStartHeader(const std::string& start_header) {
+  if (start_header.size() < kStartHeaderSize ||
+      std::memcmp(start_header.data(), kSignature, sizeof(kSignature)) != 0) {
+    return false;
+  }
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(start_header.data());
+  return Crc32(bytes + 12, 20) == ReadLe(bytes + 8, 4);
+}
+
+bool InspectSevenZip(const std::string& path, uint64_t offset, SevenZipInfo* info,
+                     std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  file.seekg(0, std::ios::end);
+  const uint64_t file_size = static_cast<uint64_t>(file.tellg());
+  std::string start(kStartHeaderSize, '\0');
+  file.seekg(static_cast<std::streamoff>(offset));
+  if (!file.read(&start[0], kStartHeaderSize) || !IsValidStartHeader(start)) {
+    *error = "no valid 7z start header";
+    return false;
+  }
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(start.data());
+  const uint64_t next_offset = ReadLe(bytes + 12, 8);
+  const uint64_t next_size = ReadLe(bytes + 20, 8);
+  const uint32_t next_crc = static_cast<uint32_t>(ReadLe(bytes + 28, 4));
+  const uint64_t header_at = offset + kStartHeaderSize + next_offset;
+  if (next_offset > file_size || next_size == 0 || next_size > kMaxNextHeaderSize ||
+      header_at > file_size || next_size > file_size - header_at) {
+    *error = "the 7z header lies outside the file (truncated archive?)";
+    return false;
+  }
+  std::vector<unsigned char> header(next_size);
+  file.seekg(static_cast<std::streamoff>(header_at));
+  if (!file.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(next_size)) ||
+      Crc32(header.data(), header.size()) != next_crc) {
+    *error = "the 7z header is damaged";
+    return false;
+  }
+  info->archive_size = kStartHeaderSize + next_offset + next_size;
+  HeaderReader reader(header);
+  const uint8_t kind = reader.Byte();
+  if (kind == kHeader) {
+    info->header_encrypted = false;
+    return true;
+  }
+  if (kind != kEncodedHeader || !EncodedHeaderUsesAes(&reader, &info->header_encrypted)) {
+    *error = "the 7z header cannot be parsed";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tnpack

@@ -1,0 +1,333 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "payload/archive_password.h"
+#include "payload/trailer.h"
+#include "tools/tnpack/ini_text.h"
+#include "tools/tnpack/packer.h"
+#include "tools/tnpack/pe_resources.h"
+#include "tools/tnpack/sevenzip_header.h"
+#include "tools/tnpack/test_stub.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t kMiB = tn::kTrailerAlignment;
+const char kConfig[] =
+    "[TARNIS_INFO]\r\nDisplayName\t\t\t=Tarnis\xC4\xA3\xC4\xE2\xC6\xF7\r\n"
+    "[OFFSET_FLAG]\r\nflag = TN7zOffset \r\n[MIN_INSTALL_SPACE]\r\nsize_GB=7\r\n";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs a shell command line; its exit status and combined output.
+int RunCommand(const std::string& command, std::string* output = nullptr) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, n);
+  const int status = pclose(pipe);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+
+class TnpackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tnpack-test-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+    const char* tool = std::getenv("TNPACK");
+    tnpack_ = tool ? tool : "tnpack";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // A small product tree with a nested folder, a space and an empty folder.
+  fs::path MakeProduct() {
+    const fs::path product = dir_ / "product";
+    WriteFile(product / "ZEVodirodaz.exe", std::string(5000, 'p'));
+    WriteFile(product / "bin" / "with space.dll", "library bytes");
+    fs::create_directories(product / "empty");
+    return product;
+  }
+
+  fs::path MakeArchive(const std::string& extra_switches) {
+    const fs::path product = MakeProduct();
+    const fs::path archive = dir_ / ("a" + std::to_string(++archives_) + ".7z");
+    EXPECT_EQ(0, RunCommand("cd " + Quote(product) + " && 7zz a -t7z -bso0 -bsp0 " + extra_switches +
+                     " " + Quote(archive) + " '*'"));
+    return archive;
+  }
+
+  fs::path WriteStub(const std::string& config, size_t size = 4096) {
+    const fs::path stub = dir_ / ("stub" + std::to_string(++stubs_) + ".exe");
+    WriteFile(stub, tnpack_test::MakeStubImage(config, size));
+    return stub;
+  }
+
+  std::string Tnpack(const std::string& arguments, int* status) {
+    std::string output;
+    *status = RunCommand(tnpack_ + " " + arguments, &output);
+    return output;
+  }
+
+  fs::path dir_;
+  std::string tnpack_;
+  int archives_ = 0;
+  int stubs_ = 0;
+};
+
+TEST_F(TnpackTest, ReadsMarkerFromStubConfiguration) {
+  std::string error;
+  EXPECT_EQ("TN7zOffset", tnpack::ReadStubMarker(tnpack_test::MakeStubImage(kConfig), &error));
+  EXPECT_EQ("", tnpack::ReadStubMarker(tnpack_test::MakeStubImage(""), &error));
+  EXPECT_NE(std::string::npos, error.find("no resources"));
+  EXPECT_EQ("", tnpack::ReadStubMarker(tnpack_test::MakeStubImage("[OTHER]\nflag=x\n"), &error));
+  EXPECT_NE(std::string::npos, error.find("OFFSET_FLAG"));
+  EXPECT_FALSE(tnpack::IsPortableExecutable("MZ not really"));
+  EXPECT_FALSE(tnpack::IsPortableExecutable(""));
+}
+
+TEST_F(TnpackTest, IniLookupFollowsTheProfileReader) {
+  struct Case { const char* text; bool found; const char* value; } cases[] = {
+      {"[OFFSET_FLAG]\nflag=TN7zOffset\n", true, "TN7zOffset"},
+      {"[OFFSET_FLAG]\r\n  flag  =  a=b  \r\n", true, "a=b"},
+      {"[offset_flag]\nflag=x\n", false, ""},
+      {"[OFFSET_FLAG]\nFlag=x\n", false, ""},
+      {"[OFFSET_FLAG]\nflags=x\nflag=y\n", true, "y"},
+      {"[A]\nflag=x\n[OFFSET_FLAG]\n;flag=z\nflag=y\n[B]\nflag=w\n", true, "y"},
+      {"[OFFSET_FLAG]\nother=1\n[OFFSET_FLAG]\nflag=late\n", false, ""},
+      {"\xEF\xBB\xBF[OFFSET_FLAG]\nflag=bom\n", true, "bom"},
+  };
+  for (const Case& c : cases) {
+    std::string value;
+    EXPECT_EQ(c.found, tnpack::FindIniValue(c.text, "OFFSET_FLAG", "flag", &value)) << c.text;
+    if (c.found) {
+      EXPECT_EQ(c.value, value) << c.text;
+    }
+  }
+}
+
+TEST_F(TnpackTest, InspectsArchiveHeaders) {
+  const std::string password = std::string("-p") + tn::kArchivePassword;
+  tnpack::SevenZipInfo info;
+  std::string error;
+  const fs::path plain = MakeArchive(password + " -mhe=off");
+  ASSERT_TRUE(tnpack::InspectSevenZip(plain.string(), 0, &info, &error)) << error;
+  EXPECT_FALSE(info.header_encrypted);
+  EXPECT_EQ(fs::file_size(plain), info.archive_size);
+
+  const fs::path encrypted = MakeArchive(password + " -mhe=on");
+  ASSERT_TRUE(tnpack::InspectSevenZip(encrypted.string(), 0, &info, &error)) << error;
+  EXPECT_TRUE(info.header_encrypted);
+
+  // A truncated archive has its header beyond the end of the file.
+  const std::string bytes = ReadFile(plain);
+  WriteFile(dir_ / "cut.7z", bytes.substr(0, bytes.size() - 10));
+  EXPECT_FALSE(tnpack::InspectSevenZip((dir_ / "cut.7z").string(), 0, &info, &error));
+  std::string damaged = bytes;
+  damaged[40] ^= 0x55;
+  damaged[damaged.size() - 3] ^= 0x55;
+  WriteFile(dir_ / "damaged.7z", damaged);
+  EXPECT_FALSE(tnpack::InspectSevenZip((dir_ / "damaged.7z").string(), 0, &info, &error));
+}
+
+TEST_F(TnpackTest, PlansTheLayout) {
+  tnpack::PackResult r;
+  ASSERT_TRUE(tnpack::PlanLayout(2681856, 83658449, tnpack::SearchStartMode::kImageEnd, 0, &r));
+  EXPECT_EQ(3 * kMiB, r.trailer_offset);
+  EXPECT_EQ(3 * kMiB + 100, r.archive_offset);
+  EXPECT_EQ(2681956, r.search_start);
+  EXPECT_EQ(3 * kMiB + 100 + 83658449, r.output_size);
+
+  // A small archive is padded so that boundary k is not the last one.
+  ASSERT_TRUE(tnpack::PlanLayout(kMiB, 1000, tnpack::SearchStartMode::kArchive, 0, &r));
+  EXPECT_EQ(kMiB, r.trailer_offset);
+  EXPECT_EQ(kMiB + 100, r.search_start);
+  EXPECT_EQ(2 * kMiB, r.output_size);
+
+  struct Explicit { int64_t start; bool ok; } explicit_cases[] = {
+      {0, false}, {-5, false}, {1, true}, {kMiB + 100, true}, {kMiB + 101, false}};
+  for (const Explicit& c : explicit_cases) {
+    EXPECT_EQ(c.ok, tnpack::PlanLayout(4096, 1000, tnpack::SearchStartMode::kExplicit, c.start, &r))
+        << c.start;
+  }
+  // 9 MiB stub: the search start 8 MiB + 1 before the archive is too far.
+  EXPECT_FALSE(tnpack::PlanLayout(9 * kMiB, 1000, tnpack::SearchStartMode::kExplicit,
+                                  9 * kMiB + 100 - (8 * kMiB + 1), &r));
+  EXPECT_TRUE(tnpack::PlanLayout(9 * kMiB, 1000, tnpack::SearchStartMode::kExplicit,
+                                 9 * kMiB + 100 - 8 * kMiB, &r));
+
+  // The installer must stay below 2 GiB.
+  EXPECT_TRUE(tnpack::PlanLayout(kMiB, tn::kMaxInstallerSize - kMiB - 100,
+                                 tnpack::SearchStartMode::kArchive, 0, &r));
+  EXPECT_FALSE(tnpack::PlanLayout(kMiB, tn::kMaxInstallerSize - kMiB - 99,
+                                  tnpack::SearchStartMode::kArchive, 0, &r));
+  EXPECT_NE(std::string::npos, r.error.find("2 GiB"));
+}
+
+TEST_F(TnpackTest, PacksAProductFolder) {
+  const fs::path stub = WriteStub(kConfig, 1536 * 1024);
+  const fs::path product = MakeProduct();
+  const fs::path out = dir_ / "setup.exe";
+  int status = 0;
+  const std::string output = Tnpack("--stub " + Quote(stub) + " --product " + Quote(product) +
+                                    " --out " + Quote(out), &status);
+  ASSERT_EQ(0, status) << output;
+
+  const std::string installer = ReadFile(out);
+  const std::string stub_bytes = ReadFile(stub);
+  ASSERT_GE(installer.size(), static_cast<size_t>(3 * kMiB));  // trailer at 2 MiB, never last
+  EXPECT_EQ(stub_bytes, installer.substr(0, stub_bytes.size()));
+  EXPECT_EQ(std::string(2 * kMiB - stub_bytes.size(), '\0'),
+            installer.substr(stub_bytes.size(), 2 * kMiB - stub_bytes.size()));
+  EXPECT_EQ(tn::BuildTrailer("TN7zOffset", 1536 * 1024 + 100), installer.substr(2 * kMiB, 100));
+
+  // The archive behind the trailer: plain header, encrypted items that
+  // 7-Zip tests good with the installer's password only.
+  const fs::path archive = dir_ / "extracted.7z";
+  WriteFile(archive, installer.substr(2 * kMiB + 100));
+  tnpack::SevenZipInfo info;
+  std::string error;
+  ASSERT_TRUE(tnpack::InspectSevenZip(archive.string(), 0, &info, &error)) << error;
+  EXPECT_FALSE(info.header_encrypted);
+  std::string listing;
+  ASSERT_EQ(0, RunCommand("7zz l -slt " + Quote(archive), &listing)) << listing;
+  EXPECT_NE(std::string::npos, listing.find("Path = bin/with space.dll"));
+  EXPECT_NE(std::string::npos, listing.find("Path = empty"));
+  EXPECT_NE(std::string::npos, listing.find("Encrypted = +"));
+  EXPECT_NE(std::string::npos, listing.find("LZMA2"));
+  EXPECT_EQ(0, RunCommand(std::string("7zz t -p") + tn::kArchivePassword + " " + Quote(archive)));
+  EXPECT_NE(0, RunCommand("7zz t -pwrong " + Quote(archive)));
+}
+
+TEST_F(TnpackTest, SearchStartChoices) {
+  const fs::path stub = WriteStub(kConfig, 5000);
+  const fs::path archive = MakeArchive(std::string("-p") + tn::kArchivePassword);
+  struct Case { std::string option; int64_t expected; } cases[] = {
+      {"", 5100}, {"--search-start image-end", 5100}, {"--search-start archive", kMiB + 100},
+      {"--search-start 4242", 4242}};
+  for (const Case& c : cases) {
+    const fs::path out = dir_ / "choice.exe";
+    int status = 0;
+    const std::string output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) +
+                                      " --out " + Quote(out) + " " + c.option, &status);
+    ASSERT_EQ(0, status) << c.option << ": " << output;
+    const std::string installer = ReadFile(out);
+    EXPECT_EQ(static_cast<size_t>(2 * kMiB), installer.size()) << c.option;
+    EXPECT_EQ(tn::BuildTrailer("TN7zOffset", c.expected), installer.substr(kMiB, 100)) << c.option;
+    EXPECT_EQ(ReadFile(archive), installer.substr(kMiB + 100, fs::file_size(archive))) << c.option;
+  }
+}
+
+TEST_F(TnpackTest, MarkerOption) {
+  const fs::path archive = MakeArchive(std::string("-p") + tn::kArchivePassword);
+  const fs::path out = dir_ / "setup.exe";
+  int status = 0;
+  // A stub without configuration needs --marker.
+  const fs::path bare = WriteStub("");
+  std::string output = Tnpack("--stub " + Quote(bare) + " --archive " + Quote(archive) + " --out " +
+                              Quote(out), &status);
+  EXPECT_EQ(1, status);
+  EXPECT_NE(std::string::npos, output.find("--marker")) << output;
+  output = Tnpack("--stub " + Quote(bare) + " --archive " + Quote(archive) + " --out " + Quote(out) +
+                  " --marker MyMark", &status);
+  ASSERT_EQ(0, status) << output;
+  EXPECT_EQ(tn::BuildTrailer("MyMark", 4196), ReadFile(out).substr(kMiB, 100));
+  // A marker that contradicts the stub's own would make an installer that
+  // cannot find its payload.
+  const fs::path configured = WriteStub(kConfig);
+  output = Tnpack("--stub " + Quote(configured) + " --archive " + Quote(archive) + " --out " +
+                  Quote(dir_ / "other.exe") + " --marker MyMark", &status);
+  EXPECT_EQ(1, status);
+  EXPECT_NE(std::string::npos, output.find("differs")) << output;
+  EXPECT_FALSE(fs::exists(dir_ / "other.exe"));
+}
+
+TEST_F(TnpackTest, RefusesBadInputAndLeavesNothingBehind) {
+  const fs::path stub = WriteStub(kConfig);
+  const fs::path archive = MakeArchive(std::string("-p") + tn::kArchivePassword);
+  const fs::path encrypted_header =
+      MakeArchive(std::string("-p") + tn::kArchivePassword + " -mhe=on");
+  WriteFile(dir_ / "notpe.exe", "just some text, no executable");
+  fs::create_directories(dir_ / "empty_product" / "sub");
+  WriteFile(dir_ / "garbage.7z", "7z but not really an archive at all");
+  const fs::path huge = dir_ / "huge.exe";
+  WriteFile(huge, "MZ");
+  fs::resize_file(huge, static_cast<uintmax_t>(tn::kMaxInstallerSize) + 1);  // sparse
+
+  const fs::path out = dir_ / "out.exe";
+  const std::string previous = "previous installer";
+  struct Case { std::string arguments; int status; std::string message; } cases[] = {
+      {"--stub " + Quote(dir_ / "missing.exe") + " --archive " + Quote(archive), 1, "cannot read stub"},
+      {"--stub " + Quote(dir_ / "notpe.exe") + " --archive " + Quote(archive), 1, "not a Windows executable"},
+      {"--stub " + Quote(huge) + " --archive " + Quote(archive), 1, "2 GiB"},
+      {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "empty_product"), 1, "holds no files"},
+      {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "nothing"), 1, "does not exist"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(encrypted_header), 1, "encrypted header"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(dir_ / "garbage.7z"), 1, "start header"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --search-start 0", 1, "--search-start"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --search-start later", 2, "--search-start"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --product " + Quote(dir_), 2, "exactly one"},
+      {"--stub " + Quote(stub), 2, "exactly one"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --marker " +
+           std::string(50, 'm'), 1, "marker"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(out, previous);
+    int status = 0;
+    const std::string output = Tnpack(c.arguments + " --out " + Quote(out), &status);
+    EXPECT_EQ(c.status, status) << c.arguments << "\n" << output;
+    EXPECT_NE(std::string::npos, output.find(c.message)) << c.arguments << "\n" << output;
+    EXPECT_EQ(previous, ReadFile(out)) << c.arguments;
+  }
+  // No work files are left next to the output.
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tnpack-"))
+        << entry.path();
+  }
+}
+
+TEST_F(TnpackTest, VerificationCatchesAForeignArchiveBeforeThePayload) {
+  // A search start inside a stub that itself holds a valid 7z start header
+  // would open that archive instead: the self-check refuses it.
+  const fs::path archive = MakeArchive(std::string("-p") + tn::kArchivePassword);
+  std::string image = tnpack_test::MakeStubImage(kConfig, 8192);
+  const std::string archive_bytes = ReadFile(archive);
+  image.replace(4096, 32, archive_bytes.substr(0, 32));
+  const fs::path stub = dir_ / "stub_with_7z.exe";
+  WriteFile(stub, image);
+  int status = 0;
+  std::string output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) + " --out " +
+                              Quote(dir_ / "out.exe") + " --search-start 100", &status);
+  EXPECT_EQ(1, status);
+  EXPECT_NE(std::string::npos, output.find("another 7z start header")) << output;
+  EXPECT_FALSE(fs::exists(dir_ / "out.exe"));
+  // From the image end on, the same stub is fine.
+  output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) + " --out " +
+                  Quote(dir_ / "out.exe"), &status);
+  EXPECT_EQ(0, status) << output;
+}
+
+}  // namespace
