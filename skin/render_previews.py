@@ -100,10 +100,17 @@ class Page:
         else:
             tx = left
         ty = y + pad[1] + (h - pad[1] - pad[3] - th) // 2
+        underline = (max(tx, x), min(ty + th - 2, y + h - 1), min(tx + tw, x + w) - 1)
+        if element.tag != "Option":
+            # Text is clipped to its control, as DrawText does without DT_NOCLIP.
+            clipped = self.tmp()
+            convert("-size", "%dx%d" % (w, h), "xc:none", label, "-geometry",
+                    "%+d%+d" % (tx - x, ty - y), "-composite", clipped)
+            label, tx, ty = clipped, x, y
         convert(canvas, label, "-geometry", "+%d+%d" % (tx, ty), "-composite", canvas)
         if font["underline"]:
-            convert(canvas, "-fill", fill, "-draw", "rectangle %d,%d %d,%d" % (
-                tx, ty + th - 2, tx + tw - 1, ty + th - 2), canvas)
+            ux0, uy, ux1 = underline
+            convert(canvas, "-fill", fill, "-draw", "rectangle %d,%d %d,%d" % (ux0, uy, ux1, uy), canvas)
 
     def rich_text(self, canvas, element, box):
         x, y, w, h = box
