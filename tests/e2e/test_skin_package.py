@@ -303,6 +303,48 @@ class SkinPackageTest(unittest.TestCase):
                     self.assertEqual(skin_layout.image_spec(c.get("selectedimage")),
                                      ("image\\checkbox.bmp", (0, 0, 15, 15)))
 
+    def test_texts_stand_out_from_their_ground(self):
+        # Each caption in its resting, hot and pushed colour against what is
+        # drawn behind it: the state image's middle, the control's fill, or
+        # the page background where the text sits.
+        def luminance(rgb):
+            def channel(c):
+                c /= 255.0
+                return c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4
+            r, g, b = (channel(c) for c in rgb)
+            return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+        def contrast(a, b):
+            hi, lo = sorted((luminance(a), luminance(b)), reverse=True)
+            return (hi + 0.05) / (lo + 0.05)
+
+        for page, controls in CONTROLS.items():
+            background = self.data("image/" + PAGES[page][2].split("\\")[1])
+            for name in controls:
+                c = self.control(page, name)
+                if c.tag == "Edit":  # the hint is what shows until a path is set
+                    captions = [("normal", c.get("tipvaluecolor"))]
+                elif c.get("text"):
+                    captions = [(state, c.get(state + "textcolor") or c.get("textcolor"))
+                                for state in ("normal", "hot", "pushed")]
+                else:
+                    continue
+                x, y, w, h = skin_layout.rect(c)
+                pad_left = int(c.get("textpadding", "0").split(",")[0])
+                for state, colour in captions:
+                    colour = skin_layout.colour(colour)
+                    image = skin_layout.image_spec(c.get(state + "image"))
+                    if c.tag != "Option" and image:
+                        file, (l, t, r, b) = image
+                        ground = pixel(self.data("image/" + file.split("\\")[1]), (l + r) // 2, (t + b) // 2)
+                    elif c.get("bkcolor"):
+                        ground = skin_layout.colour(c.get("bkcolor"))
+                    else:
+                        text_x = x + (pad_left + w) // 2 if c.tag == "Option" else x + w // 2
+                        ground = pixel(background, text_x, y + h // 2)
+                    with self.subTest(page=page, control=name, state=state):
+                        self.assertGreaterEqual(contrast(colour, ground), 3.0)
+
     def test_installing_close_disabled_others_enabled(self):
         self.assertEqual(self.control("UI_Installing.xml", "btn_close").get("enabled"), "false")
         for page in LAYOUTS:
