@@ -56,6 +56,12 @@ void DeleteWorkDirFile(const std::string& directory, const std::string& file_nam
 tn::ScopedHandle OpenVerifiedWorkFile(const std::string& path, const void* expected,
                                       size_t expected_size);
 
+// Loads the configuration file |path| into CIniInfoManager when its bytes
+// equal the running executable's configuration resource, holding the file
+// pinned while it is read. False, adding nothing, when they differ or either
+// is missing.
+bool LoadVerifiedConfig(const std::string& path);
+
 // Makes the work directory (one level, Administrators and SYSTEM only) unless
 // a directory is already there, writes the archive library and the
 // configuration into it and loads the configuration into CIniInfoManager,

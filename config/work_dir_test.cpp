@@ -1,0 +1,272 @@
+#include "config/work_dir.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/ini_info_manager.h"
+#include "tests/support/test_support.h"
+#include "util/file_util.h"
+
+namespace {
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ResourceBytes(int id, const char* type) {
+  const void* data = nullptr;
+  DWORD size = 0;
+  if (!LoadResourceBytes(nullptr, id, type, &data, &size)) return std::string();
+  return std::string(static_cast<const char*>(data), size);
+}
+
+// Runs the probe program, a process of its own, and gives its exit code: 0
+// when the access succeeded, else the Windows error.
+DWORD Probe(const std::string& mode, const std::string& path) {
+  const std::string command =
+      "\"" + tn_test::BuildPath("config/config_file_probe.exe") + "\" " + mode + " \"" + path + "\"";
+  tn::ScopedHandle process = tn_test::StartProcess(command);
+  if (!process) return 0xFFFFFFFF;
+  if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) return 0xFFFFFFFE;
+  DWORD code = 0xFFFFFFFD;
+  GetExitCodeProcess(process.Get(), &code);
+  return code;
+}
+
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    char old[MAX_PATH * 2] = {};
+    const DWORD length = GetEnvironmentVariableA(name, old, sizeof(old));
+    had_ = length > 0 && length < sizeof(old);
+    old_ = old;
+    SetEnvironmentVariableA(name, value);
+  }
+  ~ScopedEnvironment() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+class WorkDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    table_->ClearAll();
+    RemoveWorkDir();
+    ASSERT_FALSE(Exists(work_dir_)) << work_dir_;
+  }
+  void TearDown() override {
+    table_->ClearAll();
+    RemoveWorkDir();
+  }
+
+  CIniInfoManager* table_ = CIniInfoManager::GetInstance();
+  const std::string work_dir_ = GetWorkDirPath();
+  tn_test::ScopedTempDir dir_;
+};
+
+TEST_F(WorkDirTest, PathIsTheTempDriveRootAndFallsBackToTheWindowsDrive) {
+  char temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathA(MAX_PATH, temp), 3u);
+  EXPECT_EQ(std::string(temp, 3) + "tnextract", work_dir_);
+  {
+    ScopedEnvironment tmp("TMP", "Z:\\some\\where");
+    EXPECT_EQ("Z:\\tnextract", GetWorkDirPath());
+  }
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  {
+    // A temporary path on a network share has no drive root of its own.
+    ScopedEnvironment tmp("TMP", "\\\\server\\share\\temp");
+    ScopedEnvironment temp_variable("TEMP", "\\\\server\\share\\temp");
+    EXPECT_EQ(std::string(windows, 3) + "tnextract", GetWorkDirPath());
+  }
+  EXPECT_EQ(work_dir_, GetWorkDirPath());
+}
+
+TEST_F(WorkDirTest, PrepareWritesBothFilesAndLoadsTheConfiguration) {
+  const std::string library = ResourceBytes(kArchiveLibraryResourceId, kArchiveLibraryResourceType);
+  const std::string config = ResourceBytes(kConfigResourceId, kConfigResourceType);
+  ASSERT_GT(library.size(), 100000u);
+  ASSERT_FALSE(config.empty());
+
+  EXPECT_EQ(work_dir_, PrepareWorkDir());
+  EXPECT_EQ(library, tn_test::ReadFileBytes(work_dir_ + "\\7zTmp.dll"));
+  EXPECT_EQ(config, tn_test::ReadFileBytes(work_dir_ + "\\info.ini"));
+  EXPECT_EQ(15u, table_->GetCount());
+  CIniInfoData record;
+  table_->GetDataByKey("RegeditKeyName", &record);
+  EXPECT_EQ("ZEVodirodaz", record.m_strValue);
+
+  // Finish page, then window destruction: the second run finds nothing.
+  RemoveWorkDir();
+  EXPECT_FALSE(Exists(work_dir_));
+  RemoveWorkDir();
+  EXPECT_FALSE(Exists(work_dir_));
+}
+
+// Wine keeps no access lists on files where its file system cannot store
+// them; there the check is passed over.
+TEST_F(WorkDirTest, CreatedDirectoryIsForAdministratorsAndSystemOnly) {
+  PrepareWorkDir();
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+            GetNamedSecurityInfoA(work_dir_.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                  nullptr, nullptr, &dacl, nullptr, &descriptor));
+  struct Free {
+    void operator()(void* memory) const { LocalFree(memory); }
+  };
+  std::unique_ptr<void, Free> owner(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  if (!dacl || !(control & SE_DACL_PROTECTED)) {
+    GTEST_SKIP() << "the platform did not keep the directory's access list";
+  }
+  ASSERT_EQ(2u, dacl->AceCount);
+  BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof(system);
+  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+  size = sizeof(admins);
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
+  bool has_system = false, has_admins = false;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    ASSERT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+    EXPECT_EQ(static_cast<DWORD>(FILE_ALL_ACCESS), ace->Mask & FILE_ALL_ACCESS);
+    has_system |= EqualSid(&ace->SidStart, system) != FALSE;
+    has_admins |= EqualSid(&ace->SidStart, admins) != FALSE;
+  }
+  EXPECT_TRUE(has_system);
+  EXPECT_TRUE(has_admins);
+}
+
+TEST_F(WorkDirTest, PrepareReplacesStaleFilesAndRemoveTakesEverything) {
+  ASSERT_TRUE(CreateDirectoryA(work_dir_.c_str(), nullptr));
+  const std::string stale = work_dir_ + "\\info.ini";
+  ASSERT_TRUE(tn_test::WriteFileBytes(stale, "[TARNIS_INFO]\r\nRegeditKeyName=Planted\r\n"));
+  SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryA((work_dir_ + "\\left over").c_str(), nullptr);
+  tn_test::WriteFileBytes(work_dir_ + "\\left over\\x.txt", "x");
+
+  PrepareWorkDir();
+  EXPECT_EQ(ResourceBytes(kConfigResourceId, kConfigResourceType), tn_test::ReadFileBytes(stale));
+  CIniInfoData record;
+  table_->GetDataByKey("RegeditKeyName", &record);
+  EXPECT_EQ("ZEVodirodaz", record.m_strValue);
+
+  RemoveWorkDir();
+  EXPECT_FALSE(Exists(work_dir_));
+}
+
+TEST_F(WorkDirTest, WriteAndDeleteSingleFiles) {
+  EXPECT_FALSE(WriteResourceToFile(dir_.path(), "none.bin", 999, "EXEDLL"));
+  EXPECT_FALSE(WriteResourceToFile(dir_.path(), "none.bin", kConfigResourceId, "EXEDLL"));
+  EXPECT_FALSE(Exists(dir_.Join("none.bin")));
+  EXPECT_FALSE(WriteResourceToFile(dir_.Join("missing dir"), "info.ini", kConfigResourceId,
+                                   kConfigResourceType));
+
+  ASSERT_TRUE(WriteResourceToFile(dir_.path(), "info.ini", kConfigResourceId, kConfigResourceType));
+  EXPECT_EQ(ResourceBytes(kConfigResourceId, kConfigResourceType),
+            tn_test::ReadFileBytes(dir_.Join("info.ini")));
+  DeleteWorkDirFile(dir_.path(), "info.ini");
+  EXPECT_FALSE(Exists(dir_.Join("info.ini")));
+  DeleteWorkDirFile(dir_.path(), "info.ini");  // already gone: nothing happens
+  DeleteWorkDirFile("", "info.ini");
+}
+
+TEST_F(WorkDirTest, VerifiedFileCannotBeChangedByAnotherProcess) {
+  ASSERT_TRUE(WriteResourceToFile(dir_.path(), "7zTmp.dll", kArchiveLibraryResourceId,
+                                  kArchiveLibraryResourceType));
+  const std::string path = dir_.Join("7zTmp.dll");
+  const std::string expected = ResourceBytes(kArchiveLibraryResourceId, kArchiveLibraryResourceType);
+  {
+    tn::ScopedHandle held = OpenVerifiedWorkFile(path, expected.data(), expected.size());
+    ASSERT_TRUE(held.IsValid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), Probe("write", path));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), Probe("delete", path));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), Probe("rename", path));
+    EXPECT_EQ(0u, Probe("read", path));
+
+    // The library loads by its path while the check's handle is held.
+    tn::ScopedLibrary library(LoadLibraryA(path.c_str()));
+    ASSERT_TRUE(library.IsValid()) << GetLastError();
+    EXPECT_NE(nullptr, library.GetProc<FARPROC>("CreateObject"));
+  }
+  EXPECT_EQ(0u, Probe("write", path));
+}
+
+TEST_F(WorkDirTest, DifferentOrMissingFilesAreRefused) {
+  const std::string expected = "[OFFSET_FLAG]\r\nflag=TN7zOffset\r\n";
+  const std::string path = dir_.Join("info.ini");
+  ASSERT_TRUE(tn_test::WriteFileBytes(path, expected));
+  EXPECT_TRUE(OpenVerifiedWorkFile(path, expected.data(), expected.size()).IsValid());
+
+  std::string altered = expected;
+  altered[altered.size() - 3] = 'X';
+  const std::string variants[] = {altered, expected.substr(0, expected.size() - 1),
+                                  expected + "x", ""};
+  for (const std::string& content : variants) {
+    ASSERT_TRUE(tn_test::WriteFileBytes(path, content));
+    EXPECT_FALSE(OpenVerifiedWorkFile(path, expected.data(), expected.size()).IsValid())
+        << "[" << content << "]";
+  }
+  EXPECT_FALSE(OpenVerifiedWorkFile(dir_.Join("absent"), expected.data(), expected.size()));
+  EXPECT_FALSE(OpenVerifiedWorkFile(dir_.path(), expected.data(), expected.size()));
+  EXPECT_FALSE(OpenVerifiedWorkFile(path, nullptr, 5));
+
+  // A file someone holds open for writing can change under the check.
+  ASSERT_TRUE(tn_test::WriteFileBytes(path, expected));
+  tn::ScopedHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      0, nullptr));
+  ASSERT_TRUE(writer.IsValid());
+  EXPECT_FALSE(OpenVerifiedWorkFile(path, expected.data(), expected.size()));
+}
+
+TEST_F(WorkDirTest, ConfigurationThatDiffersFromTheResourceCountsAsMissing) {
+  const std::string config = ResourceBytes(kConfigResourceId, kConfigResourceType);
+  const std::string path = dir_.Join("info.ini");
+  std::string planted = config;
+  planted.replace(planted.find("ZEVodirodaz"), 11, "EvilProgram");
+  ASSERT_TRUE(tn_test::WriteFileBytes(path, planted));
+  EXPECT_FALSE(LoadVerifiedConfig(path));
+  EXPECT_EQ(0u, table_->GetCount());
+  EXPECT_FALSE(LoadVerifiedConfig(dir_.Join("absent.ini")));
+
+  const std::string genuine = dir_.Join("genuine.ini");
+  ASSERT_TRUE(tn_test::WriteFileBytes(genuine, config));
+  EXPECT_TRUE(LoadVerifiedConfig(genuine));
+  EXPECT_EQ(15u, table_->GetCount());
+}
+
+// Wine 8 makes host symbolic links that it reports as plain directories, and
+// cannot make junctions; where no reparse point can be made the test says so.
+TEST_F(WorkDirTest, LinkedWorkDirectoryIsNeitherWrittenNorRemovedThrough) {
+  const std::string target = dir_.Join("target");
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(tn_test::WriteFileBytes(target + "\\info.ini", "precious"));
+  if (!CreateSymbolicLinkA(work_dir_.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+    GTEST_SKIP() << "no directory links on this platform (error " << GetLastError() << ")";
+  }
+  if (!IsReparsePoint(work_dir_)) {
+    RemoveDirectoryA(work_dir_.c_str());
+    GTEST_SKIP() << "the link is not reported as a reparse point on this platform";
+  }
+  PrepareWorkDir();
+  EXPECT_EQ(0u, table_->GetCount());
+  EXPECT_FALSE(Exists(target + "\\7zTmp.dll"));
+  RemoveWorkDir();
+  EXPECT_EQ("precious", tn_test::ReadFileBytes(target + "\\info.ini"));
+  RemoveDirectoryA(work_dir_.c_str());
+}
+
+}  // namespace
