@@ -1,0 +1,63 @@
+// Fonts, skin images and the drawing helpers the controls share.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/ui_string.h"
+
+namespace DuiLib {
+
+class CPaintManagerUI;
+
+struct TFontInfo {
+  HFONT hFont = nullptr;
+  std::string sFontName;
+  int iSize = 0;
+  bool bBold = false;
+  bool bUnderline = false;
+  bool bItalic = false;
+  int iHeight = 0;  // line height in pixels (TEXTMETRIC.tmHeight)
+};
+
+struct TImageInfo {
+  HBITMAP hBitmap = nullptr;
+  int nX = 0;
+  int nY = 0;
+};
+
+// One image description: "image\x.bmp" or
+// "file='image\x.bmp' source='l,t,r,b' dest='l,t,r,b'".
+struct TDrawInfo {
+  std::string sFile;
+  RECT rcSource = {0, 0, 0, 0};
+  bool bSource = false;
+  RECT rcDest = {0, 0, 0, 0};
+  bool bDest = false;
+};
+
+// False when the description names no file.
+bool ParseImageDescription(LPCSTR text, TDrawInfo* info);
+// "l,t,r,b" (missing numbers are 0); false when no number is present.
+bool ParseRectValue(LPCSTR text, RECT* rc);
+
+// The cached image at |path| in the skin, or null (missing or unreadable
+// files are remembered as such until the cache is cleared).
+const TImageInfo* LoadSkinImage(LPCSTR path);
+void ClearSkinImages();
+
+// Draws |description| into |rcItem| (or its dest part); the source part is
+// clipped to the bitmap. False when the image cannot be loaded.
+bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description);
+// Fills |rc| unless the alpha byte of |argb| is 0.
+void FillColor(HDC hDC, const RECT& rc, DWORD argb);
+
+// UTF-8 to the installer's code page (GBK); characters without a GBK form
+// become '?'.
+std::string Utf8ToAnsi(const std::string& utf8);
+
+// Number of bytes of the character starting at text[0] in GBK.
+int AnsiCharLength(const char* text);
+
+}  // namespace DuiLib

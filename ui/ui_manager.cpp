@@ -1,0 +1,604 @@
+#include "ui/ui_manager.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "ui/render.h"
+#include "ui/ui_container.h"
+#include "ui/ui_control.h"
+#include "ui/zip_reader.h"
+
+namespace DuiLib {
+
+namespace {
+
+HINSTANCE g_instance = nullptr;
+ZipReader g_skinZip;
+std::string g_resourcePath;
+constexpr DWORD kMaxSkinFileSize = 64u * 1024 * 1024;
+
+// Every live manager, so a deleted control can be forgotten by all of them
+// (a tree moved between windows is known to both).
+std::vector<CPaintManagerUI*>& LiveManagers() {
+  static std::vector<CPaintManagerUI*> managers;
+  return managers;
+}
+
+template <typename T>
+bool AddUnique(std::vector<T*>& list, T* item) {
+  if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+  list.push_back(item);
+  return true;
+}
+
+template <typename T>
+bool RemoveItem(std::vector<T*>& list, T* item) {
+  auto it = std::find(list.begin(), list.end(), item);
+  if (it == list.end()) return false;
+  list.erase(it);
+  return true;
+}
+
+void RegisterNames(CControlUI* control, std::map<std::string, CControlUI*>& names) {
+  if (!control) return;
+  CDuiString name = control->GetName();
+  if (!name.IsEmpty()) names.emplace(name.str(), control);
+  if (auto* container = static_cast<IContainerUI*>(control->GetInterface("IContainer"))) {
+    for (int i = 0; i < container->GetCount(); ++i) RegisterNames(container->GetItemAt(i), names);
+  }
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = false;
+  LARGE_INTEGER size;
+  if (::GetFileSizeEx(file, &size) && size.QuadPart <= kMaxSkinFileSize) {
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    ok = bytes->empty() ||
+         (::ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+          read == bytes->size());
+  }
+  ::CloseHandle(file);
+  if (!ok) bytes->clear();
+  return ok;
+}
+
+}  // namespace
+
+// --- process-wide -----------------------------------------------------------
+
+void CPaintManagerUI::SetInstance(HINSTANCE hInst) { g_instance = hInst; }
+
+HINSTANCE CPaintManagerUI::GetInstance() {
+  return g_instance ? g_instance : ::GetModuleHandleA(nullptr);
+}
+
+bool CPaintManagerUI::SetResourceZip(LPVOID data, unsigned int size) {
+  ClearSkinImages();
+  if (!g_skinZip.Open(data, size)) {
+    ::OutputDebugStringA("skin package is not a readable ZIP archive\n");
+    return false;
+  }
+  return true;
+}
+
+void CPaintManagerUI::SetResourcePath(LPCTSTR path) {
+  g_resourcePath = path ? path : "";
+  if (!g_resourcePath.empty() && g_resourcePath.back() != '\\' && g_resourcePath.back() != '/')
+    g_resourcePath += '\\';
+  ClearSkinImages();
+}
+
+CDuiString CPaintManagerUI::GetResourcePath() { return CDuiString(g_resourcePath); }
+
+bool CPaintManagerUI::LoadSkinFile(LPCTSTR name, std::string* bytes) {
+  bytes->clear();
+  if (!name || !*name) return false;
+  if (g_skinZip.IsOpen()) {
+    std::string error;
+    if (g_skinZip.Read(name, bytes, &error)) return true;
+    std::string trace = std::string("skin file not read: ") + name + ": " + error + "\n";
+    ::OutputDebugStringA(trace.c_str());
+    return false;
+  }
+  std::string path = g_resourcePath + name;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return ReadWholeFile(path, bytes);
+}
+
+void CPaintManagerUI::ClearImageCache() { ClearSkinImages(); }
+
+bool CPaintManagerUI::TranslateMessage(const LPMSG msg) {
+  if (!msg) return false;
+  // The focused native child of a framework window (an edit field) gets
+  // the keys, but the window's filters still see them first.
+  for (HWND hwnd = msg->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
+    for (CPaintManagerUI* manager : LiveManagers()) {
+      if (manager->m_hWndPaint == hwnd) {
+        LRESULT lRes = 0;
+        return manager->PreMessageHandler(msg->message, msg->wParam, msg->lParam, lRes);
+      }
+    }
+    if (!(::GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return false;
+}
+
+void CPaintManagerUI::ForgetControl(CControlUI* pControl) {
+  for (CPaintManagerUI* manager : LiveManagers()) manager->ReapObjects(pControl);
+}
+
+void CPaintManagerUI::MessageLoop() {
+  MSG msg = {};
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (!TranslateMessage(&msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+  }
+}
+
+// --- per window -------------------------------------------------------------
+
+CPaintManagerUI::CPaintManagerUI() { LiveManagers().push_back(this); }
+
+CPaintManagerUI::~CPaintManagerUI() {
+  RemoveItem(LiveManagers(), this);
+  // A root that was moved into another window belongs to that window now.
+  if (m_pRoot && !m_pRoot->GetParent() && m_pRoot->GetManager() == this) {
+    CControlUI* root = m_pRoot;
+    m_pRoot = nullptr;
+    delete root;
+  }
+  for (auto& font : m_mFonts) {
+    if (font.second->hFont) ::DeleteObject(font.second->hFont);
+    delete font.second;
+  }
+  m_mFonts.clear();
+}
+
+void CPaintManagerUI::Init(HWND hWnd) {
+  m_hWndPaint = hWnd;
+  m_bUpdateNeeded = true;
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
+  if (!pControl) return false;
+  if (m_pRoot && m_pRoot != pControl && !m_pRoot->GetParent() && m_pRoot->GetManager() == this) {
+    CControlUI* old = m_pRoot;
+    m_pRoot = nullptr;
+    delete old;
+  }
+  m_mNameHash.clear();
+  m_pFocus = m_pEventHover = m_pEventClick = nullptr;
+  m_pRoot = pControl;
+  pControl->SetManager(this, nullptr, true);
+  m_bUpdateNeeded = true;
+  if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+  return true;
+}
+
+void CPaintManagerUI::InitControls(CControlUI* pControl) { RegisterNames(pControl, m_mNameHash); }
+
+CControlUI* CPaintManagerUI::FindControl(LPCTSTR name) const {
+  if (!name) return nullptr;
+  auto it = m_mNameHash.find(name);
+  return it == m_mNameHash.end() ? nullptr : it->second;
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
+  const_cast<CPaintManagerUI*>(this)->UpdateLayout();
+  if (!m_pRoot || m_pRoot->GetManager() != this) return nullptr;
+  return m_pRoot->FindAt(pt, false);
+}
+
+CControlUI* CPaintManagerUI::FindMouseControl(POINT pt) const {
+  const_cast<CPaintManagerUI*>(this)->UpdateLayout();
+  if (!m_pRoot || m_pRoot->GetManager() != this) return nullptr;
+  return m_pRoot->FindAt(pt, true);
+}
+
+bool CPaintManagerUI::AddNotifier(INotifyUI* p) { return AddUnique(m_aNotifiers, p); }
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* p) { return RemoveItem(m_aNotifiers, p); }
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* p) { return AddUnique(m_aPreMessageFilters, p); }
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* p) { return RemoveItem(m_aPreMessageFilters, p); }
+bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* p) { return AddUnique(m_aMessageFilters, p); }
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* p) { return RemoveItem(m_aMessageFilters, p); }
+
+void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam, LPARAM lParam) {
+  TNotifyUI msg;
+  msg.pSender = pControl;
+  msg.sType = pstrMessage;
+  msg.wParam = wParam;
+  msg.lParam = lParam;
+  SendNotify(msg);
+}
+
+void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
+  msg.dwTimestamp = ::GetTickCount();
+  if (m_hWndPaint) {
+    ::GetCursorPos(&msg.ptMouse);
+    ::ScreenToClient(m_hWndPaint, &msg.ptMouse);
+  }
+  // The handlers may delete the sender or this window's pages; only the
+  // notifier list (owned by this manager) is used afterwards.
+  if (msg.pSender) {
+    if (!msg.pSender->OnNotify(&msg)) return;
+  }
+  std::vector<INotifyUI*> notifiers = m_aNotifiers;
+  for (INotifyUI* notifier : notifiers) {
+    if (std::find(m_aNotifiers.begin(), m_aNotifiers.end(), notifier) != m_aNotifiers.end())
+      notifier->Notify(msg);
+  }
+}
+
+void CPaintManagerUI::SetInitSize(int cx, int cy) {
+  m_szInitWindowSize = {cx, cy};
+  if (m_hWndPaint && cx > 0 && cy > 0) {
+    ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  }
+}
+
+void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+  if (!pstrName || !pstrValue) return;
+  RECT rc;
+  std::string name = pstrName;
+  if (name == "size") {
+    if (ParseRectValue(pstrValue, &rc)) SetInitSize(rc.left, rc.top);
+  } else if (name == "caption") {
+    if (ParseRectValue(pstrValue, &rc)) m_rcCaption = rc;
+  } else if (name == "mininfo") {
+    if (ParseRectValue(pstrValue, &rc)) SetMinInfo(rc.left, rc.top);
+  } else if (name == "maxinfo") {
+    if (ParseRectValue(pstrValue, &rc)) SetMaxInfo(rc.left, rc.top);
+  }
+}
+
+void CPaintManagerUI::AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
+                              bool bItalic, bool bDefault) {
+  if (nSize <= 0 || nSize > 500) return;
+  HFONT font = ::CreateFontA(-nSize, 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL, bItalic, bUnderline, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : "");
+  if (!font) return;
+  auto* info = new TFontInfo;
+  info->hFont = font;
+  info->sFontName = pStrFontName ? pStrFontName : "";
+  info->iSize = nSize;
+  info->bBold = bBold;
+  info->bUnderline = bUnderline;
+  info->bItalic = bItalic;
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(screen, font);
+  TEXTMETRICA tm = {};
+  ::GetTextMetricsA(screen, &tm);
+  ::SelectObject(screen, old);
+  ::ReleaseDC(nullptr, screen);
+  info->iHeight = tm.tmHeight;
+  auto it = m_mFonts.find(id);
+  if (it != m_mFonts.end()) {
+    if (m_pDefaultFont == it->second) m_pDefaultFont = nullptr;
+    ::DeleteObject(it->second->hFont);
+    delete it->second;
+  }
+  m_mFonts[id] = info;
+  if (bDefault) m_pDefaultFont = info;
+}
+
+HFONT CPaintManagerUI::GetFont(int id) const {
+  auto it = m_mFonts.find(id);
+  if (it != m_mFonts.end()) return it->second->hFont;
+  return GetDefaultFont();
+}
+
+HFONT CPaintManagerUI::GetDefaultFont() const {
+  if (m_pDefaultFont) return m_pDefaultFont->hFont;
+  return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+}
+
+const TImageInfo* CPaintManagerUI::GetImage(LPCTSTR bitmap) { return LoadSkinImage(bitmap); }
+
+void CPaintManagerUI::Invalidate(const RECT& rc) {
+  if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, &rc, FALSE);
+}
+
+void CPaintManagerUI::SetFocus(CControlUI* pControl) {
+  if (pControl == m_pFocus) return;
+  if (m_hWndPaint && ::GetFocus() != m_hWndPaint && pControl &&
+      !(::GetFocus() && ::IsChild(m_hWndPaint, ::GetFocus()))) {
+    ::SetFocus(m_hWndPaint);
+  }
+  CControlUI* old = m_pFocus;
+  m_pFocus = nullptr;
+  if (old) {
+    TEventUI event;
+    event.Type = UIEVENT_KILLFOCUS;
+    event.pSender = pControl;
+    event.dwTimestamp = ::GetTickCount();
+    old->DoEvent(event);
+  }
+  if (pControl && pControl->GetManager() == this && pControl->IsVisible() && pControl->IsEnabled()) {
+    m_pFocus = pControl;
+    TEventUI event;
+    event.Type = UIEVENT_SETFOCUS;
+    event.pSender = pControl;
+    event.dwTimestamp = ::GetTickCount();
+    pControl->DoEvent(event);
+  }
+}
+
+void CPaintManagerUI::SetCapture() {
+  if (m_hWndPaint) ::SetCapture(m_hWndPaint);
+  m_bMouseCapture = true;
+}
+
+void CPaintManagerUI::ReleaseCapture() {
+  m_bMouseCapture = false;
+  ::ReleaseCapture();
+}
+
+void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
+  if (!pControl) return;
+  if (m_pFocus == pControl) m_pFocus = nullptr;
+  if (m_pEventHover == pControl) m_pEventHover = nullptr;
+  if (m_pEventClick == pControl) m_pEventClick = nullptr;
+  if (m_pRoot == pControl) m_pRoot = nullptr;
+  for (auto it = m_mNameHash.begin(); it != m_mNameHash.end();) {
+    if (it->second == pControl) it = m_mNameHash.erase(it);
+    else ++it;
+  }
+}
+
+void CPaintManagerUI::UpdateLayout() {
+  if (!m_bUpdateNeeded || !m_hWndPaint || !m_pRoot) return;
+  // A root moved into another window is laid out by that window.
+  if (m_pRoot->GetManager() != this) return;
+  m_bUpdateNeeded = false;
+  RECT rc;
+  ::GetClientRect(m_hWndPaint, &rc);
+  if (rc.right > rc.left && rc.bottom > rc.top) m_pRoot->SetPos(rc);
+}
+
+void CPaintManagerUI::PaintTo(HDC hdc, const RECT& rcPaint) {
+  UpdateLayout();
+  FillColor(hdc, rcPaint, 0xFFFFFFFF);
+  if (m_pRoot && m_pRoot->GetManager() == this) m_pRoot->DoPaint(hdc, rcPaint);
+}
+
+void CPaintManagerUI::SetHot(CControlUI* pControl, POINT pt) {
+  if (pControl == m_pEventHover) return;
+  TEventUI event;
+  event.ptMouse = pt;
+  event.dwTimestamp = ::GetTickCount();
+  CControlUI* old = m_pEventHover;
+  m_pEventHover = pControl;
+  if (old) {
+    event.Type = UIEVENT_MOUSELEAVE;
+    event.pSender = old;
+    old->DoEvent(event);
+  }
+  // The leave handler may have changed the tree.
+  if (m_pEventHover == pControl && pControl) {
+    event.Type = UIEVENT_MOUSEENTER;
+    event.pSender = pControl;
+    pControl->DoEvent(event);
+  }
+}
+
+bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  std::vector<IMessageFilterUI*> filters = m_aPreMessageFilters;
+  for (IMessageFilterUI* filter : filters) {
+    if (std::find(m_aPreMessageFilters.begin(), m_aPreMessageFilters.end(), filter) ==
+        m_aPreMessageFilters.end())
+      continue;
+    bool bHandled = false;
+    LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, bHandled);
+    if (bHandled) {
+      lRes = result;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  if (!m_hWndPaint) return false;
+  {
+    std::vector<IMessageFilterUI*> filters = m_aMessageFilters;
+    for (IMessageFilterUI* filter : filters) {
+      bool bHandled = false;
+      LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, bHandled);
+      if (bHandled) {
+        lRes = result;
+        return true;
+      }
+    }
+  }
+  switch (uMsg) {
+    case WM_ERASEBKGND:
+      lRes = 1;
+      return true;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC hdc = ::BeginPaint(m_hWndPaint, &ps);
+      RECT client;
+      ::GetClientRect(m_hWndPaint, &client);
+      int cx = client.right - client.left, cy = client.bottom - client.top;
+      if (hdc && cx > 0 && cy > 0) {
+        // Painted off screen and copied in one go, so nothing flickers.
+        HDC memory = ::CreateCompatibleDC(hdc);
+        HBITMAP buffer = ::CreateCompatibleBitmap(hdc, cx, cy);
+        if (memory && buffer) {
+          HGDIOBJ old = ::SelectObject(memory, buffer);
+          PaintTo(memory, ps.rcPaint);
+          ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                   ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+          ::SelectObject(memory, old);
+        }
+        if (buffer) ::DeleteObject(buffer);
+        if (memory) ::DeleteDC(memory);
+      }
+      ::EndPaint(m_hWndPaint, &ps);
+      lRes = 0;
+      return true;
+    }
+    case WM_SIZE:
+      m_bUpdateNeeded = true;
+      ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+      return false;
+    case WM_MOUSEMOVE: {
+      if (!m_bMouseTracking) {
+        TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, m_hWndPaint, 0};
+        ::TrackMouseEvent(&tme);
+        m_bMouseTracking = true;
+      }
+      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      TEventUI event;
+      event.Type = UIEVENT_MOUSEMOVE;
+      event.ptMouse = pt;
+      event.wParam = wParam;
+      event.lParam = lParam;
+      event.dwTimestamp = ::GetTickCount();
+      if (m_bMouseCapture && m_pEventClick) {
+        event.pSender = m_pEventClick;
+        m_pEventClick->DoEvent(event);
+        return true;
+      }
+      CControlUI* target = FindMouseControl(pt);
+      SetHot(target, pt);
+      if (target && target == m_pEventHover) {
+        event.pSender = target;
+        target->DoEvent(event);
+      }
+      return true;
+    }
+    case WM_MOUSELEAVE: {
+      m_bMouseTracking = false;
+      if (!m_bMouseCapture) {
+        POINT pt = {-1, -1};
+        SetHot(nullptr, pt);
+      }
+      return true;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      CControlUI* target = FindMouseControl(pt);
+      if (target != m_pFocus) {
+        // Takes the keyboard from a native field so it closes.
+        ::SetFocus(m_hWndPaint);
+      }
+      if (!target || !target->IsEnabled()) return true;
+      SetHot(target, pt);
+      m_pEventClick = target;
+      SetCapture();
+      SetFocus(target);
+      if (m_pEventClick != target) return true;
+      TEventUI event;
+      event.Type = uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN;
+      event.pSender = target;
+      event.ptMouse = pt;
+      event.wParam = wParam;
+      event.lParam = lParam;
+      event.dwTimestamp = ::GetTickCount();
+      target->DoEvent(event);
+      return true;
+    }
+    case WM_LBUTTONUP: {
+      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      CControlUI* target = m_pEventClick;
+      m_pEventClick = nullptr;
+      if (m_bMouseCapture) ReleaseCapture();
+      if (!target) return true;
+      TEventUI event;
+      event.Type = UIEVENT_BUTTONUP;
+      event.pSender = target;
+      event.ptMouse = pt;
+      event.wParam = wParam;
+      event.lParam = lParam;
+      event.dwTimestamp = ::GetTickCount();
+      target->DoEvent(event);
+      return true;
+    }
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lParam) != m_hWndPaint && m_bMouseCapture) {
+        m_bMouseCapture = false;
+        if (CControlUI* target = m_pEventClick) {
+          m_pEventClick = nullptr;
+          TEventUI event;
+          event.Type = UIEVENT_MOUSELEAVE;
+          event.pSender = target;
+          event.ptMouse = {-1, -1};
+          target->DoEvent(event);
+        }
+      }
+      return false;
+    case WM_MOUSEWHEEL: {
+      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ::ScreenToClient(m_hWndPaint, &pt);
+      CControlUI* target = FindMouseControl(pt);
+      if (!target) return false;
+      TEventUI event;
+      event.Type = UIEVENT_SCROLLWHEEL;
+      event.pSender = target;
+      event.ptMouse = pt;
+      event.wParam = wParam;
+      event.lParam = lParam;
+      event.dwTimestamp = ::GetTickCount();
+      target->DoEvent(event);
+      lRes = 0;
+      return true;
+    }
+    case WM_SETCURSOR: {
+      if (LOWORD(lParam) != HTCLIENT) return false;
+      POINT pt;
+      ::GetCursorPos(&pt);
+      ::ScreenToClient(m_hWndPaint, &pt);
+      CControlUI* target = FindMouseControl(pt);
+      bool text = target && target->IsEnabled() && target->GetInterface("Edit");
+      ::SetCursor(::LoadCursor(nullptr, text ? IDC_IBEAM : IDC_ARROW));
+      lRes = TRUE;
+      return true;
+    }
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+      if (!m_pFocus) return false;
+      TEventUI event;
+      event.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
+      event.pSender = m_pFocus;
+      event.chKey = static_cast<TCHAR>(wParam);
+      event.wParam = wParam;
+      event.lParam = lParam;
+      event.dwTimestamp = ::GetTickCount();
+      m_pFocus->DoEvent(event);
+      return true;
+    }
+    case WM_COMMAND: {
+      HWND child = reinterpret_cast<HWND>(lParam);
+      if (child && HIWORD(wParam) == EN_CHANGE) {
+        if (auto* control = static_cast<CControlUI*>(::GetPropA(child, "DuiLib.Control"))) {
+          SendNotify(control, DUI_MSGTYPE_TEXTCHANGED);
+          return true;
+        }
+      }
+      return false;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      HWND child = reinterpret_cast<HWND>(lParam);
+      auto* control = static_cast<CControlUI*>(::GetPropA(child, "DuiLib.Control"));
+      if (!control) return false;
+      lRes = control->OnNativeColor(reinterpret_cast<HDC>(wParam));
+      return lRes != 0;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace DuiLib
