@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb xdotool x11-utils
   7zip googletest cmake make g++ imagemagick
-  fonts-wqy-microhei locales dpkg-dev zlib1g-dev
+  fonts-wqy-microhei locales dpkg-dev zlib1g-dev python3
 )
 
 apt_updated=0
