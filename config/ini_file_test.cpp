@@ -1,7 +1,10 @@
 #include "config/ini_file.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,44 +43,45 @@ class IniFileTest : public ::testing::Test {
   tn_test::ScopedTempDir dir_;
 };
 
-TEST_F(IniFileTest, ShippedConfigurationLoadsFifteenRecordsInFileOrder) {
+// The installer carries this file byte for byte (see config_resource_test).
+TEST_F(IniFileTest, ShippedConfigurationLoadsWhole) {
   LoadIniFile(tn_test::BuildPath("config/info.ini"));
   EXPECT_EQ(15u, table_->GetCount());
 
+  const Entries info = Section("TARNIS_INFO");
+  const char* keys[] = {"RegeditKeyName", "DisplayIcon", "DisplayName", "DisplayVersion",
+                        "MyVersion", "NoModify", "NoRemove", "NoRepair", "Publisher",
+                        "UninstallString", "URLInfoAbout"};
+  ASSERT_EQ(11u, info.size());
+  for (size_t i = 0; i < info.size(); ++i) EXPECT_EQ(keys[i], info[i].first);
+  EXPECT_EQ("Tarnis模拟器", info[2].second);
+  EXPECT_EQ("1", info[5].second);  // the line with tabs, a blank and a trailing tab
+  EXPECT_TRUE(IsDBCSLeadByteEx(936, static_cast<BYTE>(info[8].second[0]))) << "Chinese publisher";
+  EXPECT_EQ(0u, info[10].second.rfind("https://", 0)) << info[10].second;
   CIniInfoList records;
   table_->GetSectionData("TARNIS_INFO", &records);
-  const std::vector<std::pair<std::string, bool>> keys = {
-      {"RegeditKeyName", false}, {"DisplayIcon", false}, {"DisplayName", false},
-      {"DisplayVersion", false}, {"MyVersion", true},    {"NoModify", true},
-      {"NoRemove", true},        {"NoRepair", true},     {"Publisher", false},
-      {"UninstallString", false}, {"URLInfoAbout", false}};
-  ASSERT_EQ(keys.size(), records.size());
-  auto record = records.begin();
-  for (const auto& key : keys) {
-    EXPECT_EQ(key.first, (*record)->m_strKey);
-    EXPECT_EQ(key.second, (*record)->m_bNumeric) << key.first;
-    ++record;
-  }
-  const Entries info = Section("TARNIS_INFO");
-  EXPECT_EQ("ZEVodirodaz", info[0].second);
-  EXPECT_EQ("ZEVodirodaz.exe", info[1].second);
-  EXPECT_EQ("Tarnis模拟器", info[2].second);
-  EXPECT_EQ("0.2.0.1726", info[3].second);
-  EXPECT_EQ("1726", info[4].second);
-  EXPECT_EQ("1", info[5].second);  // the line with tabs and a trailing tab
-  EXPECT_EQ("0", info[6].second);
-  EXPECT_EQ("uninstall.exe", info[9].second);
-  EXPECT_EQ(0u, info[10].second.rfind("http", 0)) << info[10].second;
+  std::vector<bool> numeric;
+  for (const CIniInfoData* record : records) numeric.push_back(record->m_bNumeric);
+  EXPECT_EQ((std::vector<bool>{false, false, false, false, true, true, true, true, false, false,
+                               false}),
+            numeric);
+
+  // A longer publisher or address would drop the last entries silently.
+  size_t budget = 1;
+  for (const auto& entry : info) budget += entry.first.size() + 1 + entry.second.size() + 1;
+  EXPECT_EQ(246u, budget);
+  EXPECT_LE(budget, kIniSectionLimit);
 
   EXPECT_EQ((Entries{{"AutoRunName1", "TNZiduvaZevi.exe"}}), Section("AUTO_RUN"));
   EXPECT_EQ((Entries{{"flag", "TN7zOffset"}}), Section("OFFSET_FLAG"));
   EXPECT_EQ((Entries{{"size_GB", "7"}}), Section("MIN_INSTALL_SPACE"));
-  table_->GetSectionData("MIN_INSTALL_SPACE", &records);
-  EXPECT_TRUE(records.front()->m_bNumeric);
   const Entries kill = Section("KILL_PROGRESS");
   ASSERT_EQ(1u, kill.size());
   EXPECT_EQ("Progress", kill[0].first);
   EXPECT_EQ(110u, kill[0].second.size());
+  EXPECT_EQ(6, std::count(kill[0].second.begin(), kill[0].second.end(), ';'));
+  EXPECT_NE(std::string::npos, kill[0].second.find("ZEVodirodaz.exe;"));
+  EXPECT_NE(std::string::npos, kill[0].second.find("TNZiduvaZevi.exe;"));
 }
 
 TEST_F(IniFileTest, ParsesKeysValuesAndLayout) {

@@ -33,12 +33,6 @@ TEST(IsNumericTest, FollowsStreamRules) {
   for (const char* value : not_numeric) EXPECT_FALSE(IsNumeric(value)) << "[" << value << "]";
 }
 
-TEST_F(IniInfoManagerTest, DefaultRecordIsEmpty) {
-  CIniInfoData record;
-  EXPECT_TRUE(record.m_strSection.empty() && record.m_strKey.empty() && record.m_strValue.empty());
-  EXPECT_FALSE(record.m_bNumeric);
-}
-
 TEST_F(IniInfoManagerTest, SectionsKeepInsertionOrderAndMatchExactly) {
   EXPECT_TRUE(table_->AddIniData("A", "k1", "1"));
   table_->AddIniData("B", "k1", "x");
@@ -57,16 +51,6 @@ TEST_F(IniInfoManagerTest, SectionsKeepInsertionOrderAndMatchExactly) {
   EXPECT_TRUE(records.empty());
   table_->GetSectionData("", &records);
   EXPECT_TRUE(records.empty());
-}
-
-TEST_F(IniInfoManagerTest, RecordsCarryTheirNumericFlag) {
-  table_->AddIniData("TARNIS_INFO", "MyVersion", "1726");
-  table_->AddIniData("TARNIS_INFO", "DisplayVersion", "0.2.0.1726");
-  CIniInfoList records;
-  table_->GetSectionData("TARNIS_INFO", &records);
-  ASSERT_EQ(2u, records.size());
-  EXPECT_TRUE(records.front()->m_bNumeric);
-  EXPECT_FALSE(records.back()->m_bNumeric);
 }
 
 TEST_F(IniInfoManagerTest, GetDataByKeyTakesFirstMatchInAnySection) {
@@ -94,19 +78,6 @@ TEST_F(IniInfoManagerTest, GetDataByKeyTakesFirstMatchInAnySection) {
   EXPECT_EQ("Count", record.m_strKey);
   EXPECT_EQ("12", record.m_strValue);
   EXPECT_TRUE(record.m_bNumeric);
-}
-
-TEST_F(IniInfoManagerTest, ClearAllEmptiesAndNullTextsAreEmpty) {
-  table_->AddIniData(nullptr, nullptr, nullptr);
-  CIniInfoList records;
-  table_->GetSectionData("", &records);
-  ASSERT_EQ(1u, records.size());
-  EXPECT_TRUE(records.front()->m_strKey.empty());
-  table_->ClearAll();
-  EXPECT_EQ(0u, table_->GetCount());
-  table_->GetSectionData("", &records);
-  EXPECT_TRUE(records.empty());
-  table_->ClearAll();  // twice is harmless
 }
 
 TEST_F(IniInfoManagerTest, ConcurrentWritersAndReadersKeepEveryRecordInOrder) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -115,38 +116,18 @@ TEST_F(WorkDirTest, PrepareWritesBothFilesAndLoadsTheConfiguration) {
 // them; there the check is passed over.
 TEST_F(WorkDirTest, CreatedDirectoryIsForAdministratorsAndSystemOnly) {
   PrepareWorkDir();
-  PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
             GetNamedSecurityInfoA(work_dir_.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                  nullptr, nullptr, &dacl, nullptr, &descriptor));
-  struct Free {
-    void operator()(void* memory) const { LocalFree(memory); }
-  };
-  std::unique_ptr<void, Free> owner(descriptor);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
-  if (!dacl || !(control & SE_DACL_PROTECTED)) {
-    GTEST_SKIP() << "the platform did not keep the directory's access list";
-  }
-  ASSERT_EQ(2u, dacl->AceCount);
-  BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE];
-  DWORD size = sizeof(system);
-  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
-  size = sizeof(admins);
-  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
-  bool has_system = false, has_admins = false;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-    ASSERT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-    EXPECT_EQ(static_cast<DWORD>(FILE_ALL_ACCESS), ace->Mask & FILE_ALL_ACCESS);
-    has_system |= EqualSid(&ace->SidStart, system) != FALSE;
-    has_admins |= EqualSid(&ace->SidStart, admins) != FALSE;
-  }
-  EXPECT_TRUE(has_system);
-  EXPECT_TRUE(has_admins);
+                                  nullptr, nullptr, nullptr, nullptr, &descriptor));
+  char* text = nullptr;
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+  const std::string sddl = text;
+  LocalFree(text);
+  LocalFree(descriptor);
+  if (sddl.rfind("D:P", 0) != 0) GTEST_SKIP() << "the platform kept no access list: " << sddl;
+  EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", sddl);
 }
 
 TEST_F(WorkDirTest, PrepareReplacesStaleFilesAndRemoveTakesEverything) {
