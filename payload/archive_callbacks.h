@@ -1,0 +1,101 @@
+// Callbacks handed to the archive library while it opens and extracts the
+// product archive. All methods run inside IInArchive::Open / Extract.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "payload/archive_streams.h"
+#include "payload/extract_progress.h"
+#include "payload/sevenzip_interfaces.h"
+
+namespace tn {
+
+// Receives whole percentages (0..100).
+using ExtractProgressFunction = void (*)(int percent);
+
+// Creates |path| and every missing level above it. An existing directory
+// counts as success; drive roots ("C:\", "\\?\C:\") are never created; a
+// trailing separator is ignored. Fails when a file stands where a directory
+// is needed.
+bool CreateDirectoryTree(const std::wstring& path);
+
+class CArchiveOpenCallback final : public IArchiveOpenCallback,
+                                   public ICryptoGetTextPassword,
+                                   public CMyUnknownImp {
+  Z7_COM_UNKNOWN_IMP_1(ICryptoGetTextPassword)
+  Z7_IFACE_COM7_IMP(IArchiveOpenCallback)
+  Z7_IFACE_COM7_IMP(ICryptoGetTextPassword)
+
+ public:
+  bool PasswordIsDefined = false;
+  std::wstring Password;
+};
+
+class CArchiveExtractCallback final : public IArchiveExtractCallback,
+                                      public ICryptoGetTextPassword,
+                                      public CMyUnknownImp {
+  Z7_COM_UNKNOWN_IMP_1(ICryptoGetTextPassword)
+  Z7_IFACE_COM7_IMP(IProgress)
+  Z7_IFACE_COM7_IMP(IArchiveExtractCallback)
+  Z7_IFACE_COM7_IMP(ICryptoGetTextPassword)
+
+ public:
+  CArchiveExtractCallback() = default;
+
+  // Keeps a reference to |archive| and the output directory, which gets a
+  // trailing "\" unless it is empty or already ends in a separator.
+  void Init(IInArchive* archive, const std::wstring& output_directory);
+
+  // Progress goes to |function| while |*enabled| is true. When |*stop| turns
+  // true the next progress or item call answers E_ABORT, which ends Extract.
+  // The pointed-to flags must outlive the extraction.
+  void SetProgressSink(ExtractProgressFunction function, const std::atomic<bool>* enabled,
+                       const std::atomic<bool>* stop);
+
+  // Delivers one final 100 when the run's counts never produced it (a total
+  // of 0, or rounding short of 100). Call after a successful Extract.
+  void CompleteProgress();
+
+  const std::wstring& output_directory() const { return output_directory_; }
+  // Items that ended with a result other than success, including items that
+  // were refused because their path would leave the output directory.
+  UInt64 error_count() const { return error_count_; }
+
+  bool PasswordIsDefined = false;
+  std::wstring Password;
+
+ private:
+  HRESULT ReadItemProperties(UInt32 index);
+  void Report(int percent);
+
+  CMyComPtr<IInArchive> archive_;
+  std::wstring output_directory_;
+  std::wstring item_path_;
+  std::wstring disk_path_;
+  bool extract_mode_ = false;
+  bool item_refused_ = false;
+
+  FILETIME modification_time_ = {};
+  UInt32 attributes_ = 0;
+  bool is_directory_ = false;
+  bool attributes_defined_ = false;
+  bool time_defined_ = false;
+
+  COutFileStream* output_stream_spec_ = nullptr;
+  CMyComPtr<ISequentialOutStream> output_stream_;
+  UInt64 error_count_ = 0;
+
+  // SetTotal/SetCompleted may come from the library's decoder threads.
+  std::mutex progress_lock_;
+  ExtractProgress progress_;
+  ExtractProgressFunction progress_function_ = nullptr;
+  const std::atomic<bool>* progress_enabled_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
+};
+
+}  // namespace tn

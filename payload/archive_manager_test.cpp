@@ -1,0 +1,230 @@
+#include "payload/archive_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "payload/payload_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace tn {
+namespace {
+
+using payload_test::ArchiveLibrary;
+using payload_test::TestData;
+using payload_test::Wide;
+
+std::vector<int> g_reported;
+void RecordPercent(int percent) { g_reported.push_back(percent); }
+
+class ArchiveManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_reported.clear();
+    manager_.SetLibraryPath(ArchiveLibrary());
+    manager_.SetProgressCallback(RecordPercent);
+    output_ = dir_.Join("install");
+  }
+
+  int Extract(const std::string& archive, int64_t offset = 0,
+              const std::string& password = kArchivePassword) {
+    payload_test::StdoutCapture capture(dir_.Join("stdout.txt"));
+    const int result = manager_.ExtractArchive(archive, output_, offset, password);
+    stdout_ = capture.Finish();
+    return result;
+  }
+
+  tn_test::ScopedTempDir dir_;
+  CArchiveManager manager_;
+  std::string output_;
+  std::string stdout_;
+};
+
+TEST_F(ArchiveManagerTest, ExtractsTheTreeExactly) {
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  EXPECT_EQ(0u, manager_.last_item_errors());
+
+  const auto expected = payload_test::ListTree(Wide(TestData("tree")));
+  const auto actual = payload_test::ListTree(Wide(output_));
+  ASSERT_FALSE(expected.empty());
+  ASSERT_EQ(expected.size(), actual.size());
+  for (const auto& item : expected) {
+    const std::string name = ::testing::PrintToString(item.first);
+    auto found = actual.find(item.first);
+    ASSERT_NE(actual.end(), found) << name;
+    EXPECT_EQ(item.second.directory, found->second.directory) << name;
+    if (item.second.directory) continue;
+    EXPECT_EQ(item.second.bytes, found->second.bytes) << name;
+    EXPECT_EQ(0, ::CompareFileTime(&item.second.write_time, &found->second.write_time)) << name;
+    EXPECT_EQ(item.second.attributes & FILE_ATTRIBUTE_READONLY,
+              found->second.attributes & FILE_ATTRIBUTE_READONLY) << name;
+  }
+  EXPECT_TRUE(actual.at(L"readonly.ini").attributes & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(actual.at(L"empty folder\\inner").directory);
+  EXPECT_EQ("", actual.at(L"zero.bin").bytes);
+
+  // Progress rose to 100, each value once before the first 100.
+  ASSERT_FALSE(g_reported.empty());
+  EXPECT_EQ(100, g_reported.back());
+  for (size_t i = 1; i < g_reported.size() && g_reported[i - 1] != 100; ++i) {
+    EXPECT_LT(g_reported[i - 1], g_reported[i]);
+  }
+  EXPECT_NE(std::string::npos, stdout_.find("Extracting  read me.txt"));
+}
+
+TEST_F(ArchiveManagerTest, ReplacesReadOnlyFilesAndKeepsOthers) {
+  ASSERT_TRUE(CreateDirectoryTree(Wide(output_)));
+  const std::string target = output_ + "\\readonly.ini";
+  ASSERT_TRUE(tn_test::WriteFileBytes(target, "stale"));
+  ASSERT_TRUE(::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(tn_test::WriteFileBytes(output_ + "\\user file.txt", "mine"));
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\readonly.ini")), tn_test::ReadFileBytes(target));
+  EXPECT_EQ("mine", tn_test::ReadFileBytes(output_ + "\\user file.txt"));
+}
+
+TEST_F(ArchiveManagerTest, OutputDirectoryWithTrailingSlash) {
+  output_ += "/";
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\bin\\x.dll")),
+            tn_test::ReadFileBytes(dir_.Join("install\\bin\\x.dll")));
+}
+
+TEST_F(ArchiveManagerTest, ItemWithoutNameBecomesContent) {
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("unnamed.7z")));
+  EXPECT_EQ("content without a name", tn_test::ReadFileBytes(output_ + "\\[Content]"));
+}
+
+TEST_F(ArchiveManagerTest, RefusesItemsThatLeaveTheOutputDirectory) {
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("slip.7z")));
+  EXPECT_EQ("good", tn_test::ReadFileBytes(output_ + "\\inside.txt"));
+  // Refused: "../", "C:", a stream name, "..", "sub/../..", "/", "C:/",
+  // ".../" and ".. /". Names holding a stored "\" are single names that
+  // stay inside.
+  EXPECT_EQ(9u, manager_.last_item_errors());
+  const auto around = payload_test::ListTree(Wide(dir_.path()));
+  for (const auto& entry : around) {
+    if (entry.first.compare(0, 8, L"install\\") == 0) continue;
+    EXPECT_EQ(std::wstring::npos, entry.first.find(L"escape")) << ::testing::PrintToString(entry.first);
+  }
+  for (const char* path : {"C:\\escape1.txt", "C:\\escape4.txt", "C:\\escape4b.txt",
+                           "C:\\escape5.txt", "C:\\escape5b.txt", "C:\\inside.txt"}) {
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path)) << path;
+  }
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((output_ + "\\ok\\escape8.txt").c_str()));
+  EXPECT_NE(std::string::npos, stdout_.find("Item path leaves the output directory"));
+  EXPECT_EQ(100, g_reported.back());
+}
+
+TEST_F(ArchiveManagerTest, DamagedOrWronglyDecryptedItemsOnlyCount) {
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("bad_crc.7z"))) << stdout_;
+  EXPECT_EQ(1u, manager_.last_item_errors());
+  EXPECT_EQ("good", tn_test::ReadFileBytes(output_ + "\\good.txt"));
+  EXPECT_NE(std::string::npos, stdout_.find("Error : CRC Failed"));
+
+  g_reported.clear();
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z"), 0, "not the password"));
+  EXPECT_GT(manager_.last_item_errors(), 0u);
+  EXPECT_NE(tn_test::ReadFileBytes(TestData("tree\\read me.txt")),
+            tn_test::ReadFileBytes(output_ + "\\read me.txt"));
+}
+
+TEST_F(ArchiveManagerTest, NoPasswordRefusesEncryptedItems) {
+  const int result = Extract(TestData("tree.7z"), 0, "");
+  // The library is told no password: encrypted items cannot be extracted.
+  EXPECT_TRUE(result == kExtractFailed || manager_.last_item_errors() > 0) << result;
+  EXPECT_NE(std::string::npos, stdout_.find("Password is not defined"));
+}
+
+TEST_F(ArchiveManagerTest, ArchiveWithoutDataStillCompletes) {
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("no_data.7z"))) << stdout_;
+  EXPECT_EQ((std::vector<int>{100}), g_reported);
+  EXPECT_EQ("", tn_test::ReadFileBytes(output_ + "\\empty.txt"));
+  EXPECT_TRUE(::GetFileAttributesA((output_ + "\\folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(ArchiveManagerTest, LibraryFailures) {
+  const std::string missing = dir_.Join("7zTmp.dll");
+  manager_.SetLibraryPath(missing);
+  EXPECT_EQ(kExtractLoadLibraryFailed, Extract(TestData("tree.7z")));
+  EXPECT_EQ("Error: \nCan not load 7-zip library\n", stdout_);
+
+  manager_.SetLibraryPath(TestData("payload_no_create_object.dll"));
+  EXPECT_EQ(kExtractNoCreateObject, Extract(TestData("tree.7z")));
+  EXPECT_EQ("Error: \nCan not get CreateObject\n", stdout_);
+
+  manager_.SetLibraryPath(TestData("payload_failing_create_object.dll"));
+  EXPECT_EQ(kExtractCreateObjectFailed, Extract(TestData("tree.7z")));
+  EXPECT_EQ("Error: \nCan not get class object\n", stdout_);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(output_.c_str()));
+}
+
+TEST_F(ArchiveManagerTest, LibraryIsCheckedAgainstTheExpectedBytes) {
+  const std::string original = tn_test::ReadFileBytes(ArchiveLibrary());
+  ASSERT_FALSE(original.empty());
+  const std::string copy = dir_.Join("7zTmp.dll");
+  std::string altered = original;
+  altered[altered.size() / 2] ^= 0x5A;
+  ASSERT_TRUE(tn_test::WriteFileBytes(copy, altered));
+  manager_.SetLibraryPath(copy);
+  manager_.SetExpectedLibrary(original.data(), original.size());
+  EXPECT_EQ(kExtractLoadLibraryFailed, Extract(TestData("tree.7z")));
+
+  ASSERT_TRUE(tn_test::WriteFileBytes(copy, original));
+  EXPECT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+}
+
+TEST_F(ArchiveManagerTest, ArchiveFileFailures) {
+  const std::string missing = dir_.Join("missing.exe");
+  EXPECT_EQ(kExtractOpenFileFailed, Extract(missing));
+  EXPECT_EQ("Error: \nCan not open archive file\n" + missing, stdout_);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(missing.c_str()));
+
+  const std::string text = dir_.Join("text.exe");
+  ASSERT_TRUE(tn_test::WriteFileBytes(text, std::string(100000, 'x')));
+  EXPECT_EQ(kExtractOpenArchiveFailed, Extract(text));
+  EXPECT_EQ("Error: \nCan not open file as archive\n" + text, stdout_);
+
+  EXPECT_EQ(kExtractOpenArchiveFailed, Extract(TestData("header_encrypted.7z")));
+}
+
+TEST_F(ArchiveManagerTest, SearchDistanceIsEightMebibytes) {
+  const std::string archive = tn_test::ReadFileBytes(TestData("no_data.7z"));
+  const int64_t kMiB = 1 << 20;
+  const std::string far_file = dir_.Join("far.exe");
+  ASSERT_TRUE(tn_test::WriteFileBytes(far_file, std::string(9 * kMiB, '\0') + archive));
+  // From the start the signature is more than 8 MiB away.
+  EXPECT_EQ(kExtractOpenArchiveFailed, Extract(far_file, 0));
+  EXPECT_EQ(kExtractOpenArchiveFailed, Extract(far_file, -5));
+  // From a search start within reach it is found.
+  EXPECT_EQ(kExtractSucceeded, Extract(far_file, 9 * kMiB - 8 * kMiB));
+  EXPECT_EQ(kExtractSucceeded, Extract(far_file, 9 * kMiB));
+  // A search start past the archive, or past the end of the file, misses it.
+  EXPECT_EQ(kExtractOpenArchiveFailed, Extract(far_file, 9 * kMiB + 1));
+  EXPECT_EQ(kExtractOpenArchiveFailed, Extract(far_file, 100 * kMiB));
+}
+
+TEST_F(ArchiveManagerTest, OutputFileInUseStopsTheExtraction) {
+  ASSERT_TRUE(CreateDirectoryTree(Wide(output_ + "\\bin")));
+  const std::string locked = output_ + "\\bin\\x.dll";
+  ASSERT_TRUE(tn_test::WriteFileBytes(locked, "in use"));
+  // Held without sharing, as a running program would hold it.
+  ScopedHandle holder(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder.IsValid());
+  EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z")));
+  EXPECT_NE(std::string::npos, stdout_.find("Can not delete output file"));
+  EXPECT_NE(std::string::npos, stdout_.find("Extract Error"));
+  holder.Reset();
+  EXPECT_EQ("in use", tn_test::ReadFileBytes(locked));
+}
+
+TEST_F(ArchiveManagerTest, StopRequestAbortsTheRun) {
+  manager_.RequestStop();
+  EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z")));
+  EXPECT_TRUE(g_reported.empty());
+  manager_.ClearStop();
+  EXPECT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+}
+
+}  // namespace
+}  // namespace tn

@@ -1,0 +1,29 @@
+// The extraction worker: one thread that extracts the installer's payload
+// into the install directory and reports to a window by posted messages
+// (payload/install_messages.h).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// Prepares the archive library wrapper (library file |work_dir|\7zTmp.dll,
+// checked against the executable's own "EXEDLL" 130 resource when it has
+// one) and starts the worker. |window| receives WM_INSTALL_PROGRESS for every
+// change of the whole percent and, on failure, one WM_EXTRACT_FAILED with the
+// result code. |archive_path| empty means the running executable. Returns
+// false when the thread could not be started (nothing will be posted).
+// The thread's handle is kept by CArchiveManager for WaitForWorker.
+bool StartExtraction(HWND window, const std::string& work_dir, const std::string& install_dir,
+                     const std::string& archive_path = std::string());
+
+// Thread body; |parameter| is the request made by StartExtraction.
+DWORD WINAPI ExtractionThread(LPVOID parameter);
+
+// Posts WM_INSTALL_PROGRESS(percent) to the window given to StartExtraction.
+void OnExtractProgress(int percent);
+
+// ExtractArchive with the product's archive password.
+int ExtractPayload(const std::string& archive_path, const std::string& output_directory,
+                   int64_t start_offset);
