@@ -134,6 +134,22 @@ TEST_F(ExtractionWorkerTest, ReportsEveryPercentOnceAndCompletes) {
             tn_test::ReadFileBytes(install_dir_ + "\\ZEVodirodaz.exe"));
 }
 
+TEST_F(ExtractionWorkerTest, ExtractsFromThePackedInstallerStub) {
+  // Packed by tnpack with the marker read from the stub's own configuration.
+  const std::string packed = TestData("packed_tnsetup.exe");
+  const int64_t stub_size =
+      static_cast<int64_t>(tn_test::ReadFileBytes(tn_test::BuildPath("tnsetup.exe")).size());
+  ASSERT_EQ(stub_size + 100, tn::FindPayloadOffsetInFile(packed, tn::ReadPayloadMarker()));
+  MessageSink sink;
+  ASSERT_TRUE(StartExtraction(sink.window(), work_dir_, install_dir_, packed));
+  ASSERT_TRUE(sink.RunUntilWorkerEnds(60000));
+  EXPECT_TRUE(sink.failures.empty());
+  ASSERT_FALSE(sink.progress.empty());
+  EXPECT_EQ(100, sink.progress.back());
+  EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\bin\\deep\\er\\nested file.dat")),
+            tn_test::ReadFileBytes(install_dir_ + "\\bin\\deep\\er\\nested file.dat"));
+}
+
 TEST_F(ExtractionWorkerTest, FailurePostsItsCode) {
   MessageSink sink;
   ASSERT_TRUE(::DeleteFileA((work_dir_ + "\\7zTmp.dll").c_str()));
