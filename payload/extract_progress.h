@@ -21,7 +21,10 @@ class ExtractProgress {
 
   // Records that |percent| was reported by other means (the final 100 of a
   // run whose counts never reached it).
-  void NoteReported(uint32_t percent) { last_reported_ = percent == 100 ? 0 : percent; last_was_100_ = percent == 100; }
+  void NoteReported(uint32_t percent) {
+    last_reported_ = percent == 100 ? 0 : percent;
+    last_was_100_ = percent == 100;
+  }
 
   // True when the last reported percentage was 100.
   bool last_was_100() const { return last_was_100_; }

@@ -110,6 +110,15 @@ TEST_F(ExtractionWorkerTest, FindsThePayloadBehindTheStub) {
   EXPECT_EQ("TN7zOffset", tn::ReadPayloadMarker());
 }
 
+TEST_F(ExtractionWorkerTest, PackedProgramStillStarts) {
+  // What tnpack appends lies outside the image: the loader must not mind.
+  tn::ScopedHandle process = tn_test::StartProcess("\"" + packed_ + "\"");
+  ASSERT_TRUE(process.IsValid());
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(process.Get(), 500));
+  ::TerminateProcess(process.Get(), 0);
+  ::WaitForSingleObject(process.Get(), 5000);
+}
+
 TEST_F(ExtractionWorkerTest, ReportsEveryPercentOnceAndCompletes) {
   MessageSink sink;
   ASSERT_NE(nullptr, sink.window());
