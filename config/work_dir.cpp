@@ -53,9 +53,10 @@ void CreateWorkDirectory(const std::string& path) {
 // mode binds others only because the handle has data access). Invalid when
 // the path is not a plain directory.
 tn::ScopedHandle PinDirectory(const std::string& path) {
-  tn::ScopedHandle directory(CreateFileA(
-      path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  tn::ScopedHandle directory(CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                         nullptr));
   if (!directory) return directory;
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(directory.Get(), &info) ||

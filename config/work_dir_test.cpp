@@ -28,8 +28,8 @@ std::string ResourceBytes(int id, const char* type) {
 // Runs the probe program, a process of its own, and gives its exit code: 0
 // when the access succeeded, else the Windows error.
 DWORD Probe(const std::string& mode, const std::string& path) {
-  const std::string command =
-      "\"" + tn_test::BuildPath("config/config_file_probe.exe") + "\" " + mode + " \"" + path + "\"";
+  const std::string probe = tn_test::BuildPath("config/config_file_probe.exe");
+  const std::string command = "\"" + probe + "\" " + mode + " \"" + path + "\"";
   tn::ScopedHandle process = tn_test::StartProcess(command);
   if (!process) return 0xFFFFFFFF;
   if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) return 0xFFFFFFFE;
@@ -164,11 +164,28 @@ TEST_F(WorkDirTest, WriteAndDeleteSingleFiles) {
   DeleteWorkDirFile("", "info.ini");
 }
 
+// A name planted as a second link to another file must not let the write
+// land in that file.
+TEST_F(WorkDirTest, WriteReplacesAHardLinkInsteadOfWritingThroughIt) {
+  const std::string precious = dir_.Join("precious.dll");
+  ASSERT_TRUE(tn_test::WriteFileBytes(precious, "system library"));
+  const std::string planted = dir_.Join("7zTmp.dll");
+  if (!CreateHardLinkA(planted.c_str(), precious.c_str(), nullptr)) {
+    GTEST_SKIP() << "no hard links here (error " << GetLastError() << ")";
+  }
+  ASSERT_TRUE(WriteResourceToFile(dir_.path(), "7zTmp.dll", kConfigResourceId,
+                                  kConfigResourceType));
+  EXPECT_EQ("system library", tn_test::ReadFileBytes(precious));
+  EXPECT_EQ(ResourceBytes(kConfigResourceId, kConfigResourceType),
+            tn_test::ReadFileBytes(planted));
+}
+
 TEST_F(WorkDirTest, VerifiedFileCannotBeChangedByAnotherProcess) {
   ASSERT_TRUE(WriteResourceToFile(dir_.path(), "7zTmp.dll", kArchiveLibraryResourceId,
                                   kArchiveLibraryResourceType));
   const std::string path = dir_.Join("7zTmp.dll");
-  const std::string expected = ResourceBytes(kArchiveLibraryResourceId, kArchiveLibraryResourceType);
+  const std::string expected =
+      ResourceBytes(kArchiveLibraryResourceId, kArchiveLibraryResourceType);
   {
     tn::ScopedHandle held = OpenVerifiedWorkFile(path, expected.data(), expected.size());
     ASSERT_TRUE(held.IsValid());
