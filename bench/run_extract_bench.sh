@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Extraction benchmark, one command:
+#
+#   bench/run_extract_bench.sh [ROUNDS]      (default 5 rounds)
+#
+# Makes the ~300 MB benchmark product (bench/make_product.py), packs it with
+# tnpack behind the installer stub, and times in one run, rounds alternating
+# the order of the methods, clean target and sync before each:
+#   (a)  7zz x, natively, on the installer's archive
+#   (a') 7-Zip's own console (7za, built here for i686 Windows) under Wine
+#   (b)  our extraction under Wine (bench/extract_bench.exe: StartExtraction
+#        to the last 100-percent message), with its memory and the disk space
+#        it uses outside the install directory
+#   (c)  an NSIS installer of the same files (SetCompressor /SOLID lzma),
+#        installed silently under Wine
+#
+# Trees: TN_BUILD_ROOT (default build/) with host/ and win32/ inside, or
+# TN_HOST_TREE and TN_WIN32_TREE. Work files go to $TN_BUILD_ROOT/bench.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="${TN_BUILD_ROOT:-$root/build}"
+host="${TN_HOST_TREE:-$out/host}"
+win="${TN_WIN32_TREE:-$out/win32}"
+work="$out/bench"
+rounds="${1:-5}"
+jobs="${TN_JOBS:-2}"
+mkdir -p "$work"
+
+say() { printf '== %s\n' "$*" >&2; }
+
+# Debian's NSIS, installed on first use.
+if ! command -v makensis >/dev/null; then
+  say "installing Debian's nsis"
+  if [ "$(id -u)" -eq 0 ]; then apt-get install -y nsis >/dev/null; else sudo apt-get install -y nsis >/dev/null; fi
+fi
+
+[ -f "$host/CMakeCache.txt" ] && [ -f "$win/CMakeCache.txt" ] || {
+  say "configuring the build trees"; TN_BUILD_ROOT="$out" TN_JOBS="$jobs" bash "$root/scripts/build.sh"; }
+say "building tnpack, the installer stub and the bench program"
+cmake --build "$host" --target tnpack -j "$jobs" >/dev/null
+cmake --build "$win" --target tnsetup sevenzip_dll extract_bench -j "$jobs" >/dev/null
+
+# 7-Zip's console for Windows from the same source package, built once.
+sevenza="$work/7za.exe"
+if [ ! -f "$sevenza" ]; then
+  say "building 7za.exe for i686 Windows (once)"
+  deps="$(sed -n 's/^TARNIS_DEPS_DIR:PATH=//p' "$win/CMakeCache.txt")"
+  src="$(ls -d "$deps"/7zip-*/ | head -n 1)"
+  rm -rf "$work/7zip-src"
+  cp -a "$src" "$work/7zip-src"
+  (cd "$work/7zip-src/CPP/7zip/Bundles/Alone" &&
+   make -j "$jobs" -f makefile.gcc IS_MINGW=1 MSYSTEM=1 CC=i686-w64-mingw32-gcc \
+        CXX=i686-w64-mingw32-g++ RC=i686-w64-mingw32-windres >"$work/7za-build.log" 2>&1)
+  cp "$work/7zip-src/CPP/7zip/Bundles/Alone/_o/7za.exe" "$sevenza"
+fi
+
+say "making the product"
+python3 "$root/bench/make_product.py" "$work/product" >&2
+
+setup="$work/setup.exe"
+if [ ! -f "$setup" ] || [ "$work/product.complete" -nt "$setup" ] || [ "$win/tnsetup.exe" -nt "$setup" ]; then
+  say "packing the installer with tnpack"
+  "$host/tnpack" --stub "$win/tnsetup.exe" --product "$work/product" --out "$setup.new" >&2
+  mv "$setup.new" "$setup"
+fi
+
+nsis="$work/nsis_setup.exe"
+if [ ! -f "$nsis" ] || [ "$work/product.complete" -nt "$nsis" ]; then
+  say "making the NSIS installer"
+  cat >"$work/product.nsi" <<NSI
+Unicode true
+SetCompressor /SOLID lzma
+Name "Tarnis"
+OutFile "$nsis.new"
+InstallDir "C:\\bench\\nsis"
+RequestExecutionLevel admin
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$work/product/*.*"
+SectionEnd
+NSI
+  makensis -V2 "$work/product.nsi" >&2
+  mv "$nsis.new" "$nsis"
+fi
+
+say "running $rounds rounds"
+exec python3 "$root/bench/extract_bench.py" --work "$work" --win-tree "$win" \
+  --installer "$setup" --nsis "$nsis" --sevenza "$sevenza" --rounds "$rounds"
