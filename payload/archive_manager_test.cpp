@@ -208,7 +208,8 @@ TEST_F(ArchiveManagerTest, OutputFileInUseStopsTheExtraction) {
   ASSERT_TRUE(CreateDirectoryTree(Wide(output_ + "\\bin")));
   const std::string locked = output_ + "\\bin\\x.dll";
   ASSERT_TRUE(tn_test::WriteFileBytes(locked, "in use"));
-  // Held without sharing, as a running program would hold it.
+  // Held open without sharing; the sharing check is the same for a handle
+  // of this process as for one of another.
   ScopedHandle holder(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder.IsValid());
   EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z")));
@@ -216,6 +217,18 @@ TEST_F(ArchiveManagerTest, OutputFileInUseStopsTheExtraction) {
   EXPECT_NE(std::string::npos, stdout_.find("Extract Error"));
   holder.Reset();
   EXPECT_EQ("in use", tn_test::ReadFileBytes(locked));
+}
+
+TEST_F(ArchiveManagerTest, RunningProgramAtTheTargetStopsTheExtraction) {
+  ASSERT_TRUE(CreateDirectoryTree(Wide(output_)));
+  ScopedHandle program = tn_test::StartIdleProgramAs(output_, "ZEVodirodaz.exe");
+  ASSERT_TRUE(program.IsValid());
+  const std::string before = tn_test::ReadFileBytes(output_ + "\\ZEVodirodaz.exe");
+  EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z")));
+  EXPECT_NE(std::string::npos, stdout_.find("Can not delete output file")) << stdout_;
+  EXPECT_EQ(before, tn_test::ReadFileBytes(output_ + "\\ZEVodirodaz.exe"));
+  ::TerminateProcess(program.Get(), 0);
+  ::WaitForSingleObject(program.Get(), 5000);
 }
 
 TEST_F(ArchiveManagerTest, StopRequestAbortsTheRun) {
