@@ -19,16 +19,5 @@ TEST(LaunchRecordTest, ValuesSurviveTheLineFormat) {
   EXPECT_EQ(fields, ParseRecordLine(line + "\r\n"));
 }
 
-TEST(LaunchRecordTest, ParsesLooseLines) {
-  EXPECT_TRUE(ParseRecordLine("").empty());
-  EXPECT_TRUE(ParseRecordLine("\r\n").empty());
-  const RecordFields fields = ParseRecordLine("a=1=2\tflag\tb=");
-  ASSERT_EQ(3u, fields.size());
-  EXPECT_EQ("1=2", FindField(fields, "a"));
-  EXPECT_EQ("", FindField(fields, "flag", "x"));
-  EXPECT_EQ("", FindField(fields, "b", "x"));
-  EXPECT_EQ("x", FindField(fields, "missing", "x"));
-}
-
 }  // namespace
 }  // namespace sample
