@@ -12,9 +12,35 @@ const char kPersistedKey[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\"
     "Compatibility Assistant\\Persisted";
 
-TEST(StartupChecksTest, TheWineUserIsAnAdministrator) {
-  // Wine has no UAC and no limited accounts: the negative branch cannot be
-  // provoked here, only that the SID is built and the membership test answers.
+TEST(StartupChecksTest, AdministratorMembershipFollowsTheThreadToken) {
+  // The Wine user is an administrator: there is no limited account to start
+  // the installer as, so M2 itself cannot be shown here.
+  EXPECT_TRUE(IsUserAdmin());
+
+  // A thread impersonating a token whose Administrators group is deny-only
+  // (what a filtered UAC token has) is not counted as an administrator.
+  HANDLE process_token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &process_token));
+  tn::ScopedHandle owned_process_token(process_token);
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  ASSERT_TRUE(AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                       DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                       &administrators));
+  SID_AND_ATTRIBUTES disabled = {administrators, 0};
+  HANDLE restricted = nullptr;
+  const BOOL made = CreateRestrictedToken(process_token, 0, 1, &disabled, 0, nullptr, 0, nullptr,
+                                          &restricted);
+  FreeSid(administrators);
+  ASSERT_TRUE(made);
+  tn::ScopedHandle owned_restricted(restricted);
+  HANDLE impersonation = nullptr;
+  ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+  tn::ScopedHandle owned_impersonation(impersonation);
+  ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+  const bool admin_while_filtered = IsUserAdmin();
+  RevertToSelf();
+  EXPECT_FALSE(admin_while_filtered);
   EXPECT_TRUE(IsUserAdmin());
 }
 

@@ -1,0 +1,230 @@
+#include "app/home_page.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/install_seams.h"
+#include "app/startup_checks.h"
+#include "config/ini_info_manager.h"
+#include "config/work_dir.h"
+#include "pages/custom_install.h"
+#include "pages/disk_space.h"
+#include "pages/install_dir.h"
+#include "pages/install_success.h"
+#include "pages/installing.h"
+
+const char kPageHome[] = "UI_HomePage";
+const char kPageCustomInstall[] = "UI_CustomInstall";
+const char kPageInstalling[] = "UI_Installing";
+const char kPageInstallSuccess[] = "UI_InstallSuccess";
+
+const char kAgreementRequiredText[] = "请选择同意《Tarnis服务协议》！";
+const char kConfirmCloseText[] = "模拟器正在安装，\n确定要关闭模拟器吗?";
+const char kDiskSpaceTextFormat[] = "安装路径所在磁盘空间不足,最低需%dGB空间!";
+
+UI_HomePage* g_pHomePage = nullptr;
+
+namespace {
+
+// WS_POPUP | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN: the
+// page windows are hidden right after creation; only their controls move.
+const DWORD kPageWindowStyle = 0xD6000000;
+// How long a close during the extraction waits for the worker to finish
+// its current item.
+const DWORD kStopExtractionTimeoutMs = 10000;
+
+template <typename Page>
+Page* CreateHiddenPage(UI_HomePage* home, const char* title) {
+  Page* page = new Page();
+  page->Create(home->GetHWND(), title, kPageWindowStyle, WS_EX_WINDOWEDGE);
+  page->SetHomePage(home);
+  page->ShowWindow(false);
+  return page;
+}
+
+// Moves a page's control tree into its tab, unless the tab already holds one.
+void PlacePageRoot(DuiLib::CControlUI* root, DuiLib::CContainerUI* container) {
+  if (root && container && container->GetCount() == 0) container->Add(root);
+}
+
+bool IsExistingDirectory(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  tn::ScopedFindHandle find(FindFirstFileA(path.c_str(), &data));
+  return find.IsValid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+UI_HomePage::UI_HomePage() = default;
+
+UI_HomePage::~UI_HomePage() {
+  StopRunningExtraction();
+  CIniInfoManager::GetInstance()->ClearAll();
+  RemoveWorkDir();
+  if (g_pHomePage == this) g_pHomePage = nullptr;
+}
+
+LRESULT UI_HomePage::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+  const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
+  if (result != 0) return result;
+  FindControls();
+  work_dir_ = PrepareWorkDir();
+  ReadUninstallValues();
+  SetDefaultInstallDir();
+  static_cast<void>(EnsureUserDataFolder());
+  return 0;
+}
+
+LRESULT UI_HomePage::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+  StopRunningExtraction();
+  DestroyWindow(m_hWnd);
+  bHandled = TRUE;
+  return 0;
+}
+
+void UI_HomePage::FindControls() {
+  auto find = [this](const char* name) { return m_PaintManager.FindControl(name); };
+  tab_control_ = static_cast<DuiLib::CTabLayoutUI*>(find("tab_control"));
+  welcome_content_ = find("topControl");
+  custom_install_container_ = static_cast<DuiLib::CContainerUI*>(find("Container_custom_install"));
+  installing_container_ = static_cast<DuiLib::CContainerUI*>(find("Container_installing"));
+  install_success_container_ =
+      static_cast<DuiLib::CContainerUI*>(find("Container_install_success"));
+  custom_install_link_ = static_cast<DuiLib::CButtonUI*>(find("btn_custom_install"));
+  minimize_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_mini"));
+  close_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_close"));
+  agreement_link_ = static_cast<DuiLib::CButtonUI*>(find("btn_protocol_text"));
+  install_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_install"));
+  for (DuiLib::CControlUI* control : {static_cast<DuiLib::CControlUI*>(custom_install_link_),
+                                      static_cast<DuiLib::CControlUI*>(minimize_button_),
+                                      static_cast<DuiLib::CControlUI*>(close_button_),
+                                      static_cast<DuiLib::CControlUI*>(agreement_link_),
+                                      static_cast<DuiLib::CControlUI*>(install_button_)}) {
+    if (control) control->OnNotify += DuiLib::MakeDelegate(this, &UI_HomePage::OnWelcomeNotify);
+  }
+  agreement_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_checkbox"));
+  agreement_text_ = find("re_read");
+}
+
+void UI_HomePage::ReadUninstallValues() {
+  // A key missing from the configuration leaves its string empty.
+  struct { const char* key; std::string* value; } const entries[] = {
+      {"RegeditKeyName", &reg_key_name_},
+      {"DisplayIcon", &display_icon_},
+      {"DisplayName", &display_name_},
+      {"UninstallString", &uninstall_string_},
+  };
+  for (const auto& entry : entries) {
+    CIniInfoData record;
+    CIniInfoManager::GetInstance()->GetDataByKey(entry.key, &record);
+    *entry.value = record.m_strValue;
+  }
+}
+
+void UI_HomePage::SetDefaultInstallDir() { m_strInstallDir = DefaultInstallDirectory(); }
+
+bool UI_HomePage::OnWelcomeNotify(void* param) {
+  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
+  if (msg->sType != DUI_MSGTYPE_CLICK) return true;
+  const bool agreed = agreement_checkbox_ && agreement_checkbox_->IsSelected();
+  DuiLib::CControlUI* sender = msg->pSender;
+  if (sender == custom_install_link_) {
+    if (!agreed) {
+      MessageBoxA(m_hWnd, kAgreementRequiredText, kSetupCaption, MB_OK);
+      return true;
+    }
+    ShowPage(kPageCustomInstall);
+  } else if (sender == minimize_button_) {
+    SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  } else if (sender == close_button_) {
+    if (MessageBoxA(m_hWnd, kConfirmCloseText, kSetupCaption, MB_ICONQUESTION | MB_OKCANCEL) ==
+        IDOK) {
+      Close(IDOK);
+    }
+  } else if (sender == agreement_link_) {
+    if (agreement_text_) agreement_text_->SetVisible(!agreement_text_->IsVisible());
+  } else if (sender == install_button_) {
+    m_nInstallFrom = 1;
+    if (agreed) {
+      StartInstall();
+    } else {
+      MessageBoxA(m_hWnd, kAgreementRequiredText, kSetupCaption, MB_OK);
+    }
+  }
+  return true;
+}
+
+void UI_HomePage::ShowPage(const char* page_name) {
+  if (!page_name) return;
+  const std::string name = page_name;
+  int tab = -1;
+  const char* background = nullptr;
+  DuiLib::CControlUI* root = nullptr;
+  DuiLib::CContainerUI* container = nullptr;
+
+  if (name == kPageHome) {
+    tab = 0;
+    background = "image\\bg_install_step1.bmp";
+  } else if (name == kPageCustomInstall) {
+    if (!custom_install_page_) {
+      custom_install_page_ = CreateHiddenPage<UI_CustomInstall>(this, kPageCustomInstall);
+    }
+    tab = 1;
+    background = "image\\bg_install_step2.bmp";
+    root = custom_install_page_->GetRoot();
+    container = custom_install_container_;
+  } else if (name == kPageInstalling) {
+    // A page left behind by an earlier switch keeps its (hidden) window and
+    // its tree; the container keeps showing the first tree.
+    installing_page_ = CreateHiddenPage<UI_Installing>(this, kPageInstalling);
+    g_pHomePage = this;
+    if (installing_page_->GetHWND()) {
+      SetTimer(installing_page_->GetHWND(), TIMER_LOADING_PICTURE, 2000, nullptr);
+    }
+    tab = 2;
+    background = "image\\bg_install_step1.bmp";
+    root = installing_page_->GetRoot();
+    container = installing_container_;
+  } else if (name == kPageInstallSuccess) {
+    install_success_page_ = CreateHiddenPage<UI_InstallSuccess>(this, kPageInstallSuccess);
+    tab = 3;
+    background = "image\\bg_install_success.bmp";
+    root = install_success_page_->GetRoot();
+    container = install_success_container_;
+  } else {
+    return;
+  }
+
+  if (welcome_content_) welcome_content_->SetBkImage(background);
+  PlacePageRoot(root, container);
+  if (tab_control_) tab_control_->SelectItem(tab, true);
+}
+
+void UI_HomePage::StartInstall() {
+  int required_gb = 0;
+  if (!CheckDiskSpace(GetInstallDir(), &required_gb)) {
+    if (m_nInstallFrom == 1) ShowPage(kPageCustomInstall);
+    if (custom_install_page_) {
+      char text[260];
+      snprintf(text, sizeof(text), kDiskSpaceTextFormat, required_gb);
+      custom_install_page_->SetInfoText(text);
+    }
+    return;
+  }
+  ShowPage(kPageInstalling);
+  TerminateConfiguredProcesses();
+  TerminateHypervisorProcesses();
+  old_install_dir_ = FindPreviousInstallDirectory();
+  RemovePreviousInstallation(old_install_dir_);
+  if (!IsExistingDirectory(m_strInstallDir)) {
+    // One level only; a failure shows as the extraction's own error.
+    static_cast<void>(CreateDirectoryA(m_strInstallDir.c_str(), nullptr));
+  }
+  Sleep(300);
+  installing_page_->StartExtraction();
+}
+
+void UI_HomePage::StopRunningExtraction() {
+  if (installing_page_) installing_page_->StopExtraction(kStopExtractionTimeoutMs);
+}

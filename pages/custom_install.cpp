@@ -1,0 +1,144 @@
+#include "pages/custom_install.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "app/home_page.h"
+#include "app/startup_checks.h"
+#include "pages/install_dir.h"
+#include "util/scoped_handle.h"
+
+const char kChinesePathText[] = "Tarnis模拟器不支持中文路径安装，请重新选择路径!";
+const char kBrowseFolderTitle[] = "请选择Tarnis模拟器的安装文件夹:";
+
+namespace {
+
+// BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_NEWDIALOGSTYLE
+const UINT kBrowseFlags = 0x43;
+
+}  // namespace
+
+UI_CustomInstall::UI_CustomInstall() = default;
+UI_CustomInstall::~UI_CustomInstall() = default;
+
+LRESULT UI_CustomInstall::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+  DestroyWindow(m_hWnd);
+  bHandled = TRUE;
+  return 0;
+}
+
+LRESULT UI_CustomInstall::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+  const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
+  if (result != 0) return result;
+  auto find = [this](const char* name) { return m_PaintManager.FindControl(name); };
+  root_ = find("root");
+  return_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_return"));
+  close_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_close"));
+  minimize_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_mini"));
+  install_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_install"));
+  browse_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_browser"));
+  shortcut_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_cb_shortcut"));
+  launchbar_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_cb_Launchbar"));
+  info_label_ = static_cast<DuiLib::CLabelUI*>(find("l_info"));
+  autorun_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_cb_autorun"));
+  path_edit_ = static_cast<DuiLib::CEditUI*>(find("edit_path"));
+  for (DuiLib::CControlUI* control :
+       {static_cast<DuiLib::CControlUI*>(return_button_), static_cast<DuiLib::CControlUI*>(close_button_),
+        static_cast<DuiLib::CControlUI*>(minimize_button_), static_cast<DuiLib::CControlUI*>(install_button_),
+        static_cast<DuiLib::CControlUI*>(browse_button_), static_cast<DuiLib::CControlUI*>(shortcut_checkbox_),
+        static_cast<DuiLib::CControlUI*>(launchbar_checkbox_), static_cast<DuiLib::CControlUI*>(info_label_),
+        static_cast<DuiLib::CControlUI*>(autorun_checkbox_), static_cast<DuiLib::CControlUI*>(path_edit_)}) {
+    if (control) control->OnNotify += DuiLib::MakeDelegate(this, &UI_CustomInstall::OnPageNotify);
+  }
+  // Under WOW64 the field stays empty and shows its hint, which names the
+  // 64-bit default.
+  if (!IsCurrentProcessWow64() && path_edit_) path_edit_->SetText(kDefaultInstallDirNative);
+  return 0;
+}
+
+void UI_CustomInstall::SetInfoText(const char* text) {
+  if (info_label_) info_label_->SetText(text);
+}
+
+bool UI_CustomInstall::OnPageNotify(void* param) {
+  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
+  if (msg->sType != DUI_MSGTYPE_CLICK || !home_) return true;
+  DuiLib::CControlUI* sender = msg->pSender;
+  if (sender == return_button_) {
+    OnReturn();
+  } else if (sender == minimize_button_) {
+    home_->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  } else if (sender == close_button_) {
+    if (MessageBoxA(home_->GetHWND(), kConfirmCloseText, kSetupCaption,
+                    MB_ICONQUESTION | MB_OKCANCEL) == IDOK) {
+      home_->Close(IDOK);
+    }
+  } else if (sender == browse_button_) {
+    SetInfoText("");
+    BrowseInstallDir();
+  } else if (sender == install_button_) {
+    OnInstall();
+  }
+  return true;
+}
+
+void UI_CustomInstall::OnReturn() {
+  for (DuiLib::COptionUI* box : {shortcut_checkbox_, launchbar_checkbox_, autorun_checkbox_}) {
+    if (box) box->Selected(true, true);
+  }
+  home_->m_bDesktopShortcut = 1;
+  home_->m_bPinTaskbar = 1;
+  home_->m_bAutoRun = 1;
+  home_->SetDefaultInstallDir();
+  if (path_edit_) path_edit_->SetText(home_->GetInstallDir().c_str());
+  SetInfoText("");
+  home_->ShowPage(kPageHome);
+}
+
+void UI_CustomInstall::OnInstall() {
+  home_->m_bDesktopShortcut = shortcut_checkbox_ && shortcut_checkbox_->IsSelected() ? 1 : 0;
+  home_->m_bPinTaskbar = launchbar_checkbox_ && launchbar_checkbox_->IsSelected() ? 1 : 0;
+  home_->m_bAutoRun = autorun_checkbox_ && autorun_checkbox_->IsSelected() ? 1 : 0;
+  home_->m_nInstallFrom = 2;
+  if (HasDoubleByteSequence(home_->GetInstallDir().c_str())) {
+    char text[260];
+    snprintf(text, sizeof(text), "%s", kChinesePathText);
+    SetInfoText(text);
+    return;
+  }
+  home_->StartInstall();
+}
+
+void UI_CustomInstall::BrowseInstallDir() {
+  if (browsing_) return;
+  browsing_ = true;
+  // The new dialog style hosts shell views, which need COM on this thread.
+  tn::ScopedComInit com;
+  char folder[MAX_PATH] = {};
+  BROWSEINFOA info = {};
+  info.hwndOwner = nullptr;
+  info.pidlRoot = nullptr;
+  info.pszDisplayName = folder;
+  info.lpszTitle = kBrowseFolderTitle;
+  info.ulFlags = kBrowseFlags;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+  std::string result;
+  if (chosen && SHGetPathFromIDListA(chosen, folder)) result = folder;
+  tn::ComPtr<IMalloc> allocator;
+  browsing_ = false;
+  if (FAILED(SHGetMalloc(allocator.Receive())) || !allocator) return;
+  allocator->Free(chosen);
+  // The window stayed usable while the dialog was open: once the
+  // installation has started, the directory must not change any more.
+  if (home_ && home_->IsInstallStarted()) return;
+  ApplyChosenFolder(result);
+}
+
+void UI_CustomInstall::ApplyChosenFolder(const std::string& folder) {
+  const std::string install_dir = InstallDirFromChosenFolder(folder);
+  if (install_dir.empty() || !home_) return;
+  if (path_edit_) path_edit_->SetText(install_dir.c_str());
+  home_->m_strInstallDir = install_dir;
+}

@@ -1,0 +1,62 @@
+// The options page: install directory through the folder dialog, the three
+// choices, and the admission rules applied before the installation starts.
+#pragma once
+
+#include <string>
+
+#include "ui/UIlib.h"
+
+class UI_HomePage;
+
+// Text of the path rule's message in "l_info" (GBK).
+extern const char kChinesePathText[];
+// Title of the folder dialog (GBK).
+extern const char kBrowseFolderTitle[];
+
+class UI_CustomInstall : public DuiLib::WindowImplBase {
+ public:
+  UI_CustomInstall();
+  ~UI_CustomInstall() override;
+
+  // Set by the main window right after it created this page's window.
+  void SetHomePage(UI_HomePage* home) { home_ = home; }
+  // The page's control tree, moved by the main window into its options tab;
+  // null when the skin could not be built.
+  DuiLib::CControlUI* GetRoot() const { return root_; }
+  // Sets the text of "l_info" (the last admission error).
+  void SetInfoText(const char* text);
+
+  // Opens the folder dialog; a chosen folder plus "\ZEVodirodaz" becomes the
+  // install directory and the text of "edit_path". Cancel changes nothing.
+  void BrowseInstallDir();
+  // What BrowseInstallDir does with a folder the dialog returned.
+  void ApplyChosenFolder(const std::string& folder);
+
+ protected:
+  LPCTSTR GetWindowClassName() const override { return "UI_CustomInstall"; }
+  DuiLib::CDuiString GetSkinFolder() override { return DuiLib::CDuiString(); }
+  DuiLib::CDuiString GetSkinFile() override { return "UI_CustomInstall.xml"; }
+  LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+
+ private:
+  bool OnPageNotify(void* param);
+  void OnReturn();
+  void OnInstall();
+
+  UI_HomePage* home_ = nullptr;
+  DuiLib::CControlUI* root_ = nullptr;
+  DuiLib::CButtonUI* return_button_ = nullptr;
+  DuiLib::CButtonUI* close_button_ = nullptr;
+  DuiLib::CButtonUI* minimize_button_ = nullptr;
+  DuiLib::CButtonUI* install_button_ = nullptr;
+  DuiLib::CButtonUI* browse_button_ = nullptr;
+  DuiLib::COptionUI* shortcut_checkbox_ = nullptr;
+  DuiLib::COptionUI* launchbar_checkbox_ = nullptr;
+  DuiLib::CLabelUI* info_label_ = nullptr;
+  DuiLib::COptionUI* autorun_checkbox_ = nullptr;
+  DuiLib::CEditUI* path_edit_ = nullptr;
+  // The dialog has no owner, so the page stays clickable while it is open;
+  // a second dialog is not opened meanwhile.
+  bool browsing_ = false;
+};

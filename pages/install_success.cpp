@@ -1,0 +1,55 @@
+#include "pages/install_success.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/home_page.h"
+#include "config/work_dir.h"
+
+UI_InstallSuccess::UI_InstallSuccess() = default;
+UI_InstallSuccess::~UI_InstallSuccess() = default;
+
+LRESULT UI_InstallSuccess::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+  const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
+  if (result != 0) return result;
+  root_ = m_PaintManager.FindControl("root");
+  close_button_ = static_cast<DuiLib::CButtonUI*>(m_PaintManager.FindControl("btn_close"));
+  minimize_button_ = static_cast<DuiLib::CButtonUI*>(m_PaintManager.FindControl("btn_mini"));
+  open_button_ = static_cast<DuiLib::CButtonUI*>(m_PaintManager.FindControl("btn_Open"));
+  for (DuiLib::CButtonUI* button : {close_button_, minimize_button_, open_button_}) {
+    if (button) button->OnNotify += DuiLib::MakeDelegate(this, &UI_InstallSuccess::OnPageNotify);
+  }
+  return 0;
+}
+
+bool UI_InstallSuccess::OnPageNotify(void* param) {
+  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
+  if (msg->sType != DUI_MSGTYPE_CLICK || !home_) return true;
+  if (msg->pSender == close_button_) {
+    RemoveWorkDir();
+    home_->Close(IDOK);
+  } else if (msg->pSender == minimize_button_) {
+    home_->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  } else if (msg->pSender == open_button_) {
+    RemoveWorkDir();
+    LaunchProduct();
+    home_->Close(IDOK);
+  }
+  return true;
+}
+
+void UI_InstallSuccess::LaunchProduct() {
+  if (!home_) return;
+  const std::string program = home_->GetInstallDir() + "\\" + home_->GetDisplayIcon();
+  // The "open" verb as ShellExecuteA would use it, but with the shell's
+  // error box suppressed explicitly: a missing program must stay silent.
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = "open";
+  info.lpFile = program.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  static_cast<void>(ShellExecuteExA(&info));
+}

@@ -1,0 +1,35 @@
+// The finish page: starts the installed product or just closes the
+// installer; either way the work directory is removed first.
+#pragma once
+
+#include "ui/UIlib.h"
+
+class UI_HomePage;
+
+class UI_InstallSuccess : public DuiLib::WindowImplBase {
+ public:
+  UI_InstallSuccess();
+  ~UI_InstallSuccess() override;
+
+  void SetHomePage(UI_HomePage* home) { home_ = home; }
+  DuiLib::CControlUI* GetRoot() const { return root_; }
+
+  // Starts install directory + "\" + the configured main program with the
+  // "open" verb, no parameters, no working directory, shown normally. The
+  // outcome is not examined: a missing program is passed over silently.
+  void LaunchProduct();
+
+ protected:
+  LPCTSTR GetWindowClassName() const override { return "UI_InstallSuccess"; }
+  DuiLib::CDuiString GetSkinFile() override { return "UI_InstallSuccess.xml"; }
+  LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+
+ private:
+  bool OnPageNotify(void* param);
+
+  UI_HomePage* home_ = nullptr;
+  DuiLib::CControlUI* root_ = nullptr;
+  DuiLib::CButtonUI* close_button_ = nullptr;
+  DuiLib::CButtonUI* minimize_button_ = nullptr;
+  DuiLib::CButtonUI* open_button_ = nullptr;
+};

@@ -1,0 +1,59 @@
+// The installing page: rotating pictures, status line, percentage and
+// progress bar. Its window receives the extraction worker's messages and
+// moves on to the finish page once the product is on the machine.
+#pragma once
+
+#include "ui/UIlib.h"
+
+class UI_HomePage;
+
+// Timers on the installing page's window.
+constexpr UINT_PTR TIMER_LOADING_PICTURE = 1;  // 2000 ms, started by the main window
+constexpr UINT_PTR TIMER_HYPERVISOR_TEXT = 2;  // 500 ms
+
+// First line of the failure message for an extraction result code (GBK);
+// empty for codes outside -1..-6.
+const char* ExtractionFailureText(int code);
+// Second line of every failure message.
+extern const char kInstallFailedText[];
+
+class UI_Installing : public DuiLib::WindowImplBase {
+ public:
+  UI_Installing();
+  ~UI_Installing() override;
+
+  void SetHomePage(UI_HomePage* home) { home_ = home; }
+  DuiLib::CControlUI* GetRoot() const { return root_; }
+
+  // Starts the extraction worker for the main window's install directory;
+  // it reports to this page's window. A worker that cannot be started is
+  // reported like a failed extraction.
+  void StartExtraction();
+  // Asks a running worker to stop and waits for it at most |timeout_ms|.
+  // True when no worker runs any more.
+  bool StopExtraction(DWORD timeout_ms);
+
+ protected:
+  LPCTSTR GetWindowClassName() const override { return "UI_Installing"; }
+  DuiLib::CDuiString GetSkinFile() override { return "UI_Installing.xml"; }
+  LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  bool OnPageNotify(void* param);
+  void OnProgress(int percent);
+  void OnExtractFailed(int code);
+  void OnNextPicture();
+  void RunCompletionSequence();
+  void ShowFinishPage();
+
+  UI_HomePage* home_ = nullptr;
+  DuiLib::CControlUI* root_ = nullptr;
+  DuiLib::CButtonUI* close_button_ = nullptr;
+  DuiLib::CButtonUI* minimize_button_ = nullptr;
+  DuiLib::CLabelUI* loading_picture_ = nullptr;
+  DuiLib::CProgressUI* progress_ = nullptr;
+  DuiLib::CLabelUI* percent_label_ = nullptr;
+  DuiLib::CLabelUI* status_label_ = nullptr;
+  bool extraction_started_ = false;
+};
