@@ -46,7 +46,9 @@ void CButtonUI::DoEvent(TEventUI& event) {
     case UIEVENT_MOUSEMOVE:
       if (m_uButtonState & UISTATE_CAPTURED) {
         bool inside = ::PtInRect(&m_rcItem, event.ptMouse) != FALSE;
-        UINT state = inside ? (m_uButtonState | UISTATE_PUSHED) : (m_uButtonState & ~UISTATE_PUSHED);
+        // Held and dragged off, the button looks normal until the pointer is back.
+        UINT state = inside ? (m_uButtonState | UISTATE_PUSHED | UISTATE_HOT)
+                            : (m_uButtonState & ~(UISTATE_PUSHED | UISTATE_HOT));
         if (state != m_uButtonState) {
           m_uButtonState = state;
           Invalidate();

@@ -59,7 +59,7 @@ LPVOID CControlUI::GetInterface(LPCTSTR pstrName) {
 }
 
 void CControlUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
-  if (m_pManager && m_pManager != pManager) m_pManager->ReapObjects(this);
+  if (m_pManager && m_pManager != pManager) m_pManager->ForgetInput(this);
   m_pManager = pManager;
   m_pParent = pParent;
   if (bInit && m_pManager && !m_pParent) m_pManager->InitControls(this);

@@ -179,6 +179,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
   m_pRoot = pControl;
   pControl->SetManager(this, nullptr, true);
   m_bUpdateNeeded = true;
+  UpdateLayout();
   if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
   return true;
 }
@@ -229,6 +230,8 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
   // notifier list (owned by this manager) is used afterwards.
   if (msg.pSender) {
     if (!msg.pSender->OnNotify(&msg)) return;
+    // A handler deleted the sender: the listeners hear of a null sender.
+    if (!CControlUI::IsLive(msg.pSender)) msg.pSender = nullptr;
   }
   std::vector<INotifyUI*> notifiers = m_aNotifiers;
   for (INotifyUI* notifier : notifiers) {
@@ -342,11 +345,15 @@ void CPaintManagerUI::ReleaseCapture() {
   ::ReleaseCapture();
 }
 
-void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
-  if (!pControl) return;
+void CPaintManagerUI::ForgetInput(CControlUI* pControl) {
   if (m_pFocus == pControl) m_pFocus = nullptr;
   if (m_pEventHover == pControl) m_pEventHover = nullptr;
   if (m_pEventClick == pControl) m_pEventClick = nullptr;
+}
+
+void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
+  if (!pControl) return;
+  ForgetInput(pControl);
   if (m_pRoot == pControl) m_pRoot = nullptr;
   for (auto it = m_mNameHash.begin(); it != m_mNameHash.end();) {
     if (it->second == pControl) it = m_mNameHash.erase(it);
@@ -448,7 +455,9 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       return true;
     }
     case WM_SIZE:
+      // Laid out at once, so positions are right before the first paint.
       m_bUpdateNeeded = true;
+      UpdateLayout();
       ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
       return false;
     case WM_MOUSEMOVE: {

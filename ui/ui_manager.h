@@ -168,6 +168,9 @@ class CPaintManagerUI {
   // Forgets every reference to |pControl| (hot, pushed, focus, names). The
   // control is not deleted.
   void ReapObjects(CControlUI* pControl);
+  // Forgets |pControl| as hot, pushed or focused control only (it moved to
+  // another window; its name still finds it here).
+  void ForgetInput(CControlUI* pControl);
   // Records names of |pControl| and its subtree (the first of equal names
   // stays registered).
   void InitControls(CControlUI* pControl);
