@@ -1,0 +1,198 @@
+"""The four layouts of the skin shown by the framework's viewer under Wine,
+checked at known pixels and driven with real mouse and keyboard input.
+Screenshots go to <tree>/screenshots/ui/."""
+import os
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+import zipfile
+
+import tnharness
+from tnharness import Display, Prefix, WinAuto
+
+BUILD = tnharness.BUILD_DIR
+VIEWER = os.path.join(BUILD, "tn_skin_viewer.exe")
+SKIN_ZIP = os.path.join(BUILD, "skin", "skin.zip")
+SHOTS = os.path.join(BUILD, "screenshots", "ui")
+LAYOUTS = ["UI_HomePage.xml", "UI_CustomInstall.xml", "UI_Installing.xml", "UI_InstallSuccess.xml"]
+
+
+def bmp_pixel(name, x, y):
+    """(r, g, b) of pixel x, y (top-down) of a 24-bit bitmap in the skin."""
+    with zipfile.ZipFile(SKIN_ZIP) as z:
+        data = z.read(name)
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    row = y if height < 0 else abs(height) - 1 - y
+    b, g, r = data[offset + row * stride + x * 3: offset + row * stride + x * 3 + 3]
+    return (r, g, b)
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def close_to(a, b, tolerance=3):
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+class ViewerSession:
+    """One viewer window showing |layout|."""
+
+    def __init__(self, test, layout, skin_zip=None):
+        self.test = test
+        self.layout = layout
+        self.dump = tempfile.NamedTemporaryFile(prefix="uidump-", suffix=".txt", delete=False).name
+        os.unlink(self.dump)
+        test.addCleanup(lambda: os.path.exists(self.dump) and os.unlink(self.dump))
+        self.proc = test.auto.start(VIEWER, layout, tnharness.wine_path(skin_zip or SKIN_ZIP),
+                                    "--dump", tnharness.wine_path(self.dump))
+        self.window = test.auto.find_window(title="TNSkinViewer", cls="TNSkinViewer", timeout=40)
+        test.assertIsNotNone(self.window, "viewer window for %s" % layout)
+        time.sleep(1.0)  # first paint
+
+    def shot(self, name):
+        path = os.path.join(SHOTS, name + ".full.png")
+        self.test.display.screenshot(path)
+        cx, cy = self.window.client_origin
+        page = os.path.join(SHOTS, name + ".png")
+        subprocess.run(["convert", path, "-crop", "610x390+%d+%d" % (cx, cy), "+repage", page], check=True)
+        os.unlink(path)
+        return page
+
+    def pixel(self, png, x, y):
+        """(r, g, b) at client x, y of a page screenshot (610 x 390)."""
+        raw = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], check=True,
+                             capture_output=True).stdout
+        at = (y * 610 + x) * 3
+        return tuple(raw[at:at + 3])
+
+    def lines(self):
+        if not os.path.exists(self.dump):
+            return []
+        with open(self.dump, "rb") as f:
+            return f.read().decode("gbk").splitlines()
+
+    def wait_closed(self, timeout=20):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+
+class UiLayoutsTest(unittest.TestCase):
+    def setUp(self):
+        os.makedirs(SHOTS, exist_ok=True)
+        self.display = Display().__enter__()
+        self.addCleanup(self.display.__exit__)
+        self.prefix = Prefix(64).__enter__()
+        self.addCleanup(self.prefix.__exit__)
+        self.auto = WinAuto(self.prefix, self.display)
+
+    def test_every_layout_shows_its_skin(self):
+        close_normal = bmp_pixel("image/close.bmp", 9, 7)
+        for layout in LAYOUTS:
+            with self.subTest(layout=layout):
+                view = ViewerSession(self, layout)
+                png = view.shot(layout.replace(".xml", ""))
+                # The close button's normal slot at 581,6 (its middle); the
+                # installing page disables it.
+                if layout != "UI_Installing.xml":
+                    self.assertTrue(close_to(view.pixel(png, 581 + 9, 6 + 7), close_normal),
+                                    "close button of %s" % layout)
+                if layout == "UI_Installing.xml":
+                    self.assertTrue(close_to(view.pixel(png, 24 + 200, 340 + 5),
+                                             bmp_pixel("image/progress_bg.bmp", 5, 2)),
+                                    "empty progress bar")
+                    # Its close button is disabled: the disabled slot shows.
+                    self.assertTrue(close_to(view.pixel(png, 581 + 9, 6 + 7),
+                                             bmp_pixel("image/close.bmp", 9, 45 + 7)))
+                if layout in ("UI_HomePage.xml", "UI_CustomInstall.xml"):
+                    top = 288 if layout == "UI_HomePage.xml" else 314
+                    self.assertTrue(close_to(view.pixel(png, 215 + 5, top + 23),
+                                             bmp_pixel("image/install.bmp", 5, 23)),
+                                    "install button of %s" % layout)
+                if layout == "UI_HomePage.xml":
+                    # The agreement is hidden and its check box selected.
+                    self.assertTrue(close_to(view.pixel(png, 13 + 7, 352 + 7),
+                                             bmp_pixel("image/checkbox.bmp", 7, 7)))
+                    self.assertIn("btn_checkbox=我已阅读并同意|selected=1", self.close_and_dump(view))
+                else:
+                    self.auto.key("Escape")
+                    self.assertEqual(1, view.wait_closed(), "Escape closes with 1")
+
+    def close_and_dump(self, view):
+        self.auto.key("Escape")
+        self.assertEqual(1, view.wait_closed())
+        return view.lines()
+
+    def test_install_button_shows_hot_and_pushed_then_clicks(self):
+        view = ViewerSession(self, "UI_HomePage.xml")
+        x, y = 215 + 90, 288 + 23
+        probe = (215 + 5, 288 + 23)
+        self.auto.hover(view.window, x, y)
+        hot = view.shot("UI_HomePage.hot")
+        self.assertTrue(close_to(view.pixel(hot, *probe), bmp_pixel("image/install.bmp", 5, 46 + 23)))
+        cx, cy = view.window.client_origin
+        self.display.xdotool("mousedown", 1)
+        time.sleep(0.3)
+        pushed = view.shot("UI_HomePage.pushed")
+        self.assertTrue(close_to(view.pixel(pushed, *probe), bmp_pixel("image/install.bmp", 5, 92 + 23)))
+        self.display.xdotool("mouseup", 1)
+        time.sleep(0.3)
+        self.assertTrue(tnharness.wait_until(lambda: "click:btn_install" in view.lines(), 5))
+        # Away from it, it is back to normal.
+        self.auto.hover(view.window, 100, 200)
+        normal = view.shot("UI_HomePage.normal")
+        self.assertTrue(close_to(view.pixel(normal, *probe), bmp_pixel("image/install.bmp", 5, 23)))
+        # The close button closes the viewer.
+        self.auto.click(view.window, 581 + 9, 6 + 7)
+        self.assertEqual(0, view.wait_closed())
+
+    def test_path_field_takes_typed_text(self):
+        view = ViewerSession(self, "UI_CustomInstall.xml")
+        empty = view.shot("UI_CustomInstall.hint")
+        self.auto.click(view.window, 19 + 200, 244 + 17)
+        time.sleep(0.5)
+        self.auto.type_text("D:\\TnGames")
+        time.sleep(0.5)
+        typed = view.shot("UI_CustomInstall.typed")
+        self.assertNotEqual(read_bytes(empty), read_bytes(typed))
+        self.auto.key("Escape")
+        self.assertEqual(1, view.wait_closed())
+        self.assertIn("edit_path=D:\\TnGames", view.lines())
+
+    def test_agreement_text_scrolls(self):
+        # The viewer has no page logic, so the hidden agreement is shown by a
+        # layout variant built on the fly.
+        with zipfile.ZipFile(SKIN_ZIP) as z:
+            names = z.namelist()
+            items = {n: z.read(n) for n in names}
+        home = items["UI_HomePage.xml"].decode("utf-8")
+        start = home.index('name="re_read"')
+        home = home[:start] + home[start:].replace('visible="false"', 'visible="true"', 1)
+        items["UI_HomePage.xml"] = home.encode("utf-8")
+        variant = os.path.join(tempfile.mkdtemp(prefix="uiskin-"), "skin.zip")
+        with zipfile.ZipFile(variant, "w", zipfile.ZIP_DEFLATED) as z:
+            for n in names:
+                z.writestr(n, items[n])
+        self.addCleanup(lambda: subprocess.run(["rm", "-rf", os.path.dirname(variant)]))
+        view = ViewerSession(self, "UI_HomePage.xml", variant)
+        top = view.shot("UI_HomePage.agreement")
+        self.auto.hover(view.window, 300, 140)
+        for _ in range(5):
+            self.display.xdotool("click", 5)  # wheel down
+            time.sleep(0.1)
+        time.sleep(0.3)
+        scrolled = view.shot("UI_HomePage.agreement_scrolled")
+        self.assertNotEqual(read_bytes(top), read_bytes(scrolled))
+        self.auto.key("Escape")
+        view.wait_closed()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
