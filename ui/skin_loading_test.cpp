@@ -54,6 +54,12 @@ TEST_F(SkinLoadingTest, APackageThatIsNotAZipIsRefused) {
   EXPECT_TRUE(CPaintManagerUI::LoadSkinFile("IMAGE\\Strip.BMP", &bytes));
 }
 
+TEST_F(SkinLoadingTest, InitialisationRegistersTheShadowClass) {
+  WNDCLASSA wc = {};
+  EXPECT_TRUE(::GetClassInfoA(::GetModuleHandleA(nullptr), "DuiShadow", &wc));
+  EXPECT_EQ(::GetModuleHandleA(nullptr), CPaintManagerUI::GetInstance());
+}
+
 TEST_F(SkinLoadingTest, FontsComeFromTheIncludedTable) {
   TestWindow window;
   ASSERT_TRUE(window.CreateAt(0, 0));

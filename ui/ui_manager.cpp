@@ -15,6 +15,7 @@ namespace DuiLib {
 namespace {
 
 HINSTANCE g_instance = nullptr;
+const char kShadowWindowClass[] = "DuiShadow";
 ZipReader g_skinZip;
 std::string g_resourcePath;
 constexpr DWORD kMaxSkinFileSize = 64u * 1024 * 1024;
@@ -72,7 +73,20 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
 
 // --- process-wide -----------------------------------------------------------
 
-void CPaintManagerUI::SetInstance(HINSTANCE hInst) { g_instance = hInst; }
+void CPaintManagerUI::SetInstance(HINSTANCE hInst) {
+  g_instance = hInst;
+  // The drop-shadow window class exists wherever layered windows do, so a
+  // skin may ask for a shadow; none of the installer's windows does.
+  HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  if (user32 && ::GetProcAddress(user32, "UpdateLayeredWindow")) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = GetInstance();
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kShadowWindowClass;
+    ::RegisterClassA(&wc);  // already registered by an earlier call: fine
+  }
+}
 
 HINSTANCE CPaintManagerUI::GetInstance() {
   return g_instance ? g_instance : ::GetModuleHandleA(nullptr);

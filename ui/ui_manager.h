@@ -88,6 +88,8 @@ class CPaintManagerUI {
   CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
 
   // --- process-wide ---------------------------------------------------------
+  // Also registers the drop-shadow window class ("DuiShadow") when the
+  // system has layered windows.
   static void SetInstance(HINSTANCE hInst);
   static HINSTANCE GetInstance();
   // The skin package: |data| must stay valid and unchanged for as long as

@@ -153,6 +153,44 @@ class UiLayoutsTest(unittest.TestCase):
         self.auto.click(view.window, 581 + 9, 6 + 7)
         self.assertEqual(0, view.wait_closed())
 
+    def test_disabled_close_button_cannot_be_clicked(self):
+        view = ViewerSession(self, "UI_Installing.xml")
+        self.auto.click(view.window, 581 + 9, 6 + 7)
+        time.sleep(1.0)
+        self.assertIsNone(view.proc.poll(), "the viewer must stay open")
+        self.assertFalse([l for l in view.lines() if l.startswith("click:")])
+        self.auto.key("Escape")
+        self.assertEqual(1, view.wait_closed())
+
+    def test_window_drags_by_its_caption_area_only(self):
+        view = ViewerSession(self, "UI_HomePage.xml")
+        x0, y0 = view.window.client_origin
+
+        def origin():
+            window = self.auto.find_window(title="TNSkinViewer", cls="TNSkinViewer", timeout=10)
+            return window.client_origin
+
+        def drag(x, y, dx, dy):
+            cx, cy = origin()
+            self.display.xdotool("mousemove", "--sync", cx + x, cy + y)
+            time.sleep(0.2)
+            self.display.xdotool("mousedown", 1)
+            time.sleep(0.2)
+            for step in range(1, 6):
+                self.display.xdotool("mousemove", "--sync", cx + x + dx * step // 5, cy + y + dy * step // 5)
+                time.sleep(0.1)
+            self.display.xdotool("mouseup", 1)
+            time.sleep(0.5)
+
+        drag(300, 120, 60, 40)  # empty caption area
+        self.assertEqual((x0 + 60, y0 + 40), origin())
+        drag(305, 311, 60, 40)  # the install button takes the mouse
+        self.assertEqual((x0 + 60, y0 + 40), origin())
+        drag(100, 300, -60, 40)  # below the caption area
+        self.assertEqual((x0 + 60, y0 + 40), origin())
+        self.auto.key("Escape")
+        view.wait_closed()
+
     def test_path_field_takes_typed_text(self):
         view = ViewerSession(self, "UI_CustomInstall.xml")
         empty = view.shot("UI_CustomInstall.hint")
