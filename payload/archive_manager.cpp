@@ -32,12 +32,13 @@ void PrintError(const char* message, const std::string& detail = std::string()) 
 }
 
 // Loads the library by its full path with its own imports taken from the
-// system folder, never from the (user-writable) work directory. Systems
-// without the search flags (Windows 7 without KB2533623) reject them with
-// ERROR_INVALID_PARAMETER; they get the altered search path instead.
+// system folder only, never from the (user-writable) work directory.
+// Windows 7 without KB2533623 rejects the search flag with
+// ERROR_INVALID_PARAMETER; there the altered search path is used, under which
+// the library's imports (kernel32, msvcrt, oleaut32, user32) are all known
+// system libraries that no folder can replace.
 HMODULE LoadArchiveLibrary(const std::wstring& path) {
-  HMODULE module = ::LoadLibraryExW(
-      path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER) {
     module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }

@@ -159,6 +159,17 @@ TEST_F(ArchiveManagerTest, LibraryFailures) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(output_.c_str()));
 }
 
+TEST_F(ArchiveManagerTest, LibraryImportsComeFromTheSystemFolderOnly) {
+  // The stand-in's import lies next to it, as a planted library in the work
+  // directory would: it must not be loaded from there.
+  manager_.SetLibraryPath(TestData("payload_needs_dependency.dll"));
+  EXPECT_EQ(kExtractLoadLibraryFailed, Extract(TestData("tree.7z")));
+  // With the library's own folder searched, it would have been found.
+  ScopedLibrary altered(::LoadLibraryExA(TestData("payload_needs_dependency.dll").c_str(), nullptr,
+                                         LOAD_WITH_ALTERED_SEARCH_PATH));
+  EXPECT_TRUE(altered.IsValid());
+}
+
 TEST_F(ArchiveManagerTest, LibraryIsCheckedAgainstTheExpectedBytes) {
   const std::string original = tn_test::ReadFileBytes(ArchiveLibrary());
   ASSERT_FALSE(original.empty());
