@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "payload/install_messages.h"
+
 void TerminateConfiguredProcesses() {}
 
 void TerminateHypervisorProcesses() {}
@@ -21,3 +23,9 @@ std::string EnsureUserDataFolder() {
   }
   return folder;
 }
+
+void RunPostExtractionActions() {}
+
+bool IsHypervisorSetupNeeded() { return false; }
+
+void StartHypervisorSetup(HWND page) { PostMessageA(page, WM_HYPERVISOR_INSTALLED, 0, 0); }

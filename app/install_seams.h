@@ -4,6 +4,8 @@
 // without them; each is replaced by a call into its module.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Ends the product's programs listed in the configuration.
@@ -25,3 +27,15 @@ void RemovePreviousInstallation(const std::string& old_install_dir);
 // it does not exist; its parent is not created. Returns the folder, or empty
 // when the application-data folder cannot be resolved.
 std::string EnsureUserDataFolder();
+
+// The completion steps after extraction: uninstall registration, shortcuts,
+// auto-start entry and report hand-off. Not yet built: does nothing.
+void RunPostExtractionActions();
+
+// True when the payload brought the hypervisor's setup and the hypervisor is
+// missing. Not yet built: always false.
+bool IsHypervisorSetupNeeded();
+
+// Runs the hypervisor's silent setup; |page| receives WM_HYPERVISOR_INSTALLED
+// when it has ended. Not yet built: posts that message at once.
+void StartHypervisorSetup(HWND page);

@@ -1,7 +1,6 @@
 // Entry point of the installer.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  MessageBoxA(nullptr, "Tarnis模拟器", "TNInstall", MB_OK);
-  return 0;
-}
+#include "app/installer_main.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunInstaller(instance); }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "config/ini_info_manager.h"
+
 CHardDiskManager* CHardDiskManager::GetInstance() {
   // Function-local statics are initialised once, thread-safely.
   static CHardDiskManager instance;
@@ -49,4 +51,16 @@ bool FreeSpaceMeetsMinimum(ULONGLONG free_bytes, const char* minimum_value, bool
     if (required_gb) *required_gb = static_cast<int>(whole);
   }
   return required <= RoundedFreeGigabytes(free_bytes);
+}
+
+bool CheckDiskSpace(const std::string& install_dir, int* required_gb) {
+  CHardDiskManager* disk = CHardDiskManager::GetInstance();
+  static_cast<void>(disk->Query(DriveOfPath(install_dir)));
+  CIniInfoList records;
+  CIniInfoManager::GetInstance()->GetSectionData("MIN_INSTALL_SPACE", &records);
+  // The first entry counts whatever its key; no section means no minimum.
+  const CIniInfoData* first = records.empty() ? nullptr : records.front();
+  return FreeSpaceMeetsMinimum(disk->m_ullFreeBytesAvailable,
+                               first ? first->m_strValue.c_str() : nullptr,
+                               first && first->m_bNumeric, required_gb);
 }
