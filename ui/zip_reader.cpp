@@ -19,6 +19,7 @@ constexpr size_t kMaxCommentSize = 0xFFFF;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint64_t kMaxDeflateRatio = 1032;
 
 uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Read32(const unsigned char* p) {
@@ -128,6 +129,11 @@ bool ZipReader::ReadEntry(const Entry& e, std::string* out, std::string* error) 
   if (e.method != kMethodStored && e.method != kMethodDeflate) return SetError(error, "unsupported method");
   if (e.uncompressed_size > kMaxEntrySize || e.compressed_size == 0xFFFFFFFFu)
     return SetError(error, "entry too large");
+  // Deflate cannot expand data more than about 1032 times; a larger
+  // declared size is a lie, refused before anything is allocated for it.
+  if (e.method == kMethodDeflate &&
+      e.uncompressed_size > static_cast<uint64_t>(e.compressed_size) * kMaxDeflateRatio + 64)
+    return SetError(error, "declared size does not fit the compressed data");
 
   size_t offset = e.local_header_offset;
   if (offset > size_ || size_ - offset < kLocalHeaderSize) return SetError(error, "local header out of range");

@@ -93,6 +93,18 @@ TEST(ZipReaderTest, SizesThatDoNotFitAreRefused) {
   }
 }
 
+TEST(ZipReaderTest, ADeclaredSizeDeflateCannotReachIsRefused) {
+  std::string zip = MakeZip({{"a.xml", std::string(100000, 'x'), true}});
+  size_t size_field = zip.size() - 22 - 46 - 5 + 24;
+  uint32_t declared = 48u << 20;  // within the entry limit, far beyond ~1032:1
+  for (int i = 0; i < 4; ++i) zip[size_field + i] = static_cast<char>((declared >> (8 * i)) & 0xFF);
+  ZipReader reader;
+  ASSERT_TRUE(reader.Open(zip.data(), zip.size()));
+  std::string out, error;
+  EXPECT_FALSE(reader.Read("a.xml", &out, &error));
+  EXPECT_EQ("declared size does not fit the compressed data", error);
+}
+
 TEST(ZipReaderTest, FindsTheEndRecordBehindAComment) {
   std::string zip = MakeZip({{"a.xml", "abc", true}});
   std::string comment = "PK\x05\x06 fake end record inside the comment";
