@@ -84,5 +84,8 @@ NSI
 fi
 
 say "running $rounds rounds"
-exec python3 "$root/bench/extract_bench.py" --work "$work" --win-tree "$win" \
-  --installer "$setup" --nsis "$nsis" --sevenza "$sevenza" --rounds "$rounds"
+# The harness takes its template prefixes and scratch space from this tree.
+export TN_BUILD_DIR="$win" TN_SOURCE_DIR="$root"
+python3 "$root/bench/extract_bench.py" --work "$work" --win-tree "$win" \
+  --installer "$setup" --nsis "$nsis" --sevenza "$sevenza" --rounds "$rounds" |
+  tee "$work/bench_report.txt"
