@@ -211,7 +211,7 @@ HRESULT CArchiveExtractCallback::ReadItemProperties(UInt32 index) {
 Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStream** out_stream,
                                                 Int32 ask_extract_mode)) {
   *out_stream = nullptr;
-  output_stream_.Release();
+  output_stream_.Reset();
   output_stream_spec_ = nullptr;
   item_refused_ = false;
   if (stop_ && stop_->load()) return E_ABORT;
@@ -266,14 +266,16 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
   }
 
   COutFileStream* stream_spec = new COutFileStream;
-  CMyComPtr<ISequentialOutStream> stream(stream_spec);
+  ComPtr<ISequentialOutStream> stream(stream_spec);
   if (!stream_spec->Open(disk_path_, CREATE_ALWAYS)) {
     PrintError("Can not open output file", disk_path_);
     return E_ABORT;
   }
   output_stream_spec_ = stream_spec;
   output_stream_ = stream;
-  *out_stream = stream.Detach();
+  // The library receives its own reference.
+  *out_stream = stream.Get();
+  (*out_stream)->AddRef();
   return S_OK;
 }
 
@@ -308,7 +310,7 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetOperationResult(Int32 operation_result)
     const HRESULT closed = output_stream_spec_->Close();
     if (closed != S_OK) return closed;
   }
-  output_stream_.Release();
+  output_stream_.Reset();
   output_stream_spec_ = nullptr;
 
   if (extract_mode_ && attributes_defined_) {

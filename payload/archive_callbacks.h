@@ -12,6 +12,7 @@
 #include "payload/archive_streams.h"
 #include "payload/extract_progress.h"
 #include "payload/sevenzip_interfaces.h"
+#include "util/scoped_handle.h"
 
 namespace tn {
 
@@ -73,7 +74,7 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   HRESULT ReadItemProperties(UInt32 index);
   void Report(int percent);
 
-  CMyComPtr<IInArchive> archive_;
+  ComPtr<IInArchive> archive_;
   std::wstring output_directory_;
   std::wstring item_path_;
   std::wstring disk_path_;
@@ -87,7 +88,7 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   bool time_defined_ = false;
 
   COutFileStream* output_stream_spec_ = nullptr;
-  CMyComPtr<ISequentialOutStream> output_stream_;
+  ComPtr<ISequentialOutStream> output_stream_;
   UInt64 error_count_ = 0;
 
   // SetTotal/SetCompleted may come from the library's decoder threads.

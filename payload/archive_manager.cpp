@@ -108,9 +108,8 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
   const std::wstring archive_path_wide = AnsiCodePageToWide(archive_path);
   // Declared after |library| so that every object is released before the
   // library is unloaded.
-  CMyComPtr<IInArchive> archive;
-  if (create_object(&kSevenZipHandlerClassId, &IID_IInArchive,
-                    reinterpret_cast<void**>(&archive)) != S_OK ||
+  ComPtr<IInArchive> archive;
+  if (create_object(&kSevenZipHandlerClassId, &IID_IInArchive, archive.ReceiveVoid()) != S_OK ||
       !archive) {
     ::OutputDebugStringA("获取7z库解压对象失败\n");
     PrintError("Can not get class object");
@@ -118,7 +117,7 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
   }
 
   CInFileStream* input_spec = new CInFileStream;
-  CMyComPtr<IInStream> input(input_spec);
+  ComPtr<IInStream> input(input_spec);
   if (!input_spec->Open(archive_path_wide)) {
     ::OutputDebugStringA("打开7z压缩包失败\n");
     PrintError("Can not open archive file", archive_path);
@@ -127,12 +126,12 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
 
   {
     CArchiveOpenCallback* open_spec = new CArchiveOpenCallback;
-    CMyComPtr<IArchiveOpenCallback> open_callback(open_spec);
+    ComPtr<IArchiveOpenCallback> open_callback(open_spec);
     open_spec->PasswordIsDefined = false;
     // The handler starts at the stream's position and searches forward.
     if (start_offset > 0) input->Seek(start_offset, 0 /* from the start */, nullptr);
     const UInt64 max_start_search = kArchiveStartSearch;
-    if (archive->Open(input, &max_start_search, open_callback) != S_OK) {
+    if (archive->Open(input.Get(), &max_start_search, open_callback.Get()) != S_OK) {
       ::OutputDebugStringA("打开7z压缩包中文件失败\n");
       PrintError("Can not open file as archive", archive_path);
       return kExtractOpenArchiveFailed;
@@ -140,10 +139,10 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
   }
 
   CArchiveExtractCallback* extract_spec = new CArchiveExtractCallback;
-  CMyComPtr<IArchiveExtractCallback> extract_callback(extract_spec);
+  ComPtr<IArchiveExtractCallback> extract_callback(extract_spec);
   const std::wstring output_wide = AnsiPathToWide(output_directory);
   ::OutputDebugStringW((L"解压路径为" + output_wide + L"\n").c_str());
-  extract_spec->Init(archive, output_wide);
+  extract_spec->Init(archive.Get(), output_wide);
   extract_spec->SetProgressSink(progress_function_, &progress_enabled_, &stop_);
   if (!password.empty()) {
     extract_spec->PasswordIsDefined = true;
@@ -153,7 +152,8 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
     extract_spec->PasswordIsDefined = false;
   }
 
-  const HRESULT result = archive->Extract(nullptr, static_cast<UInt32>(-1), 0, extract_callback);
+  const HRESULT result =
+      archive->Extract(nullptr, static_cast<UInt32>(-1), 0, extract_callback.Get());
   last_item_errors_ = extract_spec->error_count();
   if (result != S_OK) {
     char text[128];

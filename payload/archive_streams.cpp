@@ -129,6 +129,8 @@ bool COutFileStream::SetModificationTime(const FILETIME& time) {
 
 HRESULT COutFileStream::Close() {
   if (!file_) return S_OK;
+  // Closed here rather than by the owner so that a failed close (data not
+  // written) is reported to the library.
   if (!::CloseHandle(file_.Release())) return LastErrorResult();
   return S_OK;
 }

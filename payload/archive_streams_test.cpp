@@ -19,7 +19,7 @@ TEST(ArchiveStreamsTest, InputStreamReadsSeeksAndMeasures) {
   ASSERT_TRUE(tn_test::WriteFileBytes(path, content));
 
   CInFileStream* spec = new CInFileStream;
-  CMyComPtr<IInStream> stream(spec);
+  ComPtr<IInStream> stream(spec);
   ASSERT_TRUE(spec->Open(Wide(path)));
 
   UInt64 position = 1;
@@ -45,14 +45,14 @@ TEST(ArchiveStreamsTest, InputStreamReadsSeeksAndMeasures) {
   ASSERT_EQ(S_OK, stream->Read(&buffer[0], 100, &processed));
   EXPECT_EQ(0u, processed);
 
-  CMyComPtr<IStreamGetSize> sizer;
-  ASSERT_EQ(S_OK, stream->QueryInterface(IID_IStreamGetSize, reinterpret_cast<void**>(&sizer)));
+  ComPtr<IStreamGetSize> sizer;
+  ASSERT_EQ(S_OK, stream->QueryInterface(IID_IStreamGetSize, sizer.ReceiveVoid()));
   UInt64 size = 0;
   ASSERT_EQ(S_OK, sizer->GetSize(&size));
   EXPECT_EQ(content.size(), size);
 
-  CMyComPtr<IStreamGetProps2> props;
-  ASSERT_EQ(S_OK, stream->QueryInterface(IID_IStreamGetProps2, reinterpret_cast<void**>(&props)));
+  ComPtr<IStreamGetProps2> props;
+  ASSERT_EQ(S_OK, stream->QueryInterface(IID_IStreamGetProps2, props.ReceiveVoid()));
   CStreamFileProps file_props = {};
   ASSERT_EQ(S_OK, props->GetProps2(&file_props));
   EXPECT_EQ(content.size(), file_props.Size);
@@ -63,7 +63,7 @@ TEST(ArchiveStreamsTest, InputStreamDoesNotCreateMissingFiles) {
   tn_test::ScopedTempDir dir;
   const std::string path = dir.Join("missing.7z");
   CInFileStream* spec = new CInFileStream;
-  CMyComPtr<IInStream> stream(spec);
+  ComPtr<IInStream> stream(spec);
   EXPECT_FALSE(spec->Open(Wide(path)));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path.c_str()));
 }
@@ -81,10 +81,9 @@ TEST(ArchiveStreamsTest, InterfacesAndReferenceCounting) {
   EXPECT_EQ(0u, stream->Release());
 
   CArchiveExtractCallback* callback = new CArchiveExtractCallback;
-  CMyComPtr<IArchiveExtractCallback> holder(callback);
-  CMyComPtr<ICryptoGetTextPassword> password;
-  ASSERT_EQ(S_OK, holder->QueryInterface(IID_ICryptoGetTextPassword,
-                                         reinterpret_cast<void**>(&password)));
+  ComPtr<IArchiveExtractCallback> holder(callback);
+  ComPtr<ICryptoGetTextPassword> password;
+  ASSERT_EQ(S_OK, holder->QueryInterface(IID_ICryptoGetTextPassword, password.ReceiveVoid()));
   BSTR text = nullptr;
   EXPECT_EQ(E_ABORT, password->CryptoGetTextPassword(&text));
   callback->PasswordIsDefined = true;
@@ -99,7 +98,7 @@ TEST(ArchiveStreamsTest, OutputStreamWritesResizesAndStampsTime) {
   const std::string path = dir.Join("out.bin");
   ASSERT_TRUE(tn_test::WriteFileBytes(path, "old content that is replaced"));
   COutFileStream* spec = new COutFileStream;
-  CMyComPtr<IOutStream> stream(spec);
+  ComPtr<IOutStream> stream(spec);
   ASSERT_TRUE(spec->Open(Wide(path), CREATE_ALWAYS));
   UInt32 processed = 0;
   ASSERT_EQ(S_OK, stream->Write("hello world", 11, &processed));
