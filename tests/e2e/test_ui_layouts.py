@@ -120,6 +120,9 @@ class UiLayoutsTest(unittest.TestCase):
                     # The agreement is hidden and its check box selected.
                     self.assertTrue(close_to(view.pixel(png, 13 + 7, 352 + 7),
                                              bmp_pixel("image/checkbox.bmp", 7, 7)))
+                    for x, y in ((40, 40), (590, 250)):  # corners of the hidden agreement
+                        self.assertTrue(close_to(view.pixel(png, x, y),
+                                                 bmp_pixel("image/bg_install_step1.bmp", x, y)))
                     self.assertIn("btn_checkbox=我已阅读并同意|selected=1", self.close_and_dump(view))
                 else:
                     self.auto.key("Escape")
