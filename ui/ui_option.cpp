@@ -29,10 +29,6 @@ LPVOID COptionUI::GetInterface(LPCTSTR pstrName) {
   return CButtonUI::GetInterface(pstrName);
 }
 
-void COptionUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
-  CButtonUI::SetManager(pManager, pParent, bInit);
-}
-
 void COptionUI::SetGroup(LPCTSTR pStrGroupName) {
   m_sGroupName = pStrGroupName;
   Invalidate();

@@ -13,7 +13,6 @@ class COptionUI : public CButtonUI {
 
   LPCTSTR GetClass() const override;
   LPVOID GetInterface(LPCTSTR pstrName) override;
-  void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true) override;
   bool Activate() override;
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
   void PaintStatusImage(HDC hDC) override;
