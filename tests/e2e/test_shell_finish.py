@@ -10,7 +10,7 @@ import unittest
 
 import tnharness
 from tnharness import Display, Prefix, WinAuto
-from test_shell_pages import OPTIONS, WELCOME, crop
+from test_shell_pages import OPTIONS, WELCOME, crop, find_browse_dialog
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -100,6 +100,44 @@ class ShellFinishTest(unittest.TestCase):
         time.sleep(2)
         self.assertNotIn("program=ZEVodirodaz.exe", self.record())
         self.assertFalse(os.path.exists(self.prefix.drive_c("tnextract")))
+
+    def test_chosen_folder_is_where_the_product_starts_from(self):
+        os.makedirs(self.prefix.drive_c("Games"))
+        self.start(self.setup_exe)
+        png = self.display.screenshot(os.path.join(SHOTS, "finish_before_chosen.png"))
+        self.welcome_open_region = crop(png, self.window, OPEN_BUTTON)
+        self.auto.click(self.window, *WELCOME["btn_custom_install"])
+        self.auto.click(self.window, *OPTIONS["btn_browser"])
+        dialog = find_browse_dialog(self.auto)
+        self.assertIsNotNone(dialog, "folder dialog not found")
+        time.sleep(1)
+        # Keyboard through the folder tree: the last top item is the computer;
+        # open it, open its first drive (C:) and pick "Games".
+        for key in ("End", "Right", "Down", "Right", "Down", "g"):
+            self.auto.key(key)
+            time.sleep(0.5)
+        self.display.screenshot(os.path.join(SHOTS, "options_browse_games.png"))
+        ok = [k["title"] for k in self.auto.children(dialog)
+              if k["class"].lower() == "button" and k["title"] in ("确定", "OK")]
+        self.assertTrue(ok)
+        self.assertTrue(self.auto.press(dialog, ok[0]))
+        self.assertTrue(self.auto.wait_gone(dialog, 10))
+        time.sleep(0.5)
+        self.display.screenshot(os.path.join(SHOTS, "options_chosen_folder.png"))
+        self.auto.click(self.window, *OPTIONS["btn_install"])
+        installed = self.prefix.drive_c("Games", "ZEVodirodaz", "ZEVodirodaz.exe")
+        self.assertTrue(tnharness.wait_until(lambda: os.path.exists(installed), 60, 0.5),
+                        "the product was not extracted into the chosen folder")
+
+        def finish_shown():
+            png = self.display.screenshot(os.path.join(SHOTS, "finish_chosen.png"))
+            return crop(png, self.window, OPEN_BUTTON) != self.welcome_open_region
+        self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
+        self.auto.click(self.window, *FINISH_OPEN)
+        self.assertEqual(self.proc.wait(30), 0)
+        self.assertTrue(tnharness.wait_until(lambda: "program=ZEVodirodaz.exe" in self.record(), 20, 0.5))
+        self.assertIn(r"C:\Games\ZEVodirodaz\ZEVodirodaz.exe", self.record())
+        self.assertFalse(os.path.exists(self.prefix.drive_c("Program Files (x86)", "ZEVodirodaz")))
 
     def test_escape_during_extraction_stops_it_cleanly(self):
         # Thousands of small files keep the worker busy for a while.

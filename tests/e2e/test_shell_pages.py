@@ -44,6 +44,18 @@ def red_pixels(data):
                if data[i] > 150 and data[i + 1] < 100 and data[i + 2] < 100)
 
 
+def find_browse_dialog(auto):
+    """The folder dialog: a dialog window showing the installer's title text."""
+    def dialog():
+        for window in auto.windows():
+            if window.cls != "#32770":
+                continue
+            if BROWSE_TITLE in [k["title"] for k in auto.children(window)]:
+                return window
+        return None
+    return tnharness.wait_until(dialog, 20, 0.5)
+
+
 class ShellPagesTest(unittest.TestCase):
     bits = 64
 
@@ -157,7 +169,7 @@ class ShellPagesTest(unittest.TestCase):
         # The folder dialog opens with its title; Cancel changes nothing, and
         # the message was cleared when it opened.
         self.click(OPTIONS["btn_browser"])
-        dialog = self.find_browse_dialog()
+        dialog = find_browse_dialog(self.auto)
         self.assertIsNotNone(dialog, "folder dialog not found")
         self.shot("options_browse.png")
         cancel = [k["title"] for k in self.auto.children(dialog)
@@ -182,16 +194,6 @@ class ShellPagesTest(unittest.TestCase):
         self.assertEqual(self.proc.wait(30), 0)
         self.assertFalse(os.path.exists(self.prefix.drive_c("tnextract")))
 
-    def find_browse_dialog(self):
-        def dialog():
-            for window in self.auto.windows():
-                if window.cls != "#32770":
-                    continue
-                texts = [k["title"] for k in self.auto.children(window)]
-                if BROWSE_TITLE in texts:
-                    return window
-            return None
-        return tnharness.wait_until(dialog, 20, 0.5)
 
 
 if __name__ == "__main__":
