@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
+#include "config/ini_info_manager.h"
+
 namespace {
 
 constexpr ULONGLONG kGiB = 1024ull * 1024 * 1024;
@@ -63,6 +67,35 @@ TEST(DiskSpaceTest, QueryOfTheSystemDriveAndOfAMissingOne) {
   EXPECT_FALSE(disk->Query("Q:"));
   EXPECT_EQ(disk->m_ullFreeBytesAvailable, 0u);
   EXPECT_EQ(disk->m_ullTotalBytes, 0u);
+}
+
+TEST(DiskSpaceTest, RequirementComesFromTheFirstEntryOfItsSection) {
+  CIniInfoManager* config = CIniInfoManager::GetInstance();
+  config->ClearAll();
+  int required = 0;
+  // No section at all: no minimum.
+  EXPECT_TRUE(CheckDiskSpace("C:\\Program Files\\ZEVodirodaz", &required));
+  EXPECT_EQ(required, 0);
+
+  // The first entry counts whatever its key; a later one does not.
+  config->AddIniData("MIN_INSTALL_SPACE", "minimum", "999999");
+  config->AddIniData("MIN_INSTALL_SPACE", "size_GB", "0");
+  EXPECT_FALSE(CheckDiskSpace("C:\\Program Files\\ZEVodirodaz", &required));
+  EXPECT_EQ(required, 999999);
+
+  config->ClearAll();
+  config->AddIniData("OTHER", "size_GB", "999999");
+  config->AddIniData("MIN_INSTALL_SPACE", "size_GB", "7GB");
+  required = 0;
+  EXPECT_TRUE(CheckDiskSpace("C:\\x", &required)) << "a non-numeric minimum is no minimum";
+  EXPECT_EQ(required, 0);
+
+  // A drive that does not exist has no room for a real minimum.
+  config->ClearAll();
+  config->AddIniData("MIN_INSTALL_SPACE", "size_GB", "1");
+  EXPECT_FALSE(CheckDiskSpace("Q:\\ZEVodirodaz", &required));
+  EXPECT_TRUE(CheckDiskSpace("C:\\ZEVodirodaz", &required));
+  config->ClearAll();
 }
 
 }  // namespace
