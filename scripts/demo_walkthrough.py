@@ -20,6 +20,7 @@ from tnharness import Display, Prefix, WinAuto  # noqa: E402
 CUSTOM_INSTALL_LINK = (550, 362)
 OPTIONS_INSTALL = (305, 337)
 FINISH_CLOSE = (590, 13)
+FINISH_OPEN = (305, 315)
 
 
 class ExternalDisplay:
@@ -81,26 +82,36 @@ def walk_through(setup_exe, out_dir, prefix, display):
     shot("02_options")
 
     auto.click(window, *OPTIONS_INSTALL)
-    time.sleep(2)
+    time.sleep(0.3)
     shot("03_installing")
+
+    def finish_page_shown():
+        probe = display.screenshot(os.path.join(out_dir, ".probe.png"))
+        cx, cy = window.client_origin
+        r, g, b = display.pixel(probe, cx + FINISH_OPEN[0], cy + FINISH_OPEN[1])
+        return b > 180 and r < 120   # the blue start button of the finish page
+
     deadline = time.monotonic() + 300
-    step = 0
     while time.monotonic() < deadline and proc.poll() is None:
-        time.sleep(3)
-        step += 1
-        if step == 2:
-            shot("04_installing_later")
         box = auto.find_window(title="Tarnis模拟器 安装", timeout=0.2)
         if box:
-            shot("05_message")
+            shot("04_message")
             print("demo: the installer says: %s" % auto.message_box("Tarnis模拟器 安装")["text"])
             break
-        # The finish page is up once the extraction's files are all there and
-        # the window still stands after the completion sequence.
-        if step >= 4 and os.path.isdir(prefix.drive_c("Program Files (x86)", "ZEVodirodaz")):
-            shot("06_finish")
+        if finish_page_shown():
+            shot("04_finish")
+            report_install(prefix)
+            auto.click(window, *FINISH_OPEN)
+            product = auto.find_window(title="Tarnis模拟器", timeout=30)
+            if product:
+                time.sleep(1)
+                shot("05_product_started")
+                print("demo: the installed product is running: %r" % product)
+                auto.close(product)
             break
-    report_install(prefix)
+        time.sleep(1)
+    if os.path.exists(os.path.join(out_dir, ".probe.png")):
+        os.remove(os.path.join(out_dir, ".probe.png"))
     if proc.poll() is None:
         auto.click(window, *FINISH_CLOSE)
         time.sleep(1)

@@ -162,9 +162,8 @@ class Display:
 
     def pixel(self, png, x, y):
         """(r, g, b) of one pixel of a saved screenshot."""
-        out = subprocess.run(["convert", png, "-format", "%[fx:int(255*p{%d,%d}.r)],"
-                              "%[fx:int(255*p{%d,%d}.g)],%[fx:int(255*p{%d,%d}.b)]"
-                              % (x, y, x, y, x, y), "info:"],
+        fmt = ",".join("%%[fx:int(255*p{%d,%d}.%s)]" % (x, y, c) for c in "rgb")
+        out = subprocess.run(["convert", png, "-format", fmt, "info:"],
                              check=True, capture_output=True, text=True).stdout
         return tuple(int(v) for v in out.strip().split(","))
 
