@@ -92,6 +92,22 @@ class ShellStartupTest(unittest.TestCase):
         self.assertEqual(first.wait(30), 0)
         self.assertFalse(os.path.exists(self.prefix.drive_c("tnextract")))
 
+    def test_damaged_skin_stops_after_its_message(self):
+        for exe in ("tnsetup_skin_not_zip.exe", "tnsetup_skin_no_layout.exe"):
+            with self.subTest(exe=exe):
+                install_copy(self.prefix, exe)
+                setup = self.auto.start(SETUP_WIN)
+                box = self.auto.message_box("错误", timeout=30)
+                self.assertIsNotNone(box, "no message box")
+                self.assertEqual(box["text"], "加载资源失败!")
+                self.assertEqual(len(box["buttons"]), 1)
+                self.display.screenshot(os.path.join(SHOTS, "startup_" + exe.replace(".exe", ".png")))
+                self.assertTrue(self.auto.press(box["window"], box["buttons"][0]))
+                self.assertEqual(setup.wait(30), 0)
+                self.assertIsNone(self.auto.find_window(title="TNInstall", timeout=0.5))
+                self.assertIsNone(self.auto.find_window(title=CAPTION, timeout=0.5))
+                self.assertFalse(os.path.exists(self.prefix.drive_c("tnextract")))
+
     def test_local_redirection_folder_ends_silently(self):
         os.makedirs(self.prefix.drive_c("Downloads", "TarnisSetup.exe.local"))
         setup = self.auto.start(SETUP_WIN)
