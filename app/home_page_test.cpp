@@ -251,6 +251,26 @@ TEST_F(HomePageTest, FinishPageStartsTheProductFromTheChosenDirectory) {
   TerminateProcessesByName("ZEVodirodaz.exe");
 }
 
+TEST_F(HomePageTest, MinimiseButtonsOfEveryPageKeepThePage) {
+  Click("btn_mini");
+  EXPECT_TRUE(IsIconic(hwnd_));
+  ShowWindow(hwnd_, SW_RESTORE);
+  PumpMessages(50);
+  ASSERT_FALSE(IsIconic(hwnd_));
+  Click("btn_custom_install");
+  Click("btn_mini");
+  EXPECT_TRUE(IsIconic(hwnd_));
+  ShowWindow(hwnd_, SW_RESTORE);
+  PumpMessages(50);
+  home_->ShowPage(kPageInstallSuccess);
+  Click("btn_mini");
+  EXPECT_TRUE(IsIconic(hwnd_));
+  ShowWindow(hwnd_, SW_RESTORE);
+  PumpMessages(50);
+  EXPECT_EQ(CurrentTab(), 3);
+  EXPECT_TRUE(IsWindow(hwnd_));
+}
+
 TEST_F(HomePageTest, FinishPageWithAMissingProgramClosesSilently) {
   tn_test::ScopedTempDir dir;
   home_->m_strInstallDir = dir.path();
