@@ -83,6 +83,8 @@ class ShellStartupTest(unittest.TestCase):
         self.expect_box(M4, "startup_second_instance.png")
         self.assertEqual(second.wait(30), 0)
         self.assertIsNone(first.poll(), "the first installer must not be disturbed")
+        for name in ("7zTmp.dll", "info.ini"):
+            self.assertTrue(os.path.isfile(self.prefix.drive_c("tnextract", name)), name)
         self.assertIsNotNone(self.auto.find_window(title="TNInstall", timeout=2))
 
         # Alt+F4 (the system close command) ends the installer without a
