@@ -6,6 +6,7 @@
 #include "app/startup_checks.h"
 #include "config/work_dir.h"
 #include "ui/UIlib.h"
+#include "util/scoped_handle.h"
 
 namespace {
 
@@ -45,9 +46,9 @@ int RunInstaller(HINSTANCE instance) {
     MessageBoxA(nullptr, kProductRunningText, kSetupCaption, MB_ICONWARNING);
     return 0;
   }
-  // Held until the process ends; a creation failure only loses the guard.
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstallerMutexName);
-  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+  // Held until the installer ends; a creation failure only loses the guard.
+  tn::ScopedHandle mutex(CreateMutexA(nullptr, FALSE, kInstallerMutexName));
+  if (mutex.IsValid() && GetLastError() == ERROR_ALREADY_EXISTS) {
     MessageBoxA(nullptr, kAlreadyRunningText, kSetupCaption, MB_OK);
     return 0;
   }
