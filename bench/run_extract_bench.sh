@@ -58,7 +58,8 @@ say "making the product"
 python3 "$root/bench/make_product.py" "$work/product" >&2
 
 setup="$work/setup.exe"
-if [ ! -f "$setup" ] || [ "$work/product.complete" -nt "$setup" ] || [ "$win/tnsetup.exe" -nt "$setup" ]; then
+if [ ! -f "$setup" ] || [ "$work/product.complete" -nt "$setup" ] || [ "$win/tnsetup.exe" -nt "$setup" ] ||
+   [ "$host/tnpack" -nt "$setup" ]; then
   say "packing the installer with tnpack"
   "$host/tnpack" --stub "$win/tnsetup.exe" --product "$work/product" --out "$setup.new" >&2
   mv "$setup.new" "$setup"

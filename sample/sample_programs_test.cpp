@@ -28,8 +28,9 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<WindowSearch*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
+  // Wine gives every GUI thread a hidden "Default IME" window; skip hidden ones.
   if (owner == search->process_id && GetWindow(window, GW_OWNER) == nullptr &&
-      GetWindowTextLengthA(window) > 0) {
+      IsWindowVisible(window) && GetWindowTextLengthA(window) > 0) {
     search->found = window;
     return FALSE;
   }
