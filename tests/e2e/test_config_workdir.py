@@ -5,7 +5,6 @@ import shutil
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 
 CAPTION = "Tarnis模拟器 安装"
 CLOSE_QUESTION = "模拟器正在安装，\n确定要关闭模拟器吗?"
@@ -18,13 +17,9 @@ def read(path):
         return f.read()
 
 
-class ConfigWorkDirTest(unittest.TestCase):
+class ConfigWorkDirTest(tnharness.WineTestCase):
     def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
+        super().setUp()
         downloads = self.prefix.drive_c("Downloads")
         os.makedirs(downloads, exist_ok=True)
         shutil.copy(os.path.join(tnharness.BUILD_DIR, "tnsetup.exe"),

@@ -8,7 +8,6 @@ import time
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 from test_shell_pages import WELCOME, crop
 from test_shell_startup import SETUP_WIN, SHOTS
 
@@ -20,7 +19,7 @@ FINISH_CLOSE = (590, 13)
 OPEN_BUTTON = (240, 292, 130, 46)
 
 
-class SampleReinstallTest(unittest.TestCase):
+class SampleReinstallTest(tnharness.WineTestCase):
     @classmethod
     def setUpClass(cls):
         if not (os.path.exists(TNPACK) and os.path.isfile(os.path.join(PRODUCT, "uninstall.exe"))):
@@ -38,11 +37,7 @@ class SampleReinstallTest(unittest.TestCase):
         shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
+        super().setUp()
         self.install_dir = self.prefix.drive_c("Program Files (x86)", "ZEVodirodaz")
         downloads = self.prefix.drive_c("Downloads")
         os.makedirs(downloads, exist_ok=True)

@@ -6,7 +6,6 @@ import subprocess
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 
 PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
 INSTALL_DIR = r"C:\Program Files (x86)\ZEVodirodaz"
@@ -14,18 +13,14 @@ UNINSTALL_KEY = r"SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ZEVodiroda
 CAPTION = "Tarnis模拟器 卸载"
 
 
-class SampleUninstallTest(unittest.TestCase):
+class SampleUninstallTest(tnharness.WineTestCase):
     @classmethod
     def setUpClass(cls):
         if not os.path.isfile(os.path.join(PRODUCT, "uninstall.exe")):
             raise unittest.SkipTest("the sample product is not built")
 
     def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
+        super().setUp()
         # An installation as the installer leaves it: files and the uninstall
         # key in the 32-bit view.
         self.install_dir = self.prefix.drive_c("Program Files (x86)", "ZEVodirodaz")

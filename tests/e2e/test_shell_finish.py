@@ -9,7 +9,6 @@ import time
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 from test_shell_pages import OPTIONS, WELCOME, crop, find_browse_dialog
 from test_shell_startup import SETUP_WIN, SHOTS
 
@@ -28,7 +27,7 @@ def pack(product, out):
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-class ShellFinishTest(unittest.TestCase):
+class ShellFinishTest(tnharness.WineTestCase):
     @classmethod
     def setUpClass(cls):
         if not (os.path.exists(TNPACK) and os.path.isfile(os.path.join(PRODUCT, "ZEVodirodaz.exe"))):
@@ -41,13 +40,6 @@ class ShellFinishTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.scratch, ignore_errors=True)
-
-    def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
 
     def start(self, setup_exe):
         folder = self.prefix.drive_c("Downloads")

@@ -5,7 +5,6 @@ import subprocess
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 from test_shell_startup import CAPTION, SETUP_WIN, SHOTS, install_copy
 
 A1 = "请选择同意《Tarnis服务协议》！"
@@ -56,15 +55,8 @@ def find_browse_dialog(auto):
     return tnharness.wait_until(dialog, 20, 0.5)
 
 
-class ShellPagesTest(unittest.TestCase):
+class ShellPagesTest(tnharness.WineTestCase):
     bits = 64
-
-    def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(self.bits).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
 
     def open_installer(self, exe="tnsetup.exe"):
         install_copy(self.prefix, exe)

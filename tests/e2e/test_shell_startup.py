@@ -6,7 +6,6 @@ import time
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 
 CAPTION = "Tarnis模拟器 安装"
 M3 = "检测到Tarnis模拟器正在运行,请退出后再进行安装!"
@@ -37,13 +36,9 @@ def start_idle_as(auto, prefix, exe_name):
     return proc
 
 
-class ShellStartupTest(unittest.TestCase):
+class ShellStartupTest(tnharness.WineTestCase):
     def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
+        super().setUp()
         install_copy(self.prefix)
 
     def reg(self, *args):

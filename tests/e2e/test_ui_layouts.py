@@ -10,7 +10,6 @@ import unittest
 import zipfile
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto
 
 BUILD = tnharness.BUILD_DIR
 VIEWER = os.path.join(BUILD, "tn_skin_viewer.exe")
@@ -84,14 +83,10 @@ class ViewerSession:
             return None
 
 
-class UiLayoutsTest(unittest.TestCase):
+class UiLayoutsTest(tnharness.WineTestCase):
     def setUp(self):
         os.makedirs(SHOTS, exist_ok=True)
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
+        super().setUp()
 
     def test_every_layout_shows_its_skin(self):
         close_normal = bmp_pixel("image/close.bmp", 9, 7)

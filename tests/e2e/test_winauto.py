@@ -1,23 +1,13 @@
 """The automation helper against a subject program whose behaviour is known."""
 import os
-import sys
-import time
 import unittest
 
 import tnharness
-from tnharness import Display, Prefix, WinAuto, wine_path
 
 SUBJECT = os.path.join(tnharness.BUILD_DIR, "winauto_subject.exe")
 
 
-class WinAutoTest(unittest.TestCase):
-    def setUp(self):
-        self.display = Display().__enter__()
-        self.addCleanup(self.display.__exit__)
-        self.prefix = Prefix(64).__enter__()
-        self.addCleanup(self.prefix.__exit__)
-        self.auto = WinAuto(self.prefix, self.display)
-
+class WinAutoTest(tnharness.WineTestCase):
     def test_registry_views_and_shortcut(self):
         folder = self.prefix.drive_c("links")
         os.makedirs(folder)

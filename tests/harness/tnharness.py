@@ -13,6 +13,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 SOURCE_DIR = os.environ.get(
     "TN_SOURCE_DIR",
@@ -347,3 +348,17 @@ def screenshot_dir(*parts):
     path = os.path.join(BUILD_DIR, "screenshots", *parts)
     os.makedirs(path, exist_ok=True)
     return path
+
+
+class WineTestCase(unittest.TestCase):
+    """A test with a display, a prefix copy (of |bits|) and the automation
+    helper of its own, all torn down after each test."""
+
+    bits = 64
+
+    def setUp(self):
+        self.display = Display().__enter__()
+        self.addCleanup(self.display.__exit__)
+        self.prefix = Prefix(self.bits).__enter__()
+        self.addCleanup(self.prefix.__exit__)
+        self.auto = WinAuto(self.prefix, self.display)
