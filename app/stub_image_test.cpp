@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -38,6 +39,12 @@ class StubImageTest : public ::testing::Test {
   std::string image_;
   const IMAGE_NT_HEADERS32* nt_ = nullptr;
 };
+
+TEST_F(StubImageTest, StaysSmallEnoughToDownload) {
+  // Library, skin and code together; the payload comes on top of this.
+  EXPECT_LT(image_.size(), 1500000u);
+  std::printf("tnsetup.exe: %u bytes\n", static_cast<unsigned>(image_.size()));
+}
 
 TEST_F(StubImageTest, IsA32BitGuiProgram) {
   EXPECT_EQ(nt_->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);

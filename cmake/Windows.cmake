@@ -9,7 +9,10 @@ add_subdirectory(third_party)
 add_compile_options(-Wall -Wextra
   "$<$<COMPILE_LANGUAGE:CXX>:-finput-charset=UTF-8;-fexec-charset=GBK>")
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
-add_link_options(-static -static-libgcc -static-libstdc++)
+# The installer travels as a download: optimise for size (the heavy work is
+# the archive library's, built with its own flags).
+add_compile_options(-Os -ffunction-sections -fdata-sections)
+add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
 # Everything but the entry points lives here; the installer and the Windows
 # test programs link it.

@@ -1,6 +1,7 @@
 #include "config/ini_info_manager.h"
 
-#include <sstream>
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -17,13 +18,51 @@ class ScopedLock {
 
 }  // namespace
 
+namespace {
+
+bool IsStreamSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+// The same decision as reading a double with `stream >> number` and then
+// failing to read one more character, without the C++ streams (their locale
+// machinery would more than double the installer's size): white space, an
+// optional sign, digits with at most one point, an exponent only after a
+// digit, then nothing but white space; a value out of range does not count.
 bool IsNumeric(const std::string& value) {
-  std::istringstream stream(value);
-  stream.imbue(std::locale::classic());
-  double number = 0;
-  if (!(stream >> number)) return false;
-  char next = 0;
-  return !(stream >> next);
+  size_t i = 0;
+  const size_t n = value.size();
+  while (i < n && IsStreamSpace(value[i])) ++i;
+  const size_t start = i;
+  if (i < n && (value[i] == '+' || value[i] == '-')) ++i;
+  bool digits = false, point = false;
+  for (; i < n; ++i) {
+    if (IsDigit(value[i])) {
+      digits = true;
+    } else if (value[i] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return false;
+  if (i < n && (value[i] == 'e' || value[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (value[j] == '+' || value[j] == '-')) ++j;
+    if (j >= n || !IsDigit(value[j])) return false;  // "1e" fails as the stream does
+    while (j < n && IsDigit(value[j])) ++j;
+    i = j;
+  }
+  const std::string number = value.substr(start, i - start);
+  char* end = nullptr;
+  const double parsed = std::strtod(number.c_str(), &end);
+  if (end != number.c_str() + number.size() || std::isinf(parsed)) return false;
+  while (i < n && IsStreamSpace(value[i])) ++i;
+  return i == n;
 }
 
 CIniInfoData::CIniInfoData(const std::string& section, const std::string& key,

@@ -4,7 +4,6 @@
 #include <shlobj.h>
 
 #include <cstring>
-#include <fstream>
 
 #include "util/scoped_handle.h"
 
@@ -108,8 +107,11 @@ bool FileExists(const std::string& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return false;
   }
-  std::ifstream stream(path.c_str(), std::ios::in | std::ios::binary);
-  return stream.is_open();
+  // Opened as an input stream would open it: read access, others may read
+  // and write meanwhile.
+  tn::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.IsValid();
 }
 
 bool IsReparsePoint(const std::string& path) {
