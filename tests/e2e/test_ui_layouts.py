@@ -52,7 +52,11 @@ class ViewerSession:
                                     "--dump", tnharness.wine_path(self.dump))
         self.window = test.auto.find_window(title="TNSkinViewer", cls="TNSkinViewer", timeout=40)
         test.assertIsNotNone(self.window, "viewer window for %s" % layout)
-        time.sleep(1.0)  # first paint
+        # Painted once the close button (normal or disabled) is on screen.
+        close_slots = [bmp_pixel("image/close.bmp", 9, 7), bmp_pixel("image/close.bmp", 9, 45 + 7)]
+        first = self.wait_for(
+            "first_paint", lambda p: any(close_to(self.pixel(p, 590, 13), c) for c in close_slots))
+        os.unlink(first)
 
     def shot(self, name):
         path = os.path.join(SHOTS, name + ".full.png")
@@ -62,6 +66,16 @@ class ViewerSession:
         subprocess.run(["convert", path, "-crop", "610x390+%d+%d" % (cx, cy), "+repage", page], check=True)
         os.unlink(path)
         return page
+
+    def wait_for(self, name, check, timeout=8.0):
+        """Takes screenshot |name| until check(png) holds or the time is up
+        (a loaded machine paints late); returns the last one."""
+        deadline = time.monotonic() + timeout
+        while True:
+            png = self.shot(name)
+            if check(png) or time.monotonic() > deadline:
+                return png
+            time.sleep(0.25)
 
     def pixel(self, png, x, y):
         """(r, g, b) at client x, y of a page screenshot (610 x 390)."""
@@ -90,10 +104,13 @@ class UiLayoutsTest(tnharness.WineTestCase):
 
     def test_every_layout_shows_its_skin(self):
         close_normal = bmp_pixel("image/close.bmp", 9, 7)
+        close_disabled = bmp_pixel("image/close.bmp", 9, 45 + 7)
         for layout in LAYOUTS:
             with self.subTest(layout=layout):
                 view = ViewerSession(self, layout)
-                png = view.shot(layout.replace(".xml", ""))
+                expected = close_disabled if layout == "UI_Installing.xml" else close_normal
+                png = view.wait_for(layout.replace(".xml", ""),
+                                    lambda p: close_to(view.pixel(p, 581 + 9, 6 + 7), expected))
                 # The close button's normal slot at 581,6 (its middle); the
                 # installing page disables it.
                 if layout != "UI_Installing.xml":
@@ -132,21 +149,25 @@ class UiLayoutsTest(tnharness.WineTestCase):
         view = ViewerSession(self, "UI_HomePage.xml")
         x, y = 215 + 90, 288 + 23
         probe = (215 + 5, 288 + 23)
+        slot = {state: bmp_pixel("image/install.bmp", 5, 46 * index + 23)
+                for index, state in enumerate(("normal", "hot", "pushed"))}
+
+        def shows(state):
+            return lambda png: close_to(view.pixel(png, *probe), slot[state])
+
         self.auto.hover(view.window, x, y)
-        hot = view.shot("UI_HomePage.hot")
-        self.assertTrue(close_to(view.pixel(hot, *probe), bmp_pixel("image/install.bmp", 5, 46 + 23)))
-        cx, cy = view.window.client_origin
+        hot = view.wait_for("UI_HomePage.hot", shows("hot"))
+        self.assertTrue(shows("hot")(hot))
         self.display.xdotool("mousedown", 1)
-        time.sleep(0.3)
-        pushed = view.shot("UI_HomePage.pushed")
-        self.assertTrue(close_to(view.pixel(pushed, *probe), bmp_pixel("image/install.bmp", 5, 92 + 23)))
+        pushed = view.wait_for("UI_HomePage.pushed", shows("pushed"))
+        self.assertTrue(shows("pushed")(pushed))
         self.display.xdotool("mouseup", 1)
         time.sleep(0.3)
         self.assertTrue(tnharness.wait_until(lambda: "click:btn_install" in view.lines(), 5))
         # Away from it, it is back to normal.
         self.auto.hover(view.window, 100, 200)
-        normal = view.shot("UI_HomePage.normal")
-        self.assertTrue(close_to(view.pixel(normal, *probe), bmp_pixel("image/install.bmp", 5, 23)))
+        normal = view.wait_for("UI_HomePage.normal", shows("normal"))
+        self.assertTrue(shows("normal")(normal))
         # The close button closes the viewer.
         self.auto.click(view.window, 581 + 9, 6 + 7)
         self.assertEqual(0, view.wait_closed())
@@ -195,8 +216,8 @@ class UiLayoutsTest(tnharness.WineTestCase):
         self.auto.click(view.window, 19 + 200, 244 + 17)
         time.sleep(0.5)
         self.auto.type_text("D:\\TnGames")
-        time.sleep(0.5)
-        typed = view.shot("UI_CustomInstall.typed")
+        typed = view.wait_for("UI_CustomInstall.typed",
+                              lambda png: read_bytes(png) != read_bytes(empty))
         self.assertNotEqual(read_bytes(empty), read_bytes(typed))
         self.auto.key("Escape")
         self.assertEqual(1, view.wait_closed())
@@ -223,8 +244,8 @@ class UiLayoutsTest(tnharness.WineTestCase):
         for _ in range(5):
             self.display.xdotool("click", 5)  # wheel down
             time.sleep(0.1)
-        time.sleep(0.3)
-        scrolled = view.shot("UI_HomePage.agreement_scrolled")
+        scrolled = view.wait_for("UI_HomePage.agreement_scrolled",
+                                 lambda png: read_bytes(png) != read_bytes(top))
         self.assertNotEqual(read_bytes(top), read_bytes(scrolled))
         self.auto.key("Escape")
         view.wait_closed()
