@@ -85,9 +85,12 @@ fetch_source() {
   local name="$1" pattern="$2"
   if ! ls -d "$deps"/$pattern >/dev/null 2>&1; then
     echo "setup: fetching the $name source package"
-    apt_update
-    (cd "$deps" && apt-get source -qq "$name" >/dev/null 2>&1) ||
+    # The package lists are usually fresh enough; update them only when the
+    # source cannot be found with what is there.
+    if ! (cd "$deps" && apt-get source -qq "$name" >/dev/null 2>&1); then
+      apt_update
       (cd "$deps" && apt-get source "$name")
+    fi
   fi
 }
 fetch_source 7zip '7zip-*/'
