@@ -160,6 +160,42 @@ CControlUI* CContainerUI::FindAt(POINT pt, bool bMouseOnly) {
   return this;
 }
 
+void CContainerUI::ArrangeInLine(RECT rc, bool vertical) {
+  CControlUI::SetPos(rc);
+  RECT inner = {rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
+                rc.bottom - m_rcInset.bottom};
+  auto along = [vertical](CControlUI* item) {
+    return vertical ? item->GetFixedHeight() : item->GetFixedWidth();
+  };
+  auto across = [vertical](CControlUI* item) {
+    return vertical ? item->GetFixedWidth() : item->GetFixedHeight();
+  };
+  const int length = vertical ? inner.bottom - inner.top : inner.right - inner.left;
+  const int breadth = vertical ? inner.right - inner.left : inner.bottom - inner.top;
+  int fixed = 0, stretch = 0, count = 0;
+  for (CControlUI* item : m_items) {
+    if (!item->IsVisible() || item->IsFloat()) continue;
+    ++count;
+    if (along(item) > 0) fixed += along(item);
+    else ++stretch;
+  }
+  int space = length - fixed - std::max(0, count - 1) * m_iChildPadding;
+  int share = stretch > 0 ? std::max(0, space) / stretch : 0;
+  int offset = vertical ? inner.top : inner.left;
+  for (CControlUI* item : m_items) {
+    if (!item->IsVisible()) continue;
+    if (item->IsFloat()) {
+      SetFloatPos(item, m_rcItem);
+      continue;
+    }
+    const int size = along(item) > 0 ? along(item) : share;
+    const int thickness = across(item) > 0 ? across(item) : breadth;
+    item->SetPos(vertical ? RECT{inner.left, offset, inner.left + thickness, offset + size}
+                          : RECT{offset, inner.top, offset + size, inner.top + thickness});
+    offset += size + m_iChildPadding;
+  }
+}
+
 // --- CVerticalLayoutUI -------------------------------------------------------
 
 LPCTSTR CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
@@ -169,32 +205,7 @@ LPVOID CVerticalLayoutUI::GetInterface(LPCTSTR pstrName) {
   return CContainerUI::GetInterface(pstrName);
 }
 
-void CVerticalLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  RECT inner = {rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
-                rc.bottom - m_rcInset.bottom};
-  int fixed = 0, stretch = 0, count = 0;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    ++count;
-    if (item->GetFixedHeight() > 0) fixed += item->GetFixedHeight();
-    else ++stretch;
-  }
-  int space = inner.bottom - inner.top - fixed - std::max(0, count - 1) * m_iChildPadding;
-  int share = stretch > 0 ? std::max(0, space) / stretch : 0;
-  int y = inner.top;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(item, m_rcItem);
-      continue;
-    }
-    int cy = item->GetFixedHeight() > 0 ? item->GetFixedHeight() : share;
-    int cx = item->GetFixedWidth() > 0 ? item->GetFixedWidth() : inner.right - inner.left;
-    item->SetPos(RECT{inner.left, y, inner.left + cx, y + cy});
-    y += cy + m_iChildPadding;
-  }
-}
+void CVerticalLayoutUI::SetPos(RECT rc) { ArrangeInLine(rc, true); }
 
 // --- CHorizontalLayoutUI -----------------------------------------------------
 
@@ -205,32 +216,7 @@ LPVOID CHorizontalLayoutUI::GetInterface(LPCTSTR pstrName) {
   return CContainerUI::GetInterface(pstrName);
 }
 
-void CHorizontalLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  RECT inner = {rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
-                rc.bottom - m_rcInset.bottom};
-  int fixed = 0, stretch = 0, count = 0;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    ++count;
-    if (item->GetFixedWidth() > 0) fixed += item->GetFixedWidth();
-    else ++stretch;
-  }
-  int space = inner.right - inner.left - fixed - std::max(0, count - 1) * m_iChildPadding;
-  int share = stretch > 0 ? std::max(0, space) / stretch : 0;
-  int x = inner.left;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(item, m_rcItem);
-      continue;
-    }
-    int cx = item->GetFixedWidth() > 0 ? item->GetFixedWidth() : share;
-    int cy = item->GetFixedHeight() > 0 ? item->GetFixedHeight() : inner.bottom - inner.top;
-    item->SetPos(RECT{x, inner.top, x + cx, inner.top + cy});
-    x += cx + m_iChildPadding;
-  }
-}
+void CHorizontalLayoutUI::SetPos(RECT rc) { ArrangeInLine(rc, false); }
 
 // --- CTabLayoutUI ------------------------------------------------------------
 

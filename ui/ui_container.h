@@ -59,6 +59,10 @@ class CContainerUI : public CControlUI, public IContainerUI {
  protected:
   // Places a floating child at its offset inside |rc|.
   void SetFloatPos(CControlUI* pControl, const RECT& rc);
+  // Places the children in |rc| one after another, top to bottom when
+  // |vertical|, left to right otherwise; children without a fixed size along
+  // that line share what the fixed ones leave.
+  void ArrangeInLine(RECT rc, bool vertical);
   std::vector<CControlUI*> m_items;
   RECT m_rcInset = {0, 0, 0, 0};
   int m_iChildPadding = 0;
