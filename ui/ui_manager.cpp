@@ -69,6 +69,19 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   return ok;
 }
 
+// Delivers one framework event to |target|, stamped with the current time.
+void SendEvent(CControlUI* target, int type, POINT pt = {0, 0}, WPARAM wParam = 0,
+               LPARAM lParam = 0) {
+  TEventUI event;
+  event.Type = type;
+  event.pSender = target;
+  event.ptMouse = pt;
+  event.wParam = wParam;
+  event.lParam = lParam;
+  event.dwTimestamp = ::GetTickCount();
+  target->DoEvent(event);
+}
+
 }  // namespace
 
 // --- process-wide -----------------------------------------------------------
@@ -335,17 +348,13 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl) {
   if (old) {
     TEventUI event;
     event.Type = UIEVENT_KILLFOCUS;
-    event.pSender = pControl;
+    event.pSender = pControl;  // the control that takes the focus
     event.dwTimestamp = ::GetTickCount();
     old->DoEvent(event);
   }
   if (pControl && pControl->GetManager() == this && pControl->IsVisible() && pControl->IsEnabled()) {
     m_pFocus = pControl;
-    TEventUI event;
-    event.Type = UIEVENT_SETFOCUS;
-    event.pSender = pControl;
-    event.dwTimestamp = ::GetTickCount();
-    pControl->DoEvent(event);
+    SendEvent(pControl, UIEVENT_SETFOCUS);
   }
 }
 
@@ -522,14 +531,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       SetCapture();
       SetFocus(target);
       if (m_pEventClick != target) return true;
-      TEventUI event;
-      event.Type = uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN;
-      event.pSender = target;
-      event.ptMouse = pt;
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      target->DoEvent(event);
+      SendEvent(target, uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN, pt,
+                wParam, lParam);
       return true;
     }
     case WM_LBUTTONUP: {
@@ -538,14 +541,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       m_pEventClick = nullptr;
       if (m_bMouseCapture) ReleaseCapture();
       if (!target) return true;
-      TEventUI event;
-      event.Type = UIEVENT_BUTTONUP;
-      event.pSender = target;
-      event.ptMouse = pt;
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      target->DoEvent(event);
+      SendEvent(target, UIEVENT_BUTTONUP, pt, wParam, lParam);
       return true;
     }
     case WM_CAPTURECHANGED:
@@ -566,14 +562,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       ::ScreenToClient(m_hWndPaint, &pt);
       CControlUI* target = FindMouseControl(pt);
       if (!target) return false;
-      TEventUI event;
-      event.Type = UIEVENT_SCROLLWHEEL;
-      event.pSender = target;
-      event.ptMouse = pt;
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      target->DoEvent(event);
+      SendEvent(target, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
       lRes = 0;
       return true;
     }
