@@ -4,7 +4,7 @@
 
 #include "config/work_dir.h"
 #include "payload/trailer.h"
-#include "util/wide_string.h"
+#include "util/text_encoding.h"
 
 namespace tn {
 namespace {
