@@ -1,7 +1,5 @@
 #include "hypervisor/hypervisor_setup.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 #include <memory>
 
@@ -42,25 +40,32 @@ bool WriteFreshFile(const std::string& path, const std::string& text) {
          written == text.size();
 }
 
-// Runs |batch| hidden through the system folder's command interpreter (not
-// whatever the ".bat" association names) and waits for it to end.
-void RunBatchAndWait(const std::string& batch) {
+// Runs the batch file |file_name| in |directory| hidden through the system
+// folder's command interpreter (not whatever the ".bat" association names)
+// and waits for it to end. The interpreter starts in |directory| and gets
+// only the relative name: a path on its command line would have its "%"
+// expanded and its quotes interpreted, which no escaping prevents there.
+// CreateProcess, unlike the shell, takes the working folder as it is (the
+// shell expands "%...%" in it).
+void RunBatchAndWait(const std::string& directory, const char* file_name) {
   char system[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryA(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return;
   const std::string interpreter = std::string(system) + "\\cmd.exe";
-  // /d: no AutoRun commands. The outer quotes are the ones /c strips, so the
-  // batch path keeps its own quotes whatever characters it holds.
-  const std::string parameters = "/d /c \"\"" + batch + "\"\"";
-  SHELLEXECUTEINFOA info = {};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpFile = interpreter.c_str();
-  info.lpParameters = parameters.c_str();
-  info.nShow = SW_HIDE;
-  static_cast<void>(ShellExecuteExA(&info));
-  tn::ScopedHandle process(info.hProcess);
-  if (process) WaitForSingleObject(process.Get(), INFINITE);
+  // /d: no AutoRun commands.
+  std::string command_line = "cmd.exe /d /c .\\" + std::string(file_name);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process_info = {};
+  if (!CreateProcessA(interpreter.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.c_str(), &startup, &process_info)) {
+    return;
+  }
+  tn::ScopedHandle process(process_info.hProcess);
+  tn::ScopedHandle thread(process_info.hThread);
+  WaitForSingleObject(process.Get(), INFINITE);
 }
 
 }  // namespace
@@ -118,7 +123,9 @@ DWORD WINAPI HypervisorSetupThread(LPVOID parameter) {
   const std::string batch = request->install_dir + "\\" + kHypervisorBatchFile;
   // An unwritable batch file still ends in the message: the setup's outcome
   // is never examined.
-  if (WriteFreshFile(batch, HypervisorBatchText(request->quoted_dir))) RunBatchAndWait(batch);
+  if (WriteFreshFile(batch, HypervisorBatchText(request->quoted_dir))) {
+    RunBatchAndWait(request->install_dir, kHypervisorBatchFile);
+  }
   PostMessageA(request->page, WM_HYPERVISOR_INSTALLED, 0, 0);
   return 0;
 }

@@ -38,7 +38,8 @@ bool StartHypervisorSetup(HWND page, const std::string& install_dir);
 
 // Thread body. Writes "<install dir>\Vmware.bat" afresh (a file or link of
 // that name is replaced, never written through), runs it hidden through the
-// system's command interpreter, waits for it without time limit, then posts
+// system's command interpreter with the install directory as its working
+// folder, waits for it without time limit, then posts
 // WM_HYPERVISOR_INSTALLED to the page. Takes ownership of |parameter|.
 DWORD WINAPI HypervisorSetupThread(LPVOID parameter);
 
