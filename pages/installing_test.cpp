@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <functional>
@@ -54,7 +55,7 @@ class InstallingPageTest : public ::testing::Test {
     ASSERT_FALSE(skin_->empty()) << "skin.zip missing";
     CIniInfoManager* config = CIniInfoManager::GetInstance();
     config->ClearAll();
-    config->AddIniData("TARNIS_INFO", "DisplayName", "TnPageProduct");
+    config->AddIniData("TARNIS_INFO", "DisplayName", "Tarnis模拟器");
     config->AddIniData("TARNIS_INFO", "DisplayIcon", "ZEVodirodaz.exe");
     host_.state.m_strRegKeyName = "TnInstallingPageTest";
     host_.state.m_strInstallDir = dir_.Join("product");
@@ -100,8 +101,16 @@ TEST_F(InstallingPageTest, ProgressRunsTheCompletionOnceAtTheFirstHundred) {
   EXPECT_EQ("100%", Text("l_percent"));
   ASSERT_EQ(1u, host_.pages_shown.size()) << "the completion ran more than once";
   EXPECT_EQ(kPageInstallSuccess, host_.pages_shown[0]);
-  // The registration named the product for the links.
-  EXPECT_EQ("TnPageProduct", page_->GetDisplayName());
+  // The registration named the product for the links, and the Chinese name
+  // from the configuration reached the disk as its characters.
+  EXPECT_EQ("Tarnis模拟器", page_->GetDisplayName());
+  wchar_t start_menu[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, start_menu, CSIDL_PROGRAMS, FALSE));
+  const std::wstring folder = std::wstring(start_menu) + L"\\ZEVodirodaz\\";
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            GetFileAttributesW((folder + L"Tarnis\u6A21\u62DF\u5668.lnk").c_str()));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            GetFileAttributesW((folder + L"\u5378\u8F7DTarnis\u6A21\u62DF\u5668.lnk").c_str()));
   // No setup program in the product: the hypervisor step is passed over.
   EXPECT_EQ("正在安装...", Text("l_installing"));
 }
