@@ -38,6 +38,18 @@ DWORD Probe(const std::string& mode, const std::string& path) {
   return code;
 }
 
+// The access list of |descriptor| in its SDDL form; empty when it has none.
+std::string DaclText(PSECURITY_DESCRIPTOR descriptor) {
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return std::string();
+  }
+  const std::string sddl = text;
+  LocalFree(text);
+  return sddl;
+}
+
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const char* value) : name_(name) {
@@ -120,11 +132,7 @@ TEST_F(WorkDirTest, CreatedDirectoryIsForAdministratorsAndSystemOnly) {
   ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
             GetNamedSecurityInfoA(work_dir_.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                                   nullptr, nullptr, nullptr, nullptr, &descriptor));
-  char* text = nullptr;
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
-      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
-  const std::string sddl = text;
-  LocalFree(text);
+  const std::string sddl = DaclText(descriptor);
   LocalFree(descriptor);
   if (sddl.rfind("D:P", 0) != 0) GTEST_SKIP() << "the platform kept no access list: " << sddl;
   EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", sddl);
@@ -249,11 +257,7 @@ TEST_F(WorkDirTest, ConfigurationThatDiffersFromTheResourceCountsAsMissing) {
 TEST_F(WorkDirTest, BuiltAccessListIsForAdministratorsAndSystemOnly) {
   PSECURITY_DESCRIPTOR descriptor = BuildWorkDirSecurityDescriptor();
   ASSERT_NE(descriptor, nullptr);
-  char* text = nullptr;
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
-      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
-  const std::string sddl = text;
-  LocalFree(text);
+  const std::string sddl = DaclText(descriptor);
   LocalFree(descriptor);
   // Protected (nothing inherited from the drive root), full control for
   // SYSTEM and Administrators, passed on to files and folders, nobody else.
