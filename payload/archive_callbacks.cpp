@@ -146,13 +146,6 @@ void CArchiveExtractCallback::Report(int percent) {
   if (progress_function_) progress_function_(percent);
 }
 
-void CArchiveExtractCallback::CompleteProgress() {
-  std::lock_guard<std::mutex> hold(progress_lock_);
-  if (!progress_enabled_ || !progress_enabled_->load() || progress_.last_was_100()) return;
-  progress_.NoteReported(100);
-  Report(100);
-}
-
 Z7_COM7F_IMF(CArchiveExtractCallback::SetTotal(UInt64 total)) {
   std::lock_guard<std::mutex> hold(progress_lock_);
   progress_.SetTotal(total);
@@ -164,7 +157,9 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetCompleted(const UInt64* completed)) {
   if (stop_ && stop_->load()) return E_ABORT;
   if (!progress_enabled_ || !progress_enabled_->load() || !completed) return S_OK;
   uint32_t percent = 0;
-  if (progress_.Update(*completed, &percent)) Report(static_cast<int>(percent));
+  // 100 tells the installing page that the product is complete; it is held
+  // back until Extract has returned without a failed item.
+  if (progress_.Update(*completed, &percent) && percent < 100) Report(static_cast<int>(percent));
   return S_OK;
 }
 

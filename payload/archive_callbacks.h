@@ -52,15 +52,13 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   // trailing "\" unless it is empty or already ends in a separator.
   void Init(IInArchive* archive, const std::wstring& output_directory);
 
-  // Progress goes to |function| while |*enabled| is true. When |*stop| turns
-  // true the next progress or item call answers E_ABORT, which ends Extract.
-  // The pointed-to flags must outlive the extraction.
+  // Percentages below 100 go to |function| while |*enabled| is true; 100 is
+  // never reported from here: only the caller knows, once Extract has
+  // returned, whether every item arrived. When |*stop| turns true the next
+  // progress or item call answers E_ABORT, which ends Extract. The
+  // pointed-to flags must outlive the extraction.
   void SetProgressSink(ExtractProgressFunction function, const std::atomic<bool>* enabled,
                        const std::atomic<bool>* stop);
-
-  // Delivers one final 100 when the run's counts never produced it (a total
-  // of 0, or rounding short of 100). Call after a successful Extract.
-  void CompleteProgress();
 
   const std::wstring& output_directory() const { return output_directory_; }
   // Items that ended with a result other than success, including items that
