@@ -6,11 +6,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 
 #include "payload/archive_streams.h"
 #include "payload/extract_progress.h"
+#include "payload/output_file_finisher.h"
 #include "payload/sevenzip_interfaces.h"
 #include "util/scoped_handle.h"
 
@@ -60,16 +63,25 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   void SetProgressSink(ExtractProgressFunction function, const std::atomic<bool>* enabled,
                        const std::atomic<bool>* stop);
 
+  // Waits until every extracted file is closed, timestamped and has its
+  // attributes; a file whose close failed counts as a failed item. Call
+  // after Extract, before reading error_count.
+  void FinishPendingFiles();
+
   const std::wstring& output_directory() const { return output_directory_; }
   // Items that ended with a result other than success, including items that
   // were refused because their path would leave the output directory.
   UInt64 error_count() const { return error_count_; }
+  // Files closed off the library's thread during this extraction.
+  uint64_t files_finished_in_background() const;
 
   bool PasswordIsDefined = false;
   std::wstring Password;
 
  private:
   HRESULT ReadItemProperties(UInt32 index);
+  // CreateDirectoryTree, asked once a folder per extraction.
+  bool EnsureDirectory(const std::wstring& path);
   void Report(int percent);
 
   ComPtr<IInArchive> archive_;
@@ -84,6 +96,14 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   bool is_directory_ = false;
   bool attributes_defined_ = false;
   bool time_defined_ = false;
+
+  // Closing, timestamping and setting attributes of written files overlap
+  // the decoding of the next ones.
+  std::unique_ptr<OutputFileFinisher> finisher_;
+  uint64_t finisher_failures_counted_ = 0;
+  // Folders made or found during this extraction: each is asked for once,
+  // not once for every file in it.
+  std::unordered_set<std::wstring> known_directories_;
 
   COutFileStream* output_stream_spec_ = nullptr;
   ComPtr<ISequentialOutStream> output_stream_;

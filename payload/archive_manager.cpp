@@ -87,6 +87,7 @@ int CArchiveManager::LoadAndExtract(const std::string& archive_path,
                                     const std::string& output_directory, int64_t start_offset,
                                     const std::string& password) {
   last_item_errors_ = 0;
+  last_files_finished_in_background_ = 0;
   const std::wstring library_path = library_path_;
   const std::string library_path_ansi = library_path_ansi_;
   ::Sleep(kPauseBeforeLoadMs);
@@ -168,7 +169,11 @@ int CArchiveManager::LoadAndExtract(const std::string& archive_path,
 
   const HRESULT result =
       archive->Extract(nullptr, static_cast<UInt32>(-1), 0, extract_callback.Get());
+  // Every file is closed, timestamped and has its attributes before the
+  // result is decided.
+  extract_spec->FinishPendingFiles();
   last_item_errors_ = extract_spec->error_count();
+  last_files_finished_in_background_ = extract_spec->files_finished_in_background();
   if (result != S_OK) {
     char text[128];
     std::snprintf(text, sizeof(text), "解压失败，返回错误为%ld\n", static_cast<long>(result));

@@ -66,6 +66,11 @@ class CArchiveManager {
 
   // Items of the last ExtractArchive that did not extract cleanly.
   uint64_t last_item_errors() const { return last_item_errors_; }
+  // Files of the last ExtractArchive that were closed off the library's
+  // thread (all of them, unless the finisher's threads could not start).
+  uint64_t last_files_finished_in_background() const {
+    return last_files_finished_in_background_;
+  }
 
   // Asks a running extraction to stop at its next progress or item call; its
   // result is then kExtractFailed. Stays set until ClearStop.
@@ -92,6 +97,7 @@ class CArchiveManager {
   const void* expected_library_ = nullptr;
   size_t expected_library_size_ = 0;
   uint64_t last_item_errors_ = 0;
+  uint64_t last_files_finished_in_background_ = 0;
   ScopedHandle worker_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "payload/payload_test_support.h"
@@ -16,6 +17,35 @@ using payload_test::Wide;
 
 std::vector<int> g_reported;
 void RecordPercent(int percent) { g_reported.push_back(percent); }
+
+// At 100 the installing page registers the product and links to its files:
+// by then every file must be closed with its time and attributes in place.
+std::wstring g_checked_root;
+std::map<std::wstring, payload_test::Entry> g_expected_at_100;
+std::vector<std::string> g_problems_at_100;
+void CheckTreeAt100(int percent) {
+  g_reported.push_back(percent);
+  if (percent != 100) return;
+  const auto actual = payload_test::ListTree(g_checked_root);
+  for (const auto& item : g_expected_at_100) {
+    const std::string name = ::testing::PrintToString(item.first);
+    auto found = actual.find(item.first);
+    if (found == actual.end()) {
+      g_problems_at_100.push_back("missing " + name);
+      continue;
+    }
+    if (item.second.directory) continue;
+    ScopedHandle exclusive(::CreateFileW((g_checked_root + L"\\" + item.first).c_str(),
+                                         GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!exclusive) g_problems_at_100.push_back("still open " + name);
+    if (::CompareFileTime(&item.second.write_time, &found->second.write_time) != 0) {
+      g_problems_at_100.push_back("time not set " + name);
+    }
+    if ((item.second.attributes ^ found->second.attributes) & FILE_ATTRIBUTE_READONLY) {
+      g_problems_at_100.push_back("attributes not set " + name);
+    }
+  }
+}
 
 class ArchiveManagerTest : public ::testing::Test {
  protected:
@@ -70,6 +100,32 @@ TEST_F(ArchiveManagerTest, ExtractsTheTreeExactly) {
     EXPECT_LT(g_reported[i - 1], g_reported[i]) << "at " << i;
   }
   EXPECT_NE(std::string::npos, stdout_.find("Extracting  read me.txt"));
+
+  // Every file was closed off the library's thread.
+  size_t files = 0;
+  for (const auto& item : expected) files += item.second.directory ? 0 : 1;
+  EXPECT_EQ(files, manager_.last_files_finished_in_background());
+}
+
+TEST_F(ArchiveManagerTest, AllFilesAreFinishedWhen100IsReported) {
+  g_checked_root = Wide(output_);
+  g_expected_at_100 = payload_test::ListTree(Wide(TestData("tree")));
+  g_problems_at_100.clear();
+  manager_.SetProgressCallback(CheckTreeAt100);
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  ASSERT_EQ(100, g_reported.back());
+  EXPECT_EQ(std::vector<std::string>(), g_problems_at_100);
+}
+
+TEST_F(ArchiveManagerTest, ALaterItemOfTheSameNameReplacesTheEarlier) {
+  // The first copy is read-only and may still be being closed when the
+  // second one arrives.
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(kExtractSucceeded, Extract(TestData("duplicate.7z"))) << stdout_;
+    EXPECT_EQ("second", tn_test::ReadFileBytes(output_ + "\\dup.txt"));
+    EXPECT_EQ(0u, ::GetFileAttributesA((output_ + "\\dup.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  }
 }
 
 TEST_F(ArchiveManagerTest, ReplacesReadOnlyFilesAndKeepsOthers) {
