@@ -72,7 +72,22 @@ bool CArchiveManager::WaitForWorker(DWORD timeout_ms) {
 int CArchiveManager::ExtractArchive(const std::string& archive_path,
                                     const std::string& output_directory, int64_t start_offset,
                                     const std::string& password) {
+  const int result = LoadAndExtract(archive_path, output_directory, start_offset, password);
+  // The installing page completes the installation on 100 (registration,
+  // links, deleting the library file), so it comes only for a product that
+  // arrived whole, and only once every file is closed and the library is
+  // unloaded. This also covers a run whose counts never produced 100.
+  if (result == kExtractSucceeded && progress_function_ && progress_enabled_) {
+    progress_function_(100);
+  }
+  return result;
+}
+
+int CArchiveManager::LoadAndExtract(const std::string& archive_path,
+                                    const std::string& output_directory, int64_t start_offset,
+                                    const std::string& password) {
   last_item_errors_ = 0;
+  last_files_finished_in_background_ = 0;
   const std::wstring library_path = library_path_;
   const std::string library_path_ansi = library_path_ansi_;
   ::Sleep(kPauseBeforeLoadMs);
@@ -154,7 +169,11 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
 
   const HRESULT result =
       archive->Extract(nullptr, static_cast<UInt32>(-1), 0, extract_callback.Get());
+  // Every file is closed, timestamped and has its attributes before the
+  // result is decided.
+  extract_spec->FinishPendingFiles();
   last_item_errors_ = extract_spec->error_count();
+  last_files_finished_in_background_ = extract_spec->files_finished_in_background();
   if (result != S_OK) {
     char text[128];
     std::snprintf(text, sizeof(text), "解压失败，返回错误为%ld\n", static_cast<long>(result));
@@ -162,9 +181,16 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
     PrintError("Extract Error");
     return kExtractFailed;
   }
-  // The installing page completes on 100; a run whose counts never produced
-  // it (no data at all) still has to deliver it.
-  extract_spec->CompleteProgress();
+  // A damaged, wrongly decrypted or refused item leaves the product
+  // incomplete: that is a failed extraction, not a success.
+  if (last_item_errors_ != 0) {
+    char text[128];
+    std::snprintf(text, sizeof(text), "解压失败，%lu个文件未能解压\n",
+                  static_cast<unsigned long>(last_item_errors_));
+    ::OutputDebugStringA(text);
+    PrintError("Extract Error");
+    return kExtractFailed;
+  }
   return kExtractSucceeded;
 }
 
