@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "payload/console_status.h"
 #include "payload/item_path.h"
+#include "util/text_encoding.h"
 
 namespace tn {
 namespace {
@@ -48,25 +50,6 @@ size_t RootLength(const std::wstring& path) {
 bool IsDirectory(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string ToConsoleText(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string result(size > 0 ? size : 0, '\0');
-  if (size > 0) {
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
-                          nullptr, nullptr);
-  }
-  return result;
-}
-
-// Status texts go to standard output; a windowed program has none attached,
-// which is harmless.
-void PrintError(const char* message, const std::wstring& path) {
-  std::printf("Error: \n%s\n%s", message, ToConsoleText(path).c_str());
-  std::fflush(stdout);
 }
 
 HRESULT CopyPassword(bool defined, const std::wstring& password, BSTR* out) {
@@ -303,7 +286,7 @@ Z7_COM7F_IMF(CArchiveExtractCallback::PrepareOperation(Int32 ask_extract_mode)) 
   const char* label = "Extracting  ";
   if (ask_extract_mode == kAskTest) label = "Testing     ";
   else if (ask_extract_mode != kAskExtract) label = "Skipping    ";
-  std::printf("%s%s", label, ToConsoleText(item_path_).c_str());
+  std::printf("%s%s", label, WideToSystemAnsi(item_path_).c_str());
   return S_OK;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "config/work_dir.h"
+#include "payload/console_status.h"
 #include "payload/trailer.h"
 #include "util/text_encoding.h"
 
@@ -14,22 +15,6 @@ using CreateObjectFunction = HRESULT(WINAPI*)(const GUID* class_id, const GUID* 
 
 constexpr DWORD kPauseBeforeLoadMs = 200;
 constexpr UInt64 kArchiveStartSearch = kMaxStartSearch;
-
-std::wstring AnsiCodePageToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(size > 0 ? size : 0, L'\0');
-  if (size > 0) {
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-  }
-  return result;
-}
-
-void PrintError(const char* message, const std::string& detail = std::string()) {
-  std::printf("Error: \n%s\n%s", message, detail.c_str());
-  std::fflush(stdout);
-}
 
 // Loads the library by its full path with its own imports taken from the
 // system folder only, never from the (user-writable) work directory.
@@ -120,7 +105,7 @@ int CArchiveManager::LoadAndExtract(const std::string& archive_path,
     return kExtractNoCreateObject;
   }
 
-  const std::wstring archive_path_wide = AnsiCodePageToWide(archive_path);
+  const std::wstring archive_path_wide = SystemAnsiToWide(archive_path);
   // Declared after |library| so that every object is released before the
   // library is unloaded.
   ComPtr<IInArchive> archive;
