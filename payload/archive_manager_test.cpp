@@ -146,6 +146,18 @@ TEST_F(ArchiveManagerTest, OutputDirectoryWithTrailingSlash) {
             tn_test::ReadFileBytes(dir_.Join("install\\bin\\x.dll")));
 }
 
+// An install directory with Chinese characters, as the configuration or the
+// folder dialog gives it (GBK), reaches the disk as those characters.
+TEST_F(ArchiveManagerTest, ChineseInstallDirectoryReachesTheDisk) {
+  output_ = dir_.Join("模拟器");
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  const std::wstring wide_output = Wide(dir_.path()) + L"\\\u6A21\u62DF\u5668";
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            ::GetFileAttributesW((wide_output + L"\\bin\\x.dll").c_str()));
+  EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\bin\\x.dll")),
+            tn_test::ReadFileBytes(output_ + "\\bin\\x.dll"));
+}
+
 TEST_F(ArchiveManagerTest, ItemWithoutNameBecomesContent) {
   ASSERT_EQ(kExtractSucceeded, Extract(TestData("unnamed.7z")));
   EXPECT_EQ("content without a name", tn_test::ReadFileBytes(output_ + "\\[Content]"));
