@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "ui/render.h"
 #include "ui/ui_button.h"
 #include "ui/ui_container.h"
+#include "ui/ui_control.h"
 #include "ui/ui_manager.h"
 
 namespace DuiLib {
@@ -19,6 +19,7 @@ constexpr int kRingWidth = 2;
 // Gap between the control and the ring, so the ring never covers the
 // control's own picture.
 constexpr int kRingGap = 1;
+constexpr int kCornerDiameter = 8;
 constexpr LPARAM kRepeatBit = 1 << 30;
 
 void CollectStops(CControlUI* control, std::vector<CControlUI*>& stops) {
@@ -29,11 +30,16 @@ void CollectStops(CControlUI* control, std::vector<CControlUI*>& stops) {
   }
 }
 
-void FrameRect(HDC hDC, const RECT& rc, int width, DWORD argb) {
-  FillColor(hDC, RECT{rc.left, rc.top, rc.right, rc.top + width}, argb);
-  FillColor(hDC, RECT{rc.left, rc.bottom - width, rc.right, rc.bottom}, argb);
-  FillColor(hDC, RECT{rc.left, rc.top + width, rc.left + width, rc.bottom - width}, argb);
-  FillColor(hDC, RECT{rc.right - width, rc.top + width, rc.right, rc.bottom - width}, argb);
+// A rounded frame of |width| pixels just inside |rc|.
+void RoundFrame(HDC hDC, const RECT& rc, int width, DWORD argb) {
+  HPEN pen = ::CreatePen(PS_INSIDEFRAME, width, ToColorRef(argb));
+  if (!pen) return;
+  HGDIOBJ oldPen = ::SelectObject(hDC, pen);
+  HGDIOBJ oldBrush = ::SelectObject(hDC, ::GetStockObject(NULL_BRUSH));
+  ::RoundRect(hDC, rc.left, rc.top, rc.right, rc.bottom, kCornerDiameter, kCornerDiameter);
+  ::SelectObject(hDC, oldBrush);
+  ::SelectObject(hDC, oldPen);
+  ::DeleteObject(pen);
 }
 
 }  // namespace
@@ -136,9 +142,9 @@ void CFocusNavigator::PaintCue(HDC hDC) {
   if (!focus || !focus->IsVisible() || focus->GetManager() != m_pManager) return;
   RECT outer = CueRect(focus);
   m_rcLastCue = outer;
-  FrameRect(hDC, outer, 1, kHaloColor);
+  RoundFrame(hDC, outer, 1, kHaloColor);
   ::InflateRect(&outer, -1, -1);
-  FrameRect(hDC, outer, kRingWidth, m_dwCueColor | 0xFF000000);
+  RoundFrame(hDC, outer, kRingWidth, m_dwCueColor);
 }
 
 }  // namespace DuiLib
