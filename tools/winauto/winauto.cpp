@@ -477,10 +477,10 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LON
 int WatchEvents(HWND hwnd, DWORD ms) {
   if (!IsWindow(hwnd)) return 1;
   tn::ScopedComInit com;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
   g_event_window = hwnd;
-  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnWinEvent, pid, 0,
+  // All processes, filtered by window in the callback: Wine 8 delivers no
+  // out-of-context events to a hook limited to the window's process.
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnWinEvent, 0, 0,
                                        WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
   if (!hook) return 1;
   Print("{\"ready\":true}");
