@@ -332,12 +332,55 @@ class WinAuto:
         code, lines = self.run("lnk", windows_path)
         return lines[0] if code == 0 and lines else None
 
+    def accessible(self, window):
+        """The window's accessible client object (first entry, with its child
+        count and focused child id) and its children, as a reader sees them."""
+        code, lines = self.run("acc", _hwnd(window))
+        return lines if code == 0 else None
+
+    def accessible_action(self, window, child_id):
+        return self.run("acc-do", _hwnd(window), child_id)[0] == 0
+
+    def watch_events(self, window, seconds):
+        """Records the WinEvents |window| raises for |seconds| in the
+        background; returns an EventWatch, ready once its hook is set."""
+        return EventWatch(self, window, seconds)
+
     def processes(self):
         return [p["name"] for p in self.run("ps")[1]]
 
     def special_folder(self, csidl):
         code, lines = self.run("folder", csidl)
         return lines[0]["path"] if code == 0 and lines else None
+
+
+class EventWatch:
+    def __init__(self, auto, window, seconds):
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(
+            ["wine", auto.exe, "events", _hwnd(window), str(int(seconds * 1000))],
+            env=auto.prefix.env(auto.display), stdout=self.out, stderr=subprocess.DEVNULL,
+            stdin=subprocess.DEVNULL)
+        self.seconds = seconds
+
+    def _lines(self):
+        self.out.seek(0)
+        text = self.out.read().decode("utf-8", "replace")
+        return [json.loads(l) for l in text.splitlines() if l.strip().startswith("{")]
+
+    def wait_ready(self, timeout=30):
+        return wait_until(lambda: any(l.get("ready") for l in self._lines()), timeout, 0.2)
+
+    def result(self):
+        """Waits for the watch to end; the events seen, in order."""
+        try:
+            self.proc.wait(self.seconds + 60)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            raise
+        events = [l for l in self._lines() if "event" in l]
+        self.out.close()
+        return events
 
 
 def _hwnd(window):
