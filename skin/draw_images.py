@@ -72,23 +72,30 @@ class Painter:
     def crop(self, w, h, x, y):
         return "%dx%d+%d+%d" % (self.px(w), self.px(h), self.px(x), self.px(y))
 
-    def mvg(self, cmd):
-        """A drawing primitive in 100 % coordinates (strokes scale with it).
+    def mvg(self, cmd, stroked=False):
+        """A drawing primitive in 100 % coordinates.
 
-        A plain (round)rectangle names its first and last pixel, so it is
-        widened to cover all the pixels those become; anything else is
-        transformed as a shape."""
+        A plain (round)rectangle is mapped pixel for pixel: filled, its
+        corners name its first and last pixel, so it grows to cover all the
+        pixels those become; stroked, its outline runs through pixel centres,
+        which move to the centres of the larger pixels. Anything else is
+        transformed as a shape (strokes scale with it)."""
         if self.scale == 1:
             return cmd
         box = RECTANGLE.match(cmd)
-        if box:
-            s = self.scale
-            x0, y0, x1, y1 = (float(v) for v in box.group(2, 3, 4, 5))
-            out = "%srectangle %g,%g %g,%g" % (box.group(1) or "", s * x0, s * y0, s * x1 + s - 1, s * y1 + s - 1)
-            if box.group(6):
-                out += " %g,%g" % (s * float(box.group(7)), s * float(box.group(8)))
-            return out
-        return "scale %g,%g %s" % (self.scale, self.scale, cmd)
+        if not box:
+            return "scale %g,%g %s" % (self.scale, self.scale, cmd)
+        s = self.scale
+        x0, y0, x1, y1 = (float(v) for v in box.group(2, 3, 4, 5))
+        if stroked:
+            shift = (s - 1) / 2
+            corners = (s * x0 + shift, s * y0 + shift, s * x1 + shift, s * y1 + shift)
+        else:
+            corners = (s * x0, s * y0, s * x1 + s - 1, s * y1 + s - 1)
+        out = "%srectangle %g,%g %g,%g" % ((box.group(1) or "",) + corners)
+        if box.group(6):
+            out += " %g,%g" % (s * float(box.group(7)), s * float(box.group(8)))
+        return out
 
     def tmp(self, name):
         self.count += 1
@@ -124,7 +131,10 @@ class Painter:
         """-draw arguments of (fill, stroke, strokewidth, cmd) tuples."""
         args = []
         for fill, stroke, width, cmd in primitives:
-            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", self.mvg(cmd)]
+            stroked = stroke != "none" and float(width) > 0
+            if stroked and RECTANGLE.match(cmd):
+                width = "%g" % (float(width) * self.scale)  # mvg() does not scale this one
+            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", self.mvg(cmd, stroked)]
         return args
 
     def draw(self, base, *primitives):
