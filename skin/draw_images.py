@@ -3,6 +3,14 @@
 
 usage: draw_images.py OUT_DIR      (writes OUT_DIR/image/*.bmp)
 
+Every picture is drawn twice by the same code: at 100 % ("x.bmp", the
+sizes the layouts give) and at 200 % ("x@2x.bmp", exactly twice as wide and
+high, so a strip's slots stay in their order at twice the height). The
+window framework uses the 200 % drawing on high-DPI screens and filters it
+down for scales between. All coordinates below are 100 % pixels; the
+Painter multiplies canvas sizes, placements, font sizes and drawing
+primitives by its scale.
+
 All pictures are 24-bit BMPs (BMP3, TrueColor, no alpha). State strips are
 vertical: five slots of the control's height (normal, hot, pushed, disabled,
 spare). The three page backgrounds share one "sky" gradient, so that the
@@ -11,6 +19,7 @@ into every page, and the installing page's pictures continue the sky of the
 welcome background seamlessly below its title bar.
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -39,11 +48,54 @@ WINDOW_BUTTON = (19, 15)
 
 LOADING_TOP, LOADING_HEIGHT = 32, 228
 
+# The scales every picture is drawn at (150 % and the others are filtered
+# from 200 % by the window, which keeps the package small).
+SCALES = (1, 2)
+
+NUMBER = r"(-?[0-9.]+)"
+RECTANGLE = re.compile(r"^(round)?rectangle %s,%s %s,%s( %s,%s)?$" % ((NUMBER,) * 4 + (NUMBER,) * 2))
+
 
 class Painter:
-    def __init__(self, work):
+    def __init__(self, work, scale=1):
         self.work = work
         self.count = 0
+        self.scale = scale
+
+    def px(self, v):
+        """A 100 % length in pixels of this drawing."""
+        return int(round(v * self.scale))
+
+    def canvas(self, w, h):
+        return "%dx%d" % (self.px(w), self.px(h))
+
+    def crop(self, w, h, x, y):
+        return "%dx%d+%d+%d" % (self.px(w), self.px(h), self.px(x), self.px(y))
+
+    def mvg(self, cmd, stroked=False):
+        """A drawing primitive in 100 % coordinates.
+
+        A plain (round)rectangle is mapped pixel for pixel: filled, its
+        corners name its first and last pixel, so it grows to cover all the
+        pixels those become; stroked, its outline runs through pixel centres,
+        which move to the centres of the larger pixels. Anything else is
+        transformed as a shape (strokes scale with it)."""
+        if self.scale == 1:
+            return cmd
+        box = RECTANGLE.match(cmd)
+        if not box:
+            return "scale %g,%g %s" % (self.scale, self.scale, cmd)
+        s = self.scale
+        x0, y0, x1, y1 = (float(v) for v in box.group(2, 3, 4, 5))
+        if stroked:
+            shift = (s - 1) / 2
+            corners = (s * x0 + shift, s * y0 + shift, s * x1 + shift, s * y1 + shift)
+        else:
+            corners = (s * x0, s * y0, s * x1 + s - 1, s * y1 + s - 1)
+        out = "%srectangle %g,%g %g,%g" % ((box.group(1) or "",) + corners)
+        if box.group(6):
+            out += " %g,%g" % (s * float(box.group(7)), s * float(box.group(8)))
+        return out
 
     def tmp(self, name):
         self.count += 1
@@ -60,42 +112,55 @@ class Painter:
         return int(out[0]), int(out[1])
 
     def text(self, text, points, colour, bold=False):
-        """Renders a text on a transparent canvas; returns (path, w, h)."""
+        """Renders a text on a transparent canvas; returns (path, w, h) with
+        w and h in 100 % pixels."""
         path = self.tmp("text")
-        stroke = ["-stroke", colour, "-strokewidth", "0.8"] if bold else []
+        stroke = ["-stroke", colour, "-strokewidth", "%g" % (0.8 * self.scale)] if bold else []
         self.run("-background", "none", "-fill", colour, *stroke, "-font", FONT,
-                 "-pointsize", points, "label:" + text, path)
+                 "-pointsize", "%g" % (points * self.scale), "label:" + text, path)
         w, h = self.size(path)
-        return path, w, h
+        if self.scale == 1:
+            return path, w, h
+        return path, w / self.scale, h / self.scale
 
     def over(self, base, layer, x, y):
-        """Composites layer onto base (in place) at x,y."""
-        self.run(base, layer, "-geometry", "+%d+%d" % (x, y), "-composite", base)
+        """Composites layer onto base (in place) at x,y (100 % pixels)."""
+        self.run(base, layer, "-geometry", "+%d+%d" % (self.px(x), self.px(y)), "-composite", base)
+
+    def primitives(self, primitives):
+        """-draw arguments of (fill, stroke, strokewidth, cmd) tuples."""
+        args = []
+        for fill, stroke, width, cmd in primitives:
+            stroked = stroke != "none" and float(width) > 0
+            if stroked and RECTANGLE.match(cmd):
+                width = "%g" % (float(width) * self.scale)  # mvg() does not scale this one
+            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", self.mvg(cmd, stroked)]
+        return args
 
     def draw(self, base, *primitives):
         """Applies -draw primitives (tuples of fill, stroke, strokewidth, cmd)."""
-        args = [base]
-        for fill, stroke, width, cmd in primitives:
-            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", cmd]
-        args.append(base)
-        self.run(*args)
+        self.run(base, *self.primitives(primitives), base)
 
     def save_bmp(self, src, dst):
         self.run(src, "-alpha", "off", "-type", "TrueColor", "BMP3:" + dst)
 
 
 class Skin:
-    def __init__(self, out, work):
+    def __init__(self, out, work, scale=1):
         self.out = os.path.join(out, "image")
         os.makedirs(self.out, exist_ok=True)
-        self.p = Painter(work)
+        self.scale = scale
+        self.p = Painter(work, scale)
         self.sky = self.p.tmp("sky")
         # A 45 degree gradient: every row is its neighbour shifted by one
         # pixel, which keeps the bitmaps small once deflated.
-        self.p.run("-size", "%dx%d" % (WIDTH, HEIGHT), "-define", "gradient:angle=135",
+        self.p.run("-size", self.p.canvas(WIDTH, HEIGHT), "-define", "gradient:angle=135",
                    "gradient:%s-%s" % (SKY_FROM, SKY_TO), self.sky)
 
     def bmp(self, name):
+        if self.scale != 1:
+            stem, ext = os.path.splitext(name)
+            name = "%s@%gx%s" % (stem, self.scale, ext)
         return os.path.join(self.out, name)
 
     # ---- shared pieces -------------------------------------------------
@@ -103,6 +168,7 @@ class Skin:
     def logo(self, side):
         """The product mark: a white rounded tile with a blue screen and a T."""
         path = self.p.tmp("logo")
+        side = self.p.px(side)
         r = max(3, side // 5)
         pad = max(2, side // 8)
         self.p.run("-size", "%dx%d" % (side, side), "xc:none",
@@ -118,7 +184,7 @@ class Skin:
         """Sky of the given height over a white page, title bar, decorations."""
         base = self.p.tmp("hero")
         self.p.run(self.sky, "-fill", "white", "-draw",
-                   "rectangle 0,%d %d,%d" % (height, WIDTH - 1, HEIGHT - 1), base)
+                   self.p.mvg("rectangle 0,%d %d,%d" % (height, WIDTH - 1, HEIGHT - 1)), base)
         deco(base, height)
         self.title_bar(base)
         return base
@@ -231,7 +297,7 @@ class Skin:
 
     def slide(self, index, title, subtitle, art):
         base = self.p.tmp("slide")
-        self.p.run(self.sky, "-crop", "%dx%d+0+%d" % (WIDTH, LOADING_HEIGHT, LOADING_TOP),
+        self.p.run(self.sky, "-crop", self.p.crop(WIDTH, LOADING_HEIGHT, 0, LOADING_TOP),
                    "+repage", base)
         self.bubbles(base, LOADING_HEIGHT, index + 1)
         art(base)
@@ -288,10 +354,7 @@ class Skin:
 
     def slot(self, w, h, ground, prims):
         path = self.p.tmp("slot")
-        args = ["-size", "%dx%d" % (w, h), "xc:" + ground]
-        for fill, stroke, width, cmd in prims:
-            args += ["-fill", fill, "-stroke", stroke, "-strokewidth", width, "-draw", cmd]
-        self.p.run(*args, path)
+        self.p.run("-size", self.p.canvas(w, h), "xc:" + ground, *self.p.primitives(prims), path)
         return path
 
     def save_strip(self, slots, name):
@@ -320,8 +383,9 @@ class Skin:
         ground = {}
         for name, (x, y) in (("mini", MINI_POS), ("close", CLOSE_POS)):
             path = self.p.tmp("ground_" + name)
-            self.p.run(self.sky, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
-                       "-fill", "#00000014", "-draw", "rectangle 0,0 %d,%d" % (w, h), path)
+            self.p.run(self.sky, "-crop", self.p.crop(w, h, x, y), "+repage",
+                       "-fill", "#00000014", "-draw",
+                       "rectangle 0,0 %d,%d" % (self.p.px(w), self.p.px(h)), path)
             ground[name] = path
 
         def glyph(name, colour):
@@ -335,9 +399,8 @@ class Skin:
                 path = self.p.tmp("wb")
                 args = [ground[name]]
                 if fill:
-                    args += ["-fill", fill, "-draw", "roundrectangle 0,0 %d,%d 3,3" % (w - 1, h - 1)]
-                for f, st, sw, cmd in glyph(name, colour):
-                    args += ["-fill", f, "-stroke", st, "-strokewidth", sw, "-draw", cmd]
+                    args += ["-fill", fill, "-draw", self.p.mvg("roundrectangle 0,0 %d,%d 3,3" % (w - 1, h - 1))]
+                args += self.p.primitives(glyph(name, colour))
                 self.p.run(*args, path)
                 return path
             normal = s(None, "#FFFFFFE6")
@@ -379,9 +442,9 @@ class Skin:
                         "input.bmp")
 
     def progress(self):
-        self.p.run("-size", "10x5", "xc:#E3E8EF", "-alpha", "off", "-type", "TrueColor",
+        self.p.run("-size", self.p.canvas(10, 5), "xc:#E3E8EF", "-alpha", "off", "-type", "TrueColor",
                    "BMP3:" + self.bmp("progress_bg.bmp"))
-        self.p.run("-size", "10x5", "gradient:#58A2F8-%s" % BLUE, "-alpha", "off",
+        self.p.run("-size", self.p.canvas(10, 5), "gradient:#58A2F8-%s" % BLUE, "-alpha", "off",
                    "-type", "TrueColor", "BMP3:" + self.bmp("progress_pr.bmp"))
 
 
@@ -392,19 +455,20 @@ def main(out):
         sys.exit("draw_images.py: ImageMagick's convert not found (Debian package imagemagick)")
     work = tempfile.mkdtemp(prefix="tn_skin_")
     try:
-        skin = Skin(out, work)
-        skin.welcome_background()
-        skin.options_background()
-        skin.finish_background()
-        skin.slides()
-        skin.filled_button("install.bmp", 180, 46, 23)
-        skin.filled_button("invoker.bmp", 130, 46, 23)
-        skin.outline_button("browser.bmp", 53, 35)
-        skin.outline_button("return.bmp", 60, 30)
-        skin.window_buttons()
-        skin.check_boxes()
-        skin.path_field()
-        skin.progress()
+        for scale in SCALES:
+            skin = Skin(out, work, scale)
+            skin.welcome_background()
+            skin.options_background()
+            skin.finish_background()
+            skin.slides()
+            skin.filled_button("install.bmp", 180, 46, 23)
+            skin.filled_button("invoker.bmp", 130, 46, 23)
+            skin.outline_button("browser.bmp", 53, 35)
+            skin.outline_button("return.bmp", 60, 30)
+            skin.window_buttons()
+            skin.check_boxes()
+            skin.path_field()
+            skin.progress()
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -1,6 +1,7 @@
 #include "ui/render.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "ui/bitmap_reader.h"
+#include "ui/image_resample.h"
 #include "ui/ui_manager.h"
 #include "ui/zip_reader.h"
 
@@ -17,14 +19,24 @@ namespace {
 
 constexpr UINT kAnsiCodePage = 936;
 
+// Resampled image parts are kept for repainting; a progress bar's fill
+// makes a new one at every step, so the set is bounded.
+constexpr size_t kMaxResampledParts = 64;
+
 struct ImageCache {
   std::map<std::string, std::unique_ptr<TImageInfo>> images;  // null: could not load
+  std::map<std::string, HBITMAP> resampled;
   ~ImageCache() { Clear(); }
+  void ClearResampled() {
+    for (auto& entry : resampled) ::DeleteObject(entry.second);
+    resampled.clear();
+  }
   void Clear() {
     for (auto& entry : images) {
       if (entry.second && entry.second->hBitmap) ::DeleteObject(entry.second->hBitmap);
     }
     images.clear();
+    ClearResampled();
   }
 };
 
@@ -134,6 +146,129 @@ const TImageInfo* LoadSkinImage(LPCSTR path) {
 }
 
 void ClearSkinImages() { Cache().Clear(); }
+
+namespace {
+
+RECT ClipToImage(const RECT& rc, const TImageInfo* image) {
+  RECT src;
+  src.left = std::max<LONG>(0, std::min<LONG>(rc.left, image->nX));
+  src.top = std::max<LONG>(0, std::min<LONG>(rc.top, image->nY));
+  src.right = std::max<LONG>(src.left, std::min<LONG>(rc.right, image->nX));
+  src.bottom = std::max<LONG>(src.top, std::min<LONG>(rc.bottom, image->nY));
+  return src;
+}
+
+// |src| of |image| resampled to |width| x |height|, or null.
+HBITMAP ResampledPart(const std::string& file, const TImageInfo* image, const RECT& src, int width, int height) {
+  char key[64];
+  std::snprintf(key, sizeof(key), "|%ld,%ld,%ld,%ld|%d,%d", src.left, src.top, src.right, src.bottom, width,
+                height);
+  ImageCache& cache = Cache();
+  std::string name = file + key;
+  auto found = cache.resampled.find(name);
+  if (found != cache.resampled.end()) return found->second;
+
+  DIBSECTION section = {};
+  if (::GetObjectA(image->hBitmap, sizeof(section), &section) != sizeof(section) || !section.dsBm.bmBits)
+    return nullptr;
+  std::vector<uint32_t> pixels;
+  PixelRect from;
+  from.left = src.left;
+  from.top = src.top;
+  from.right = src.right;
+  from.bottom = src.bottom;
+  if (!ResamplePixels(static_cast<const uint32_t*>(section.dsBm.bmBits), image->nX, image->nY, image->nX, from,
+                      width, height, &pixels))
+    return nullptr;
+  BITMAPINFO bmi = {};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = -height;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap || !bits) {
+    if (bitmap) ::DeleteObject(bitmap);
+    return nullptr;
+  }
+  std::memcpy(bits, pixels.data(), pixels.size() * sizeof(uint32_t));
+  if (cache.resampled.size() >= kMaxResampledParts) cache.ClearResampled();
+  cache.resampled[name] = bitmap;
+  return bitmap;
+}
+
+}  // namespace
+
+const TImageInfo* ChooseSkinImage(LPCSTR path, int percent, int* variantPercent) {
+  *variantPercent = 100;
+  if (!path || !*path) return nullptr;
+  if (percent > 100) {
+    const TImageInfo* largest = nullptr;
+    int largestPercent = 100;
+    for (int candidate : kImageVariantPercents) {
+      const TImageInfo* variant = LoadSkinImage(ImageVariantPath(path, candidate).c_str());
+      if (!variant) continue;
+      if (candidate >= percent) {
+        *variantPercent = candidate;
+        return variant;
+      }
+      largest = variant;
+      largestPercent = candidate;
+    }
+    if (largest) {
+      *variantPercent = largestPercent;
+      return largest;
+    }
+  }
+  return LoadSkinImage(path);
+}
+
+bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description, const CDpiScale& scale) {
+  if (scale.IsDefault()) return DrawImageDescription(hDC, rcItem, description);
+  TDrawInfo info;
+  if (!ParseImageDescription(description, &info)) return false;
+  int variantPercent = 100;
+  const TImageInfo* image = ChooseSkinImage(info.sFile.c_str(), scale.GetPercent(), &variantPercent);
+  if (!image) return false;
+
+  RECT src = {0, 0, image->nX, image->nY};
+  if (info.bSource) {
+    RECT mapped = {ScaleLength(info.rcSource.left, variantPercent * kDefaultDpi / 100),
+                   ScaleLength(info.rcSource.top, variantPercent * kDefaultDpi / 100),
+                   ScaleLength(info.rcSource.right, variantPercent * kDefaultDpi / 100),
+                   ScaleLength(info.rcSource.bottom, variantPercent * kDefaultDpi / 100)};
+    src = ClipToImage(mapped, image);
+  }
+  RECT dst = rcItem;
+  if (info.bDest) {
+    RECT dest = scale.Scale(info.rcDest);
+    dst.left = rcItem.left + dest.left;
+    dst.top = rcItem.top + dest.top;
+    dst.right = std::min<LONG>(rcItem.left + dest.right, rcItem.right);
+    dst.bottom = std::min<LONG>(rcItem.top + dest.bottom, rcItem.bottom);
+  }
+  int sw = src.right - src.left, sh = src.bottom - src.top;
+  int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return true;
+
+  HBITMAP bitmap = image->hBitmap;
+  POINT origin = {src.left, src.top};
+  if (sw != dw || sh != dh) {
+    std::string file = ImageVariantPath(ZipReader::NormalizeName(info.sFile), variantPercent);
+    bitmap = ResampledPart(file, image, src, dw, dh);
+    if (!bitmap) return false;
+    origin = POINT{0, 0};
+  }
+  HDC memory = ::CreateCompatibleDC(hDC);
+  if (!memory) return false;
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(hDC, dst.left, dst.top, dw, dh, memory, origin.x, origin.y, SRCCOPY);
+  ::SelectObject(memory, old);
+  ::DeleteDC(memory);
+  return true;
+}
 
 bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description) {
   TDrawInfo info;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ui/dpi_scale.h"
 #include "ui/ui_string.h"
 
 namespace DuiLib {
@@ -50,6 +51,21 @@ void ClearSkinImages();
 // Draws |description| into |rcItem| (or its dest part); the source part is
 // clipped to the bitmap. False when the image cannot be loaded.
 bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description);
+// The same for a window at the DPI of |scale|. The dest part is a skin
+// length and is scaled; the source part addresses the 100 % image and is
+// mapped onto the variant chosen by ChooseSkinImage, so the slots of a state
+// strip stay where they are at every scale. A variant part that does not
+// match the destination's pixel size is resampled by area averaging (once;
+// the result is cached). At 96 DPI this is exactly DrawImageDescription.
+bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description, const CDpiScale& scale);
+
+// The image that serves |path| at |percent|: the 100 % image up to 100 %,
+// above it the variant of the smallest scale not below |percent|, else the
+// largest variant there is, else the 100 % image. |variantPercent| is the
+// scale the chosen file was drawn for. Null when not even the 100 % image
+// loads.
+const TImageInfo* ChooseSkinImage(LPCSTR path, int percent, int* variantPercent);
+
 // Fills |rc| unless the alpha byte of |argb| is 0.
 void FillColor(HDC hDC, const RECT& rc, DWORD argb);
 

@@ -92,13 +92,23 @@ void CContainerUI::SetInternVisible(bool bVisible) {
   for (CControlUI* item : m_items) item->SetInternVisible(IsVisible());
 }
 
+void CContainerUI::OnDpiChanged() {
+  for (CControlUI* item : m_items) item->OnDpiChanged();
+}
+
+RECT CContainerUI::InnerRect(const RECT& rc) const {
+  RECT inset = GetDpiScale().Scale(m_rcInset);
+  return RECT{rc.left + inset.left, rc.top + inset.top, rc.right - inset.right, rc.bottom - inset.bottom};
+}
+
 void CContainerUI::SetFloatPos(CControlUI* pControl, const RECT& rc) {
-  SIZE xy = pControl->GetFixedXY();
+  const CDpiScale& scale = GetDpiScale();
+  SIZE xy = scale.Scale(pControl->GetFixedXY());
   RECT pos;
   pos.left = rc.left + xy.cx;
   pos.top = rc.top + xy.cy;
-  int cx = pControl->GetFixedWidth();
-  int cy = pControl->GetFixedHeight();
+  int cx = scale.Scale(pControl->GetFixedWidth());
+  int cy = scale.Scale(pControl->GetFixedHeight());
   pos.right = cx > 0 ? pos.left + cx : rc.right;
   pos.bottom = cy > 0 ? pos.top + cy : rc.bottom;
   pControl->SetPos(pos);
@@ -106,8 +116,7 @@ void CContainerUI::SetFloatPos(CControlUI* pControl, const RECT& rc) {
 
 void CContainerUI::SetPos(RECT rc) {
   CControlUI::SetPos(rc);
-  RECT inner = {rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
-                rc.bottom - m_rcInset.bottom};
+  RECT inner = InnerRect(rc);
   for (CControlUI* item : m_items) {
     if (!item->IsVisible()) continue;
     if (item->IsFloat()) {
@@ -163,14 +172,15 @@ CControlUI* CContainerUI::FindAt(POINT pt, bool bMouseOnly) {
 
 void CContainerUI::ArrangeInLine(RECT rc, bool vertical) {
   CControlUI::SetPos(rc);
-  RECT inner = {rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
-                rc.bottom - m_rcInset.bottom};
-  auto along = [vertical](CControlUI* item) {
-    return vertical ? item->GetFixedHeight() : item->GetFixedWidth();
+  RECT inner = InnerRect(rc);
+  const CDpiScale& scale = GetDpiScale();
+  auto along = [vertical, &scale](CControlUI* item) {
+    return scale.Scale(vertical ? item->GetFixedHeight() : item->GetFixedWidth());
   };
-  auto across = [vertical](CControlUI* item) {
-    return vertical ? item->GetFixedWidth() : item->GetFixedHeight();
+  auto across = [vertical, &scale](CControlUI* item) {
+    return scale.Scale(vertical ? item->GetFixedWidth() : item->GetFixedHeight());
   };
+  const int padding = scale.Scale(m_iChildPadding);
   const int length = vertical ? inner.bottom - inner.top : inner.right - inner.left;
   const int breadth = vertical ? inner.right - inner.left : inner.bottom - inner.top;
   int fixed = 0, stretch = 0, count = 0;
@@ -180,7 +190,7 @@ void CContainerUI::ArrangeInLine(RECT rc, bool vertical) {
     if (along(item) > 0) fixed += along(item);
     else ++stretch;
   }
-  int space = length - fixed - std::max(0, count - 1) * m_iChildPadding;
+  int space = length - fixed - std::max(0, count - 1) * padding;
   int share = stretch > 0 ? std::max(0, space) / stretch : 0;
   int offset = vertical ? inner.top : inner.left;
   for (CControlUI* item : m_items) {
@@ -193,7 +203,7 @@ void CContainerUI::ArrangeInLine(RECT rc, bool vertical) {
     const int thickness = across(item) > 0 ? across(item) : breadth;
     item->SetPos(vertical ? RECT{inner.left, offset, inner.left + thickness, offset + size}
                           : RECT{offset, inner.top, offset + size, inner.top + thickness});
-    offset += size + m_iChildPadding;
+    offset += size + padding;
   }
 }
 
@@ -278,8 +288,7 @@ void CTabLayoutUI::ApplySelection() {
 
 void CTabLayoutUI::SetPos(RECT rc) {
   CControlUI::SetPos(rc);
-  RECT inner = {rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
-                rc.bottom - m_rcInset.bottom};
+  RECT inner = InnerRect(rc);
   for (CControlUI* item : m_items) {
     if (!item->IsVisible()) continue;
     if (item->IsFloat()) SetFloatPos(item, m_rcItem);

@@ -48,6 +48,7 @@ class CContainerUI : public CControlUI, public IContainerUI {
   void SetPos(RECT rc) override;
   void DoPaint(HDC hDC, const RECT& rcPaint) override;
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
+  void OnDpiChanged() override;
   CControlUI* FindByName(LPCTSTR pstrName) override;
   CControlUI* FindAt(POINT pt, bool bMouseOnly) override;
 
@@ -63,6 +64,8 @@ class CContainerUI : public CControlUI, public IContainerUI {
   // |vertical|, left to right otherwise; children without a fixed size along
   // that line share what the fixed ones leave.
   void ArrangeInLine(RECT rc, bool vertical);
+  // |rc| less the inset, in device pixels.
+  RECT InnerRect(const RECT& rc) const;
   std::vector<CControlUI*> m_items;
   RECT m_rcInset = {0, 0, 0, 0};
   int m_iChildPadding = 0;

@@ -128,6 +128,11 @@ void CControlUI::NeedParentUpdate() {
 
 void CControlUI::ParseRect(LPCTSTR value, RECT* rc) const { ParseRectValue(value, rc); }
 
+const CDpiScale& CControlUI::GetDpiScale() const {
+  static const CDpiScale unscaled;
+  return m_pManager ? m_pManager->GetDpiScale() : unscaled;
+}
+
 void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
@@ -199,7 +204,7 @@ void CControlUI::PaintText(HDC) {}
 
 bool CControlUI::DrawImage(HDC hDC, LPCTSTR pStrImage, const RECT* pDest) {
   if (!pStrImage || !*pStrImage) return false;
-  return DrawImageDescription(hDC, pDest ? *pDest : m_rcItem, pStrImage);
+  return DrawImageDescription(hDC, pDest ? *pDest : m_rcItem, pStrImage, GetDpiScale());
 }
 
 CControlUI* CControlUI::FindByName(LPCTSTR pstrName) {

@@ -110,6 +110,9 @@ class CControlUI {
   // Controls that take the mouse are not part of the caption area.
   virtual bool TakesMouse() const { return false; }
   virtual void DoEvent(TEventUI& event);
+  // The window now draws for another DPI (fonts were made anew); a layout
+  // follows. Containers pass it on to their children.
+  virtual void OnDpiChanged() {}
   virtual void DoPaint(HDC hDC, const RECT& rcPaint);
   virtual void PaintBkColor(HDC hDC);
   virtual void PaintBkImage(HDC hDC);
@@ -134,6 +137,9 @@ class CControlUI {
 
  protected:
   void ParseRect(LPCTSTR value, RECT* rc) const;
+  // The scale of the window this control is in (96 DPI without one). Skin
+  // lengths held by controls become device pixels only through it.
+  const CDpiScale& GetDpiScale() const;
 
   CPaintManagerUI* m_pManager = nullptr;
   CControlUI* m_pParent = nullptr;

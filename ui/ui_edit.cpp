@@ -125,8 +125,9 @@ void CEditUI::SetText(LPCTSTR pstrText) {
 }
 
 RECT CEditUI::NativeEditRect() const {
-  RECT rc = {m_rcItem.left + m_rcTextPadding.left, m_rcItem.top + m_rcTextPadding.top,
-             m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom - m_rcTextPadding.bottom};
+  const RECT padding = GetDpiScale().Scale(m_rcTextPadding);
+  RECT rc = {m_rcItem.left + padding.left, m_rcItem.top + padding.top, m_rcItem.right - padding.right,
+             m_rcItem.bottom - padding.bottom};
   // One line of the control's font, centred vertically.
   int lineHeight = rc.bottom - rc.top;
   if (m_pManager) {
@@ -136,7 +137,8 @@ RECT CEditUI::NativeEditRect() const {
     ::GetTextMetricsA(screen, &tm);
     ::SelectObject(screen, old);
     ::ReleaseDC(nullptr, screen);
-    if (tm.tmHeight > 0 && tm.tmHeight + 2 < lineHeight) lineHeight = tm.tmHeight + 2;
+    const int gap = GetDpiScale().Scale(2);
+    if (tm.tmHeight > 0 && tm.tmHeight + gap < lineHeight) lineHeight = tm.tmHeight + gap;
   }
   rc.top += ((rc.bottom - rc.top) - lineHeight) / 2;
   rc.bottom = rc.top + lineHeight;
@@ -213,6 +215,15 @@ LRESULT CEditUI::HandleNativeMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
   }
   return original ? ::CallWindowProcA(original, hWnd, uMsg, wParam, lParam)
                   : ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+void CEditUI::OnDpiChanged() {
+  // An open field keeps its text and caret; it takes the new font now (the
+  // old one is about to be deleted) and its new place with the layout.
+  if (m_hWndEdit && m_pManager) {
+    ::SendMessageA(m_hWndEdit, WM_SETFONT, reinterpret_cast<WPARAM>(m_pManager->GetFont(m_iFont)), TRUE);
+  }
+  CLabelUI::OnDpiChanged();
 }
 
 LRESULT CEditUI::OnNativeColor(HDC hDC) {

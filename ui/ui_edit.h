@@ -22,6 +22,7 @@ class CEditUI : public CLabelUI {
   void SetVisible(bool bVisible = true) override;
   void SetInternVisible(bool bVisible = true) override;
   void SetPos(RECT rc) override;
+  void OnDpiChanged() override;
   void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true) override;
   void DoEvent(TEventUI& event) override;
   void PaintStatusImage(HDC hDC) override;

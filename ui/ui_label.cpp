@@ -68,10 +68,11 @@ void CLabelUI::DrawLabelText(HDC hDC, LPCTSTR text, DWORD color) {
   SIZE extent = {0, 0};
   ::GetTextExtentPoint32A(hDC, text, length, &extent);
 
-  LONG left = m_rcItem.left + m_rcTextPadding.left;
-  LONG right = m_rcItem.right - m_rcTextPadding.right;
-  LONG top = m_rcItem.top + m_rcTextPadding.top;
-  LONG bottom = m_rcItem.bottom - m_rcTextPadding.bottom;
+  const RECT padding = GetDpiScale().Scale(m_rcTextPadding);
+  LONG left = m_rcItem.left + padding.left;
+  LONG right = m_rcItem.right - padding.right;
+  LONG top = m_rcItem.top + padding.top;
+  LONG bottom = m_rcItem.bottom - padding.bottom;
   LONG x = left;
   if (m_uTextStyle & DT_CENTER) x = (left + right - extent.cx) / 2;
   else if (m_uTextStyle & DT_RIGHT) x = right - extent.cx;

@@ -198,6 +198,40 @@ CPaintManagerUI::~CPaintManagerUI() {
 void CPaintManagerUI::Init(HWND hWnd) {
   m_hWndPaint = hWnd;
   m_bUpdateNeeded = true;
+  if (hWnd) m_dpiScale.SetDpi(QueryWindowDpi(hWnd));
+}
+
+void CPaintManagerUI::SetDpi(int dpi) {
+  int old = m_dpiScale.GetDpi();
+  m_dpiScale.SetDpi(dpi);
+  if (m_dpiScale.GetDpi() == old) return;
+  // Each font again at the new height; ids, defaults and styles stay.
+  std::map<int, TFontInfo*> fonts;
+  fonts.swap(m_mFonts);
+  int defaultId = 0;
+  bool hasDefault = false;
+  for (auto& font : fonts) {
+    if (font.second == m_pDefaultFont) {
+      defaultId = font.first;
+      hasDefault = true;
+    }
+  }
+  m_pDefaultFont = nullptr;
+  for (auto& font : fonts) {
+    const TFontInfo& f = *font.second;
+    AddFont(font.first, f.sFontName.c_str(), f.iSize, f.bBold, f.bUnderline, f.bItalic,
+            hasDefault && font.first == defaultId);
+  }
+  // Controls (a native edit field holding a font) switch before the old
+  // fonts are deleted.
+  if (m_pRoot && m_pRoot->GetManager() == this) m_pRoot->OnDpiChanged();
+  for (auto& font : fonts) {
+    if (font.second->hFont) ::DeleteObject(font.second->hFont);
+    delete font.second;
+  }
+  m_bUpdateNeeded = true;
+  UpdateLayout();
+  if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
 }
 
 bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
@@ -276,7 +310,8 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
   m_szInitWindowSize = {cx, cy};
   if (m_hWndPaint && cx > 0 && cy > 0) {
-    ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    SIZE size = GetScaledInitSize();
+    ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   }
 }
 
@@ -301,7 +336,7 @@ void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 void CPaintManagerUI::AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
                               bool bItalic, bool bDefault) {
   if (nSize <= 0 || nSize > 500) return;
-  HFONT font = ::CreateFontA(-nSize, 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL, bItalic, bUnderline, FALSE,
+  HFONT font = ::CreateFontA(-m_dpiScale.Scale(nSize), 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL, bItalic, bUnderline, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : "");
   if (!font) return;

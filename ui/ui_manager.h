@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dpi_scale.h"
 #include "ui/ui_string.h"
 
 namespace DuiLib {
@@ -143,8 +144,22 @@ class CPaintManagerUI {
   void SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam = 0, LPARAM lParam = 0);
   void SendNotify(TNotifyUI& msg);
 
-  // Window attributes from the layout's Window element.
+  // The DPI the window is drawn for: taken from the window's monitor by
+  // Init, changed by SetDpi. Skin lengths stay at their 96-DPI values; the
+  // framework scales them with GetDpiScale where it places and paints.
+  const CDpiScale& GetDpiScale() const { return m_dpiScale; }
+  int GetDpi() const { return m_dpiScale.GetDpi(); }
+  // Draws the window for |dpi| from now on: fonts are made anew at the new
+  // size, every control hears of it (OnDpiChanged) and the tree is laid out
+  // again. The window's size is the caller's business (WM_DPICHANGED gives
+  // the new rectangle). Control state (texts, selection, pages) is kept.
+  void SetDpi(int dpi);
+
+  // Window attributes from the layout's Window element, as the skin gives
+  // them (96-DPI pixels); the Scaled forms are device pixels.
   SIZE GetInitSize() const { return m_szInitWindowSize; }
+  SIZE GetScaledInitSize() const { return m_dpiScale.Scale(m_szInitWindowSize); }
+  RECT GetScaledCaptionRect() const { return m_dpiScale.Scale(m_rcCaption); }
   void SetInitSize(int cx, int cy);
   RECT GetCaptionRect() const { return m_rcCaption; }
   void SetCaptionRect(const RECT& rc) { m_rcCaption = rc; }
@@ -206,6 +221,7 @@ class CPaintManagerUI {
   SIZE m_szMinWindow = {0, 0};
   SIZE m_szMaxWindow = {0, 0};
   RECT m_rcCaption = {0, 0, 0, 0};
+  CDpiScale m_dpiScale;
   std::vector<INotifyUI*> m_aNotifiers;
   std::vector<IMessageFilterUI*> m_aPreMessageFilters;
   std::vector<IMessageFilterUI*> m_aMessageFilters;

@@ -60,10 +60,24 @@ void CRichEditUI::SetPos(RECT rc) {
   if (widthChanged) m_bLinesValid = false;
 }
 
+void CRichEditUI::OnDpiChanged() {
+  // Lines wrap anew with the new font; the same part of the text stays in view.
+  int oldLineHeight = m_nLineHeight;
+  m_bLinesValid = false;
+  GetLineCount();
+  if (oldLineHeight > 0) {
+    m_nScrollPos = static_cast<int>(static_cast<long long>(m_nScrollPos) * m_nLineHeight / oldLineHeight);
+  }
+  m_nScrollPos = std::max(0, std::min(m_nScrollPos, GetScrollRange()));
+  CContainerUI::OnDpiChanged();
+}
+
 RECT CRichEditUI::TextRect() const {
-  RECT rc = {m_rcItem.left + m_rcTextPadding.left, m_rcItem.top + m_rcTextPadding.top,
-             m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom - m_rcTextPadding.bottom};
-  if (m_bVScrollBar) rc.right -= kScrollBarWidth;
+  const CDpiScale& scale = GetDpiScale();
+  const RECT padding = scale.Scale(m_rcTextPadding);
+  RECT rc = {m_rcItem.left + padding.left, m_rcItem.top + padding.top, m_rcItem.right - padding.right,
+             m_rcItem.bottom - padding.bottom};
+  if (m_bVScrollBar) rc.right -= scale.Scale(kScrollBarWidth);
   if (rc.right < rc.left) rc.right = rc.left;
   if (rc.bottom < rc.top) rc.bottom = rc.top;
   return rc;
@@ -157,8 +171,9 @@ void CRichEditUI::SetScrollPos(int nPos) {
 
 RECT CRichEditUI::GetScrollTrackRect() const {
   if (!HasScrollBar()) return RECT{0, 0, 0, 0};
-  RECT rc = {m_rcItem.right - m_rcTextPadding.right - kScrollBarWidth, m_rcItem.top,
-             m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom};
+  const CDpiScale& scale = GetDpiScale();
+  const int right = m_rcItem.right - scale.Scale(m_rcTextPadding.right);
+  RECT rc = {right - scale.Scale(kScrollBarWidth), m_rcItem.top, right, m_rcItem.bottom};
   return rc;
 }
 
@@ -168,7 +183,7 @@ RECT CRichEditUI::GetScrollThumbRect() const {
   int trackHeight = track.bottom - track.top;
   if (trackHeight <= 0 || range <= 0) return RECT{0, 0, 0, 0};
   int view = trackHeight;
-  int thumb = std::max(kMinThumbHeight, trackHeight * view / (view + range));
+  int thumb = std::max(GetDpiScale().Scale(kMinThumbHeight), trackHeight * view / (view + range));
   thumb = std::min(thumb, trackHeight);
   int top = track.top + (trackHeight - thumb) * m_nScrollPos / range;
   return RECT{track.left, top, track.right, top + thumb};
@@ -277,7 +292,7 @@ void CRichEditUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   if (HasScrollBar()) {
     FillColor(hDC, GetScrollTrackRect(), kTrackColor);
     RECT thumb = GetScrollThumbRect();
-    ::InflateRect(&thumb, -2, 0);
+    ::InflateRect(&thumb, -GetDpiScale().Scale(2), 0);
     FillColor(hDC, thumb, m_bDraggingThumb ? kThumbActiveColor : kThumbColor);
   }
   ::RestoreDC(hDC, saved);

@@ -21,6 +21,7 @@ class CRichEditUI : public CContainerUI {
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
   void SetText(LPCTSTR pstrText) override;
   void SetPos(RECT rc) override;
+  void OnDpiChanged() override;
   void DoEvent(TEventUI& event) override;
   void DoPaint(HDC hDC, const RECT& rcPaint) override;
 

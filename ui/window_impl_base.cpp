@@ -67,6 +67,7 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_NCHITTEST: lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled); break;
     case WM_GETMINMAXINFO: lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled); break;
     case WM_SYSCOMMAND: lRes = OnSysCommand(uMsg, wParam, lParam, bHandled); break;
+    case WM_DPICHANGED: lRes = OnDpiChanged(uMsg, wParam, lParam, bHandled); break;
     default: bHandled = FALSE; break;
   }
   if (bHandled) return lRes;
@@ -105,7 +106,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   m_PaintManager.AttachDialog(root);
   m_PaintManager.AddNotifier(this);
   m_PaintManager.AddPreMessageFilter(this);
-  SIZE size = m_PaintManager.GetInitSize();
+  SIZE size = m_PaintManager.GetScaledInitSize();
   if (size.cx > 0 && size.cy > 0) {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -145,7 +146,7 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
   ::ScreenToClient(m_hWnd, &pt);
   RECT client;
   ::GetClientRect(m_hWnd, &client);
-  RECT caption = m_PaintManager.GetCaptionRect();
+  RECT caption = m_PaintManager.GetScaledCaptionRect();
   if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right && pt.y >= caption.top &&
       pt.y < caption.bottom) {
     if (!m_PaintManager.FindMouseControl(pt)) return HTCAPTION;
@@ -155,8 +156,9 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
 
 LRESULT WindowImplBase::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
   auto* info = reinterpret_cast<LPMINMAXINFO>(lParam);
-  SIZE minimum = m_PaintManager.GetMinInfo();
-  SIZE maximum = m_PaintManager.GetMaxInfo();
+  const CDpiScale& scale = m_PaintManager.GetDpiScale();
+  SIZE minimum = scale.Scale(m_PaintManager.GetMinInfo());
+  SIZE maximum = scale.Scale(m_PaintManager.GetMaxInfo());
   if (minimum.cx > 0) info->ptMinTrackSize.x = minimum.cx;
   if (minimum.cy > 0) info->ptMinTrackSize.y = minimum.cy;
   if (maximum.cx > 0) info->ptMaxTrackSize.x = maximum.cx;
@@ -173,6 +175,23 @@ LRESULT WindowImplBase::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BO
   }
   bHandled = TRUE;
   return ::DefWindowProcA(m_hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT WindowImplBase::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+  bHandled = TRUE;
+  // Fonts, images and layout first, so the resize below lays out once at
+  // the new scale.
+  m_PaintManager.SetDpi(LOWORD(wParam));
+  const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+  if (suggested && suggested->right > suggested->left && suggested->bottom > suggested->top) {
+    ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    SIZE size = m_PaintManager.GetScaledInitSize();
+    if (size.cx > 0 && size.cy > 0)
+      ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return 0;
 }
 
 void WindowImplBase::OnFinalMessage(HWND) {

@@ -52,6 +52,11 @@ class WindowImplBase : public CWindowWnd,
   virtual LRESULT OnGetMinMaxInfo(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
   // SC_CLOSE becomes WM_CLOSE.
   virtual LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+  // WM_DPICHANGED (the window moved to a monitor of another DPI): draws
+  // for the new DPI and takes the suggested rectangle (without one, the
+  // layout's size at the new DPI in place). Pages, texts and selections
+  // stay as they are.
+  virtual LRESULT OnDpiChanged(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
   void OnFinalMessage(HWND hWnd) override;
 
  protected:

@@ -194,6 +194,39 @@ class SkinPackageTest(unittest.TestCase):
                                for b in pixel(bmp, x, y)) for k in range(4)]
                 self.assertEqual(len(set(slots)), 4, "two of the four states look the same")
 
+    def test_double_size_variants_match_their_images(self):
+        # High-DPI screens get image\x@2x.bmp: the same picture drawn at
+        # exactly twice the size, its state slots in the same order.
+        def difference(small, large, x0, y0, x1, y1, large_y_offset=0):
+            """Mean channel difference between |small| and |large| halved
+            (2 x 2 blocks averaged), over a grid of samples of the region."""
+            total = count = 0
+            step = max(1, min(x1 - x0, y1 - y0) // 12)
+            for y in range(y0, y1, step):
+                for x in range(x0, x1, step):
+                    block = [pixel(large, 2 * x + dx, 2 * (y + large_y_offset) + dy) for dx in (0, 1) for dy in (0, 1)]
+                    for c in range(3):
+                        total += abs(pixel(small, x, y)[c] - sum(p[c] for p in block) / 4)
+                    count += 3
+            return total / count
+
+        for name, (width, height, slot) in IMAGES.items():
+            with self.subTest(image=name):
+                variant = "image/" + name.replace(".bmp", "@2x.bmp")
+                self.assertIn(variant, self.files)
+                small, large = self.data("image/" + name), self.data(variant)
+                w, h, bits, compression = skin_layout.bmp_info(large)
+                self.assertEqual((w, h, bits, compression), (2 * width, 2 * height, 24, 0))
+                if not slot:
+                    self.assertLess(difference(small, large, 0, 0, width, height), 12)
+                    continue
+                for k in range(4):
+                    same = difference(small, large, 0, k * slot, width, (k + 1) * slot)
+                    others = [difference(small, large, 0, k * slot, width, (k + 1) * slot, (j - k) * slot)
+                              for j in range(4) if j != k]
+                    self.assertLess(same, 12, "slot %d differs from its 100 %% drawing" % k)
+                    self.assertLess(same, min(others), "slot %d of the variant is out of order" % k)
+
     def test_check_boxes_read_as_check_boxes(self):
         ticked = self.data("image/checkbox.bmp")
         empty = self.data("image/uncheckbox.bmp")
