@@ -17,7 +17,7 @@ import sys
 
 ALLOWED = {
     "util": set(),
-    "ui": set(),
+    "ui": {"util"},
     "config": {"util"},
     "payload": {"config", "util"},
     "actions": {"payload", "config", "util"},
