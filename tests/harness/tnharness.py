@@ -328,6 +328,13 @@ class WinAuto:
         code, lines = self.run("reg", root, key, "", "--view", view)
         return bool(lines) and lines[0].get("key", False)
 
+    def reg_values(self, root, key, view=32):
+        """Every value of a key as {name: (type, data)}; None without the key."""
+        code, lines = self.run("reg-values", root, key, "--view", view)
+        if code != 0:
+            return None
+        return {line["name"]: (line["type"], line["value"]) for line in lines}
+
     def resolve_lnk(self, windows_path):
         code, lines = self.run("lnk", windows_path)
         return lines[0] if code == 0 and lines else None
