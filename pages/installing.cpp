@@ -148,6 +148,7 @@ void UI_Installing::RegisterUninstallEntry() {
 void UI_Installing::RunCompletionSequence() {
   if (!host_) return;
   const InstallState& state = host_->GetInstallState();
+  OutputDebugStringA("解压完成，开始注册程序并创建快捷方式\n");
   // No step's failure stops a later one: each only leaves its own trace
   // missing.
   RegisterUninstallEntry();
@@ -181,6 +182,7 @@ void UI_Installing::RunCompletionSequence() {
 void UI_Installing::StartHypervisorSetup() {
   // The page stays at 100 %: the pictures keep turning and the status line
   // tells what is being installed until the setup's thread reports back.
+  OutputDebugStringA("开始安装VMware\n");
   SetTimer(m_hWnd, TIMER_HYPERVISOR_TEXT, kHypervisorTextIntervalMs, nullptr);
   static_cast<void>(::StartHypervisorSetup(m_hWnd, host_->GetInstallDir()));
 }
@@ -188,6 +190,7 @@ void UI_Installing::StartHypervisorSetup() {
 void UI_Installing::ShowFinishPage() {
   KillTimer(m_hWnd, TIMER_LOADING_PICTURE);
   if (host_) host_->ShowPage(kPageInstallSuccess);
+  OutputDebugStringA("显示安装完成页面\n");
 }
 
 void UI_Installing::StartExtraction() {

@@ -30,7 +30,9 @@ def base_env(prefix=None, display=None, arch=None):
         "LANG": "zh_CN.UTF-8",
         "LC_ALL": "zh_CN.UTF-8",
         "WINEDEBUG": env.get("TN_WINEDEBUG", "-all"),
-        "WINEDLLOVERRIDES": "mscoree=;mshtml=",
+        # No runtime download prompts; no menu entries or .desktop files on
+        # the host for the links a test makes.
+        "WINEDLLOVERRIDES": "mscoree=;mshtml=;winemenubuilder.exe=d",
     })
     env.pop("WINELOADERNOEXEC", None)
     if prefix:
@@ -49,6 +51,24 @@ def _wait_wineserver(env):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def _private_user_folders(prefix_path):
+    """Wine links a new prefix's Desktop, Documents, Downloads, ... to the
+    host user's home. A test's links and files must stay in its own prefix,
+    so every such link becomes a folder of the prefix."""
+    users = os.path.join(prefix_path, "drive_c", "users")
+    if not os.path.isdir(users):
+        return
+    for user in os.listdir(users):
+        home = os.path.join(users, user)
+        if not os.path.isdir(home) or os.path.islink(home):
+            continue
+        for name in os.listdir(home):
+            path = os.path.join(home, name)
+            if os.path.islink(path):
+                os.remove(path)
+                os.makedirs(path)
+
+
 def _make_template(path, arch):
     tmp = path + ".new"
     shutil.rmtree(tmp, ignore_errors=True)
@@ -61,6 +81,7 @@ def _make_template(path, arch):
                         "/v", face, "/t", "REG_SZ", "/d", FONT_FACE, "/f"],
                        env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _wait_wineserver(env)
+    _private_user_folders(tmp)
     os.rename(tmp, path)
 
 
@@ -93,6 +114,7 @@ class Prefix:
         self.path = tempfile.mkdtemp(prefix="pfx%d-" % self.bits, dir=scratch)
         os.rmdir(self.path)
         subprocess.run(["cp", "-a", "--reflink=auto", self.template, self.path], check=True)
+        _private_user_folders(self.path)
         if self.windows_version:
             self.set_windows_version(self.windows_version)
         return self
@@ -327,6 +349,13 @@ class WinAuto:
     def reg_key_exists(self, root, key, view=32):
         code, lines = self.run("reg", root, key, "", "--view", view)
         return bool(lines) and lines[0].get("key", False)
+
+    def reg_values(self, root, key, view=32):
+        """Every value of a key as {name: (type, data)}; None without the key."""
+        code, lines = self.run("reg-values", root, key, "--view", view)
+        if code != 0:
+            return None
+        return {line["name"]: (line["type"], line["value"]) for line in lines}
 
     def resolve_lnk(self, windows_path):
         code, lines = self.run("lnk", windows_path)

@@ -8,6 +8,7 @@
 //   winauto close HWND               post WM_CLOSE
 //   winauto wait-gone HWND MS
 //   winauto reg ROOT KEY VALUE [--view 32|64]
+//   winauto reg-values ROOT KEY [--view 32|64]   every value of the key
 //   winauto lnk PATH
 //   winauto ps
 //   winauto folder CSIDL
@@ -240,12 +241,28 @@ HKEY ParseRoot(const wchar_t* name) {
   return nullptr;
 }
 
+// The data of one value as JSON: a number for REG_DWORD, a string for the
+// string types, null for the others.
+std::string JsonValueData(DWORD type, const std::vector<BYTE>& data) {
+  if (type == REG_DWORD) return std::to_string(*reinterpret_cast<const DWORD*>(data.data()));
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    return Json(reinterpret_cast<const wchar_t*>(data.data()));
+  }
+  return "null";
+}
+
+REGSAM ParseView(int argc, wchar_t** argv, int at) {
+  if (argc >= at + 2 && !wcscmp(argv[at], L"--view") && !wcscmp(argv[at + 1], L"64")) {
+    return KEY_WOW64_64KEY;
+  }
+  return KEY_WOW64_32KEY;
+}
+
 int ReadRegistry(int argc, wchar_t** argv) {
   if (argc < 5) return 2;
   HKEY root = ParseRoot(argv[2]);
   if (!root) return 2;
-  REGSAM view = KEY_WOW64_32KEY;
-  if (argc >= 7 && !wcscmp(argv[5], L"--view") && !wcscmp(argv[6], L"64")) view = KEY_WOW64_64KEY;
+  const REGSAM view = ParseView(argc, argv, 5);
   tn::ScopedRegKey key;
   if (RegOpenKeyExW(root, argv[3], 0, KEY_READ | view, key.Receive()) != ERROR_SUCCESS) {
     Print("{\"key\":false}");
@@ -259,15 +276,33 @@ int ReadRegistry(int argc, wchar_t** argv) {
   }
   std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
   RegQueryValueExW(key.Get(), value_name, nullptr, &type, data.data(), &size);
-  std::string value;
-  if (type == REG_DWORD) {
-    value = std::to_string(*reinterpret_cast<DWORD*>(data.data()));
-  } else if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-    value = Json(reinterpret_cast<wchar_t*>(data.data()));
-  } else {
-    value = "null";
+  Print("{\"key\":true,\"type\":" + std::to_string(type) + ",\"value\":" +
+        JsonValueData(type, data) + "}");
+  return 0;
+}
+
+int ListRegistryValues(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  HKEY root = ParseRoot(argv[2]);
+  if (!root) return 2;
+  tn::ScopedRegKey key;
+  if (RegOpenKeyExW(root, argv[3], 0, KEY_READ | ParseView(argc, argv, 4), key.Receive()) !=
+      ERROR_SUCCESS) {
+    return 1;
   }
-  Print("{\"key\":true,\"type\":" + std::to_string(type) + ",\"value\":" + value + "}");
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[16384];
+    DWORD name_length = 16384, type = 0, size = 0;
+    if (RegEnumValueW(key.Get(), index, name, &name_length, nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
+    name_length = 16384;
+    RegEnumValueW(key.Get(), index, name, &name_length, nullptr, &type, data.data(), &size);
+    Print("{\"name\":" + Json(name) + ",\"type\":" + std::to_string(type) + ",\"size\":" +
+          std::to_string(size) + ",\"value\":" + JsonValueData(type, data) + "}");
+  }
   return 0;
 }
 
@@ -497,7 +532,7 @@ int WatchEvents(HWND hwnd, DWORD ms) {
 }
 
 int Usage() {
-  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|lnk|ps|folder|acc|acc-do|events\"}");
+  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|reg-values|lnk|ps|folder|acc|acc-do|events\"}");
   return 2;
 }
 
@@ -526,6 +561,7 @@ int wmain(int argc, wchar_t** argv) {
     return WaitGone(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
   }
   if (command == L"reg") return ReadRegistry(argc, argv);
+  if (command == L"reg-values") return ListRegistryValues(argc, argv);
   if (command == L"lnk" && argc == 3) return ResolveLink(argv[2]);
   if (command == L"ps") return ListProcesses();
   if (command == L"folder" && argc == 3) return SpecialFolder(argv[2]);
