@@ -22,7 +22,7 @@ target_link_libraries(tnsetup_lib PUBLIC
   tinyxml2 zlibstatic_mingw
   shlwapi shell32 ole32 oleaut32 uuid comctl32 comdlg32 gdi32 user32 advapi32 msimg32 imm32 kernel32)
 
-set(TN_SUBDIRS tests/support util config payload ui skin pages actions hypervisor app sample tools/winauto tests/e2e bench)
+set(TN_SUBDIRS tests/support util config payload ui skin pages actions hypervisor app sample tools/winauto tests/e2e tests/release bench)
 foreach(dir IN LISTS TN_SUBDIRS)
   if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
     add_subdirectory(${dir})
