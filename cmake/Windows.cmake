@@ -47,7 +47,7 @@ add_custom_target(layer_check
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check_layers.py ${CMAKE_SOURCE_DIR}
   COMMENT "Checking that includes follow the layers")
 
-set(TN_SUBDIRS tests/support util config payload ui skin pages actions hypervisor app sample tools/winauto tests/e2e bench)
+set(TN_SUBDIRS tests/support util config payload ui skin pages actions hypervisor app sample tools/winauto tests/e2e tests/release bench)
 foreach(dir IN LISTS TN_SUBDIRS)
   if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
     add_subdirectory(${dir})
