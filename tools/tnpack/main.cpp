@@ -89,8 +89,12 @@ const char kHelp[] =
     "  tnpack --stub build/win32/tnsetup.exe --product product --out TarnisSetup.exe \\\n"
     "         --sign-pkcs12 release.p12 --sign-pass-file ~/.release-pass \\\n"
     "         --sign-timestamp http://timestamp.example.com\n"
+    "  tnpack --stub build/win32/tnsetup.exe --product product --follow-links \\\n"
+    "         --out TarnisSetup.exe --search-start archive\n"
     "  tnpack --stub build/win32/tnsetup.exe --archive product.7z --out TarnisSetup.exe -q\n"
-    "  tnpack --inspect TarnisSetup.exe\n";
+    "  tnpack --stub bare_stub.exe --archive product.7z --out Setup.exe --marker TN7zOffset\n"
+    "  tnpack --inspect TarnisSetup.exe\n"
+    "  tnpack --inspect TarnisSetup.exe --sign-ca company-root.pem\n";
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "tnpack: %s\n%s", message.c_str(), kUsage);

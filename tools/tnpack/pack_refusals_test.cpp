@@ -220,6 +220,14 @@ TEST_F(RefusalTest, OutputThatIsNoNewRegularFile) {
   EXPECT_EQ(stub_bytes, ReadFile(stub_));
   ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(archive), "is the --archive file",
                 archive.string(), archive);
+  WriteFile(dir_ / "pass.txt", "password\n");
+  WriteFile(dir_ / "cert.p12", "certificate");
+  const std::string signing = " --sign-pkcs12 " + Quote(dir_ / "cert.p12") + " --sign-pass-file " +
+                              Quote(dir_ / "pass.txt");
+  ExpectRefused(Pack(product, signing), "is the --sign-pass-file password file", "pass.txt",
+                dir_ / "pass.txt");
+  ExpectRefused(Pack(product, signing), "is the --sign-pkcs12 certificate", "cert.p12",
+                dir_ / "cert.p12");
   ExpectRefused(Pack(product), "inside the product folder", "Setup.exe", product / "Setup.exe");
   ExpectRefused(Pack(product), "inside the product folder", "Setup.exe",
                 product / "bin" / "Setup.exe");
@@ -272,6 +280,13 @@ TEST_F(RefusalTest, ArchivesTheInstallerCannotOpen) {
   WriteFile(damaged, bytes);
   ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(damaged),
                 "does not test clean with the installer's password", damaged.string());
+  // Names are checked in a ready archive too.
+  const fs::path product = MakeProduct("named");
+  WriteFile(product / "docs" / "aux.txt", "x");
+  ASSERT_EQ(0, RunCommand("cd " + Quote(product) + " && 7zz a -bso0 -bsp0 " + kPassword + " " +
+                          Quote(dir_ / "named.7z") + " '*'"));
+  ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(dir_ / "named.7z"), "reserved",
+                "docs/aux.txt");
   ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(dir_), "not a regular file",
                 dir_.string());
 }

@@ -177,13 +177,18 @@ bool CheckOutputPath(const PackOptions& options, std::string* error) {
     *error = "the folder of --out " + out + " does not exist";
     return false;
   }
-  if (SameFile(out, options.stub_path)) {
-    *error = "--out " + out + " is the stub itself; name a new file";
-    return false;
-  }
-  if (SameFile(out, options.archive_path)) {
-    *error = "--out " + out + " is the --archive file itself; name a new file";
-    return false;
+  const std::pair<const std::string*, const char*> inputs[] = {
+      {&options.stub_path, "the stub"},
+      {&options.archive_path, "the --archive file"},
+      {&options.signing.pkcs12, "the --sign-pkcs12 certificate"},
+      {&options.signing.password_file, "the --sign-pass-file password file"},
+      {&options.signing.ca_file, "the --sign-ca file"},
+  };
+  for (const auto& input : inputs) {
+    if (SameFile(out, *input.first)) {
+      *error = "--out " + out + " is " + input.second + " itself; name a new file";
+      return false;
+    }
   }
   if (!options.product_dir.empty()) {
     const fs::path product = fs::canonical(options.product_dir, status);
