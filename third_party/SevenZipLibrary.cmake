@@ -52,3 +52,31 @@ target_compile_options(sevenzip_dll PRIVATE -O2 -w)
 target_link_options(sevenzip_dll PRIVATE -static -s -Wl,--kill-at -Wl,--enable-stdcall-fixup)
 target_link_libraries(sevenzip_dll PRIVATE oleaut32 user32)
 set(TARNIS_ARCHIVE_LIBRARY ${CMAKE_BINARY_DIR}/7zTmp.dll CACHE INTERNAL "")
+
+# Signed (Authenticode) before it is embedded, when scripts/build.sh is given
+# TN_SIGN_PKCS12 and TN_SIGN_PASS_FILE; unsigned otherwise. A change of
+# certificate, password file or of signing at all relinks and re-signs it.
+set(TN_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file the archive library is signed with (empty: unsigned)")
+set(TN_SIGN_PASS_FILE "" CACHE FILEPATH "file whose first line is the password of TN_SIGN_PKCS12")
+set(_sign_stamp ${CMAKE_BINARY_DIR}/archive_library_signing.txt)
+file(CONFIGURE OUTPUT ${_sign_stamp} CONTENT "${TN_SIGN_PKCS12}\n${TN_SIGN_PASS_FILE}\n")
+set_property(TARGET sevenzip_dll APPEND PROPERTY LINK_DEPENDS ${_sign_stamp})
+if(TN_SIGN_PKCS12 OR TN_SIGN_PASS_FILE)
+  foreach(_input TN_SIGN_PKCS12 TN_SIGN_PASS_FILE)
+    if(NOT EXISTS "${${_input}}")
+      message(FATAL_ERROR "${_input} \"${${_input}}\" does not exist; both TN_SIGN_PKCS12 and "
+                          "TN_SIGN_PASS_FILE are needed to sign the archive library")
+    endif()
+  endforeach()
+  find_program(TN_OSSLSIGNCODE osslsigncode)
+  if(NOT TN_OSSLSIGNCODE)
+    message(FATAL_ERROR "osslsigncode is missing (scripts/setup.sh installs it)")
+  endif()
+  set_property(TARGET sevenzip_dll APPEND PROPERTY LINK_DEPENDS ${TN_SIGN_PKCS12} ${TN_SIGN_PASS_FILE})
+  add_custom_command(TARGET sevenzip_dll POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:sevenzip_dll> -DPKCS12=${TN_SIGN_PKCS12}
+            -DPASS_FILE=${TN_SIGN_PASS_FILE} -DSIGNCODE=${TN_OSSLSIGNCODE}
+            -P ${CMAKE_SOURCE_DIR}/cmake/SignFile.cmake
+    COMMENT "Signing the archive library with ${TN_SIGN_PKCS12}")
+  message(STATUS "The archive library is signed with ${TN_SIGN_PKCS12}")
+endif()

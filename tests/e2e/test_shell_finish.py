@@ -141,7 +141,9 @@ class ShellFinishTest(tnharness.WineTestCase):
             for index in range(100):
                 with open(os.path.join(path, "f%03d.bin" % index), "wb") as f:
                     f.write(rng.randbytes(1024))
-        shutil.copy(os.path.join(PRODUCT, "ZEVodirodaz.exe"), product)
+        # The programs the configuration names, without which tnpack refuses a product.
+        for program in ("ZEVodirodaz.exe", "uninstall.exe", "TNZiduvaZevi.exe", "ZiduVaziruzOzuded.exe"):
+            shutil.copy(os.path.join(PRODUCT, program), product)
         setup = os.path.join(self.scratch, "ManyFilesSetup.exe")
         pack(product, setup)
         self.start(setup)

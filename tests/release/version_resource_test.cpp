@@ -1,9 +1,8 @@
 // Reads the installer stubs' version information back the way Windows does
 // (GetFileVersionInfoW, as the file's properties and the elevation prompt
 // do) and compares it with the configuration each stub carries.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -14,7 +13,8 @@ namespace {
 
 std::wstring FromGbk(const std::string& text) {
   if (text.empty()) return std::wstring();
-  const int length = MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int length =
+      MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(936, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
   return wide;
@@ -68,7 +68,8 @@ class StubVersion {
   const VS_FIXEDFILEINFO* Fixed() const {
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(data_.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) {
+    if (!VerQueryValueW(data_.data(), L"\\", &value, &length) ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
       return nullptr;
     }
     return static_cast<const VS_FIXEDFILEINFO*>(value);
@@ -76,7 +77,8 @@ class StubVersion {
   DWORD Translation() const {
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(data_.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < 4) {
+    if (!VerQueryValueW(data_.data(), L"\\VarFileInfo\\Translation", &value, &length) ||
+        length < 4) {
       return 0;
     }
     return *static_cast<const DWORD*>(value);
@@ -126,7 +128,8 @@ TEST_P(VersionResourceTest, MatchesTheConfigurationItCarries) {
   ASSERT_NE(nullptr, fixed) << stub.file;
   EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
   EXPECT_EQ(version, VersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS)) << stub.file;
-  EXPECT_EQ(version, VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS)) << stub.file;
+  EXPECT_EQ(version, VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS))
+      << stub.file;
   EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
 }
 

@@ -26,7 +26,8 @@ bool WalkSection(const std::string& text, const std::string& section, Entry entr
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       const size_t close = line.find(']');
-      const std::string name = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      const std::string name =
+          Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
       // Only the first section of that name counts.
       if (in_section) return true;
       in_section = !section_seen && name == section;

@@ -42,7 +42,8 @@ class Report {
       std::fprintf(out_, "verdict: an intact installer\n");
       return 0;
     }
-    for (const std::string& problem : problems_) std::fprintf(out_, "verdict: DAMAGED: %s\n", problem.c_str());
+    for (const std::string& problem : problems_)
+      std::fprintf(out_, "verdict: DAMAGED: %s\n", problem.c_str());
     return 1;
   }
 
@@ -73,7 +74,8 @@ class File {
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     std::vector<char> buffer(1 << 20);
     while (count > 0 && !Interrupted()) {
-      const size_t got = ReadAt(offset, buffer.data(), static_cast<size_t>(std::min<int64_t>(count, buffer.size())));
+      const size_t got = ReadAt(offset, buffer.data(),
+                                static_cast<size_t>(std::min<int64_t>(count, buffer.size())));
       if (got == 0) return false;
       out.write(buffer.data(), static_cast<std::streamsize>(got));
       offset += static_cast<int64_t>(got);
@@ -142,10 +144,13 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
     if (marker.empty()) return report.Damaged("no installer: " + error + " (pass --marker)");
   }
   report.Fact("marker", "\"" + marker + "\"");
-  auto read_at = [&file](int64_t offset, void* buffer, size_t count) { return file.ReadAt(offset, buffer, count); };
+  auto read_at = [&file](int64_t offset, void* buffer, size_t count) {
+    return file.ReadAt(offset, buffer, count);
+  };
   const int64_t search_start = tn::LocatePayload(marker, size, read_at);
   if (search_start == 0) {
-    return report.Damaged("no payload trailer with marker \"" + marker + "\" at a whole-MiB boundary");
+    return report.Damaged("no payload trailer with marker \"" + marker +
+                          "\" at a whole-MiB boundary");
   }
   // The boundary the search stopped at, to show where the trailer lies.
   int64_t trailer = 0;
@@ -158,7 +163,8 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
   report.Fact("trailer", "at " + std::to_string(trailer));
   report.Fact("search start", std::to_string(search_start));
   if (search_start < 0 || search_start >= size) {
-    return report.Damaged("the search start " + std::to_string(search_start) + " lies outside the file");
+    return report.Damaged("the search start " + std::to_string(search_start) +
+                          " lies outside the file");
   }
 
   // The archive library searches forward from the search start.
@@ -177,8 +183,8 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
     return report.Damaged("the archive is damaged or cut short: " + error);
   }
   const int64_t archive_size = static_cast<int64_t>(archive_info.archive_size);
-  report.Fact("archive", "at " + std::to_string(archive) + ", " + Bytes(archive_size) + ", ends at " +
-                             std::to_string(archive + archive_size));
+  report.Fact("archive", "at " + std::to_string(archive) + ", " + Bytes(archive_size) +
+                             ", ends at " + std::to_string(archive + archive_size));
   if (trailer != 0 && archive != trailer + static_cast<int64_t>(tn::kTrailerSize)) {
     report.Problem("the archive the installer opens does not follow the trailer");
   }
@@ -192,7 +198,8 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
     if (Interrupted()) return 1;
     return report.Damaged("cannot copy the archive out for testing");
   }
-  const ProgramRun listing = RunProgram({options.sevenzip_program, "l", "-slt", "-ba", "--", copy.string()});
+  const ProgramRun listing =
+      RunProgram({options.sevenzip_program, "l", "-slt", "-ba", "--", copy.string()});
   std::vector<ProductItem> items;
   std::string unencrypted;
   if (!listing.started) {
@@ -203,16 +210,18 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
       item.folder ? ++folders : ++files;
       bytes += item.size;
     }
-    const ProgramRun test = RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword,
-                                        "-bso0", "-bsp0", "--", copy.string()});
+    const ProgramRun test =
+        RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword,
+                    "-bso0", "-bsp0", "--", copy.string()});
     if (Interrupted()) return 1;
     const bool clean = test.exit_code == 0;
-    report.Fact("items", std::to_string(files) + " files and " + std::to_string(folders) + " folders, " +
-                             Bytes(bytes) + "; " +
+    report.Fact("items", Counted(files, "file", "files") + " and " +
+                             Counted(folders, "folder", "folders") + ", " + Bytes(bytes) + "; " +
                              (clean ? "tests clean with the installer's password"
                                     : "FAILS the test with the installer's password"));
     if (!clean) report.Problem("the archive does not test clean: " + OutputTail(test.output, 2));
-    if (!unencrypted.empty()) report.Problem("\"" + unencrypted + "\" in the archive is not encrypted");
+    if (!unencrypted.empty())
+      report.Problem("\"" + unencrypted + "\" in the archive is not encrypted");
     std::string config;
     if (FindNamedTypeResource(image, "INI", 131, &config, &error)) {
       const std::vector<std::string> missing = MissingPrograms(items, ConfiguredPrograms(config));

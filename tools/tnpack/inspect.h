@@ -11,7 +11,7 @@ namespace tnpack {
 
 struct InspectOptions {
   std::string path;
-  std::string marker;  // empty: the stub's configured one
+  std::string marker;      // empty: the stub's configured one
   SigningOptions signing;  // programs and --sign-ca
   std::string sevenzip_program = "7zz";
 };

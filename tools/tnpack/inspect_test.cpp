@@ -24,8 +24,8 @@ class OutputTest : public TnpackTest {
     out_ = dir_ / "setup.exe";
   }
   std::string Pack(const std::string& extra, int* status) {
-    return Tnpack("--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " + Quote(out_) +
-                      " " + extra,
+    return Tnpack("--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " +
+                      Quote(out_) + " " + extra,
                   status);
   }
 
@@ -61,8 +61,9 @@ TEST_F(OutputTest, StepsAndSummaryAsPlainLines) {
   EXPECT_PRED2(Contains, output, "  files:      3 files in 2 folders, 5,027 bytes (4.9 KiB) in");
   EXPECT_PRED2(Contains, output, "  archive:    ");
   EXPECT_PRED2(Contains, output, "% of the input");
-  EXPECT_PRED2(Contains, output, "  payload:    trailer \"TN7zOffset\" at 1048576, archive at 1048676, "
-                                 "search start 5100");
+  EXPECT_PRED2(Contains, output,
+               "  payload:    trailer \"TN7zOffset\" at 1048576, archive at 1048676, "
+               "search start 5100");
   EXPECT_PRED2(Contains, output, "  installer:  2,097,152 bytes (2.0 MiB)");
   EXPECT_PRED2(Contains, output, "  signed:     no");
   EXPECT_PRED2(Contains, output, "  time:       ");
@@ -81,10 +82,10 @@ TEST_F(OutputTest, HelpExplainsEveryOption) {
   int status = 0;
   const std::string help = Tnpack("--help", &status);
   EXPECT_EQ(0, status);
-  for (const char* option : {"--stub", "--product", "--archive", "--out", "--search-start", "--marker",
-                             "--follow-links", "--sign-pkcs12", "--sign-pass-file", "--sign-timestamp",
-                             "--sign-ca", "--quiet", "--inspect", "--help", "Examples:",
-                             "tnpack --inspect TarnisSetup.exe"}) {
+  for (const char* option :
+       {"--stub", "--product", "--archive", "--out", "--search-start", "--marker", "--follow-links",
+        "--sign-pkcs12", "--sign-pass-file", "--sign-timestamp", "--sign-ca", "--quiet",
+        "--inspect", "--help", "Examples:", "tnpack --inspect TarnisSetup.exe"}) {
     EXPECT_PRED2(Contains, help, option);
   }
   EXPECT_EQ(2, (Tnpack("--sign-pkcs12 a.p12 --stub s --product p --out o", &status), status));
@@ -97,15 +98,13 @@ TEST_F(OutputTest, InspectsAnIntactInstaller) {
   ASSERT_EQ(0, (Pack("-q", &status), status));
   const std::string output = Tnpack("--inspect " + Quote(out_), &status);
   EXPECT_EQ(0, status) << output;
-  for (const char* line : {"  stub:             no version information",
-                           "  marker:           \"TN7zOffset\"",
-                           "  trailer:          at 1048576",
-                           "  search start:     5100",
-                           "  archive:          at 1048676, ",
-                           "  items:            3 files and 2 folders, 5,027 bytes (4.9 KiB); tests clean "
-                           "with the installer's password",
-                           "  signature:        none (not signed)",
-                           "verdict: an intact installer"}) {
+  for (const char* line :
+       {"  stub:             no version information", "  marker:           \"TN7zOffset\"",
+        "  trailer:          at 1048576", "  search start:     5100",
+        "  archive:          at 1048676, ",
+        "  items:            3 files and 2 folders, 5,027 bytes (4.9 KiB); tests clean "
+        "with the installer's password",
+        "  signature:        none (not signed)", "verdict: an intact installer"}) {
     EXPECT_PRED2(Contains, output, line);
   }
 }
@@ -114,7 +113,11 @@ TEST_F(OutputTest, InspectsDamagedAndForeignFiles) {
   int status = 0;
   ASSERT_EQ(0, (Pack("-q", &status), status));
   const std::string installer = ReadFile(out_);
-  struct Case { std::string name; std::string bytes; std::string message; } cases[] = {
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::string message;
+  } cases[] = {
       // The archive's end replaced by zeros: its header is gone.
       {"archive_cut.exe", installer.substr(0, kMiB + 300) + std::string(kMiB, '\0'),
        "the archive is damaged or cut short"},

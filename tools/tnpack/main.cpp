@@ -89,8 +89,12 @@ const char kHelp[] =
     "  tnpack --stub build/win32/tnsetup.exe --product product --out TarnisSetup.exe \\\n"
     "         --sign-pkcs12 release.p12 --sign-pass-file ~/.release-pass \\\n"
     "         --sign-timestamp http://timestamp.example.com\n"
+    "  tnpack --stub build/win32/tnsetup.exe --product product --follow-links \\\n"
+    "         --out TarnisSetup.exe --search-start archive\n"
     "  tnpack --stub build/win32/tnsetup.exe --archive product.7z --out TarnisSetup.exe -q\n"
-    "  tnpack --inspect TarnisSetup.exe\n";
+    "  tnpack --stub bare_stub.exe --archive product.7z --out Setup.exe --marker TN7zOffset\n"
+    "  tnpack --inspect TarnisSetup.exe\n"
+    "  tnpack --inspect TarnisSetup.exe --sign-ca company-root.pem\n";
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "tnpack: %s\n%s", message.c_str(), kUsage);
@@ -106,20 +110,25 @@ bool ParseOffset(const std::string& text, int64_t* value) {
   return true;
 }
 
-void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& result, double seconds) {
+void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& result,
+                  double seconds) {
   using tnpack::Bytes;
   auto fact = [](const char* name, const std::string& value) {
     std::printf("  %-11s %s\n", name, value.c_str());
   };
   std::printf("tnpack: wrote %s (%lld bytes) in %s\n", options.output_path.c_str(),
-              static_cast<long long>(result.output_size), tnpack::Progress::Duration(seconds).c_str());
-  fact("stub:", options.stub_path + (result.stub_identity.empty() ? "" : ", " + result.stub_identity));
-  fact("files:", std::to_string(result.files) + " files in " + std::to_string(result.folders) +
-                     " folders, " + Bytes(result.bytes_in) + " in");
+              static_cast<long long>(result.output_size),
+              tnpack::Progress::Duration(seconds).c_str());
+  fact("stub:",
+       options.stub_path + (result.stub_identity.empty() ? "" : ", " + result.stub_identity));
+  fact("files:", tnpack::Counted(result.files, "file", "files") + " in " +
+                     tnpack::Counted(result.folders, "folder", "folders") + ", " +
+                     Bytes(result.bytes_in) + " in");
   char ratio[64] = "";
   if (result.bytes_in > 0) {
-    std::snprintf(ratio, sizeof(ratio), ", %.1f%% of the input",
-                  100.0 * static_cast<double>(result.archive_size) / static_cast<double>(result.bytes_in));
+    std::snprintf(
+        ratio, sizeof(ratio), ", %.1f%% of the input",
+        100.0 * static_cast<double>(result.archive_size) / static_cast<double>(result.bytes_in));
   }
   fact("archive:", Bytes(result.archive_size) + ratio);
   fact("payload:", "trailer \"" + result.marker + "\" at " + std::to_string(result.trailer_offset) +
@@ -127,7 +136,8 @@ void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& 
                        std::to_string(result.search_start));
   fact("installer:", Bytes(result.output_size));
   if (result.signed_installer) {
-    fact("signed:", "yes, by " + result.signature.signer + ", issued by " + result.signature.issuer +
+    fact("signed:", "yes, by " + result.signature.signer + ", issued by " +
+                        result.signature.issuer +
                         (result.signature.timestamped ? ", time-stamped" : ", no time stamp"));
     fact("", "certificate table at " + std::to_string(result.certificate_offset) + " (" +
                  std::to_string(result.certificate_size) + " bytes), verified against " +
@@ -199,8 +209,9 @@ int main(int argc, char** argv) {
   tnpack::InstallInterruptHandlers();
 
   if (!inspect_path.empty()) {
-    if (!options.stub_path.empty() || !options.product_dir.empty() || !options.archive_path.empty() ||
-        !options.output_path.empty() || !pkcs12.empty() || !password_file.empty()) {
+    if (!options.stub_path.empty() || !options.product_dir.empty() ||
+        !options.archive_path.empty() || !options.output_path.empty() || !pkcs12.empty() ||
+        !password_file.empty()) {
       return UsageError("--inspect takes only --marker and --sign-ca besides the installer");
     }
     tnpack::InspectOptions inspect;
@@ -241,7 +252,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tnpack: warning: %s\n", warning.c_str());
   }
   if (tnpack::Interrupted()) {
-    std::fprintf(stderr, "\ntnpack: interrupted; nothing written at %s\n", options.output_path.c_str());
+    std::fprintf(stderr, "\ntnpack: interrupted; nothing written at %s\n",
+                 options.output_path.c_str());
     tnpack::ExitWithInterruptSignal();
   }
   if (!packed) {

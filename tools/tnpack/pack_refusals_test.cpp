@@ -1,15 +1,13 @@
 // What tnpack refuses because the installer could not install it correctly:
 // each refusal names the path, exits 1 and writes nothing at --out.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -40,8 +38,8 @@ class RefusalTest : public TnpackTest {
 
   // Runs tnpack with |arguments| + --out |out|, expects the refusal with
   // |message| and |path| in it, and that nothing was written at --out.
-  void ExpectRefused(const std::string& arguments, const std::string& message, const std::string& path,
-                     const fs::path& out) {
+  void ExpectRefused(const std::string& arguments, const std::string& message,
+                     const std::string& path, const fs::path& out) {
     const bool existed = fs::exists(fs::symlink_status(out));
     const std::string before = existed && fs::is_regular_file(out) ? ReadFile(out) : "";
     int status = 0;
@@ -56,7 +54,8 @@ class RefusalTest : public TnpackTest {
     }
     EXPECT_EQ("", LeftoverWorkFolders(out.parent_path())) << arguments;
   }
-  void ExpectRefused(const std::string& arguments, const std::string& message, const std::string& path) {
+  void ExpectRefused(const std::string& arguments, const std::string& message,
+                     const std::string& path) {
     ExpectRefused(arguments, message, path, out_);
   }
 
@@ -70,17 +69,26 @@ class RefusalTest : public TnpackTest {
 
 TEST(WindowsNameTest, NamesWindowsCannotCreate) {
   const char* const refused[] = {
-      "AUX", "aux", "con.txt", "CON.tar.gz", "nul .txt", "PRN", "COM1", "com9.log", "LPT1",
-      "lpt0", "COM\xC2\xB9", "CONIN$", "a<b", "a>b", "a:b", "a\"b", "a|b", "a?b", "a*b",
-      "a\\b", "tab\there", "bell\x07", "trail.", "trail ", "...", " ", "bad\xFFutf8",
-      "\xC3\x28"};
+      "AUX",      "aux",    "con.txt", "CON.tar.gz",  "nul .txt", "PRN",         "COM1",
+      "com9.log", "LPT1",   "lpt0",    "COM\xC2\xB9", "CONIN$",   "a<b",         "a>b",
+      "a:b",      "a\"b",   "a|b",     "a?b",         "a*b",      "a\\b",        "tab\there",
+      "bell\x07", "trail.", "trail ",  "...",         " ",        "bad\xFFutf8", "\xC3\x28"};
   for (const char* name : refused) {
     EXPECT_NE("", tnpack::WindowsNameProblem(name)) << name;
   }
   EXPECT_NE("", tnpack::WindowsNameProblem(std::string(256, 'n')));
-  const char* const accepted[] = {
-      "a.b.c", ".hidden", "CONSOLE.txt", "COM10", "LPT", "auxiliary", "nul_file", "x.con",
-      "with space.dll", "\xE6\xA8\xA1\xE6\x8B\x9F\xE5\x99\xA8.exe", " leading space", "a..b"};
+  const char* const accepted[] = {"a.b.c",
+                                  ".hidden",
+                                  "CONSOLE.txt",
+                                  "COM10",
+                                  "LPT",
+                                  "auxiliary",
+                                  "nul_file",
+                                  "x.con",
+                                  "with space.dll",
+                                  "\xE6\xA8\xA1\xE6\x8B\x9F\xE5\x99\xA8.exe",
+                                  " leading space",
+                                  "a..b"};
   for (const char* name : accepted) {
     EXPECT_EQ("", tnpack::WindowsNameProblem(name)) << name;
   }
@@ -90,22 +98,27 @@ TEST(WindowsNameTest, NamesWindowsCannotCreate) {
 TEST(WindowsNameTest, NamesEqualButForLetterCase) {
   std::string error;
   using Items = std::vector<tnpack::ProductItem>;
-  EXPECT_TRUE(tnpack::CheckWindowsNames(Items{{"a", true, 0}, {"a/b.txt", false, 1}, {"c", false, 1}},
-                                        "here", &error));
+  EXPECT_TRUE(tnpack::CheckWindowsNames(
+      Items{{"a", true, 0}, {"a/b.txt", false, 1}, {"c", false, 1}}, "here", &error));
   EXPECT_FALSE(tnpack::CheckWindowsNames(Items{{"ReadMe.txt", false, 1}, {"README.TXT", false, 1}},
                                          "here", &error));
   EXPECT_PRED2(Contains, error, "letter case");
-  EXPECT_FALSE(tnpack::CheckWindowsNames(Items{{"Data", true, 0}, {"Data/x", false, 1},
-                                               {"data", true, 0}}, "here", &error));
+  EXPECT_FALSE(tnpack::CheckWindowsNames(
+      Items{{"Data", true, 0}, {"Data/x", false, 1}, {"data", true, 0}}, "here", &error));
   // Letters beyond ASCII fold too: "É" and "é".
-  EXPECT_FALSE(tnpack::CheckWindowsNames(Items{{"\xC3\x89t\xC3\xA9", false, 1},
-                                               {"\xC3\xA9t\xC3\xA9", false, 1}}, "here", &error));
+  EXPECT_FALSE(tnpack::CheckWindowsNames(
+      Items{{"\xC3\x89t\xC3\xA9", false, 1}, {"\xC3\xA9t\xC3\xA9", false, 1}}, "here", &error));
   // The same name in two folders is fine.
-  EXPECT_TRUE(tnpack::CheckWindowsNames(Items{{"a/x", false, 1}, {"b/X", false, 1}}, "here", &error));
+  EXPECT_TRUE(
+      tnpack::CheckWindowsNames(Items{{"a/x", false, 1}, {"b/X", false, 1}}, "here", &error));
 }
 
 TEST_F(RefusalTest, NamesWindowsCannotCreateOrWouldMerge) {
-  struct Case { std::vector<std::string> files; std::string message; std::string shown; } cases[] = {
+  struct Case {
+    std::vector<std::string> files;
+    std::string message;
+    std::string shown;
+  } cases[] = {
       {{"AUX"}, "reserved", "AUX"},
       {{"docs/con.txt"}, "reserved", "docs/con.txt"},
       {{"a:b"}, "':'", "a:b"},
@@ -151,7 +164,8 @@ TEST_F(RefusalTest, SymbolicLinks) {
   fs::create_directory_symlink("bin", product / "bin2");
   ExpectRefused(Pack(product), "symbolic link", "alias.exe");
   int status = 0;
-  const std::string output = Tnpack(Pack(product, "--follow-links") + " --out " + Quote(out_), &status);
+  const std::string output =
+      Tnpack(Pack(product, "--follow-links") + " --out " + Quote(out_), &status);
   ASSERT_EQ(0, status) << output;
   // The archive lies behind the trailer at the first MiB boundary.
   WriteFile(dir_ / "payload.7z", ReadFile(out_).substr(1048576 + 100));
@@ -177,8 +191,8 @@ TEST_F(RefusalTest, ProgramsTheConfigurationNames) {
   WriteFile(product / "UNINSTALL.EXE", "u");
   WriteFile(product / "tnziduvazevi.exe", "a");
   int status = 0;
-  std::string output = Tnpack("--stub " + Quote(stub) + " --product " + Quote(product) + " --out " +
-                              Quote(out_), &status);
+  std::string output = Tnpack(
+      "--stub " + Quote(stub) + " --product " + Quote(product) + " --out " + Quote(out_), &status);
   EXPECT_EQ(0, status) << output;
   // Without the reporting program the installer starts afterwards.
   fs::remove(product / "ZiduVaziruzOzuded.exe");
@@ -189,9 +203,10 @@ TEST_F(RefusalTest, ProgramsTheConfigurationNames) {
   // A ready archive without them only gives a warning (its maker may pack
   // test data on purpose).
   const fs::path archive = dir_ / "bare.7z";
-  ASSERT_EQ(0, RunCommand("cd " + Quote(product / "bin") + " && 7zz a -bso0 -bsp0 " + kPassword + " " +
-                          Quote(archive) + " '*'"));
-  output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) + " --out " + Quote(out_), &status);
+  ASSERT_EQ(0, RunCommand("cd " + Quote(product / "bin") + " && 7zz a -bso0 -bsp0 " + kPassword +
+                          " " + Quote(archive) + " '*'"));
+  output = Tnpack(
+      "--stub " + Quote(stub) + " --archive " + Quote(archive) + " --out " + Quote(out_), &status);
   EXPECT_EQ(0, status) << output;
   EXPECT_PRED2(Contains, output, "warning: archive");
   EXPECT_PRED2(Contains, output, "ZEVodirodaz.exe");
@@ -205,8 +220,17 @@ TEST_F(RefusalTest, OutputThatIsNoNewRegularFile) {
   EXPECT_EQ(stub_bytes, ReadFile(stub_));
   ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(archive), "is the --archive file",
                 archive.string(), archive);
+  WriteFile(dir_ / "pass.txt", "password\n");
+  WriteFile(dir_ / "cert.p12", "certificate");
+  const std::string signing = " --sign-pkcs12 " + Quote(dir_ / "cert.p12") + " --sign-pass-file " +
+                              Quote(dir_ / "pass.txt");
+  ExpectRefused(Pack(product, signing), "is the --sign-pass-file password file", "pass.txt",
+                dir_ / "pass.txt");
+  ExpectRefused(Pack(product, signing), "is the --sign-pkcs12 certificate", "cert.p12",
+                dir_ / "cert.p12");
   ExpectRefused(Pack(product), "inside the product folder", "Setup.exe", product / "Setup.exe");
-  ExpectRefused(Pack(product), "inside the product folder", "Setup.exe", product / "bin" / "Setup.exe");
+  ExpectRefused(Pack(product), "inside the product folder", "Setup.exe",
+                product / "bin" / "Setup.exe");
 
   fs::create_directory(dir_ / "folder");
   ExpectRefused(Pack(product), "is a folder", "folder", dir_ / "folder");
@@ -228,7 +252,8 @@ TEST_F(RefusalTest, StubsThatAreNoImage) {
   ExpectRefused("--stub " + Quote(dir_ / "stubdir") + with_archive, "is a folder", "stubdir");
   ExpectRefused("--stub /dev/zero" + with_archive, "not a regular file", "/dev/zero");
   ASSERT_EQ(0, mkfifo((dir_ / "stubfifo").c_str(), 0600));
-  ExpectRefused("--stub " + Quote(dir_ / "stubfifo") + with_archive, "not a regular file", "stubfifo");
+  ExpectRefused("--stub " + Quote(dir_ / "stubfifo") + with_archive, "not a regular file",
+                "stubfifo");
 
   // An image cut inside its last section: its loader would read past the
   // end of the image into the filler.
@@ -241,7 +266,8 @@ TEST_F(RefusalTest, StubsThatAreNoImage) {
 
 TEST_F(RefusalTest, ArchivesTheInstallerCannotOpen) {
   const fs::path plain = MakeArchive("");
-  ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(plain), "is not encrypted", plain.string());
+  ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(plain), "is not encrypted",
+                plain.string());
   const fs::path other = MakeArchive("-pnot-the-installers -mhe=off");
   ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(other),
                 "does not test clean with the installer's password", other.string());
@@ -254,7 +280,15 @@ TEST_F(RefusalTest, ArchivesTheInstallerCannotOpen) {
   WriteFile(damaged, bytes);
   ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(damaged),
                 "does not test clean with the installer's password", damaged.string());
-  ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(dir_), "not a regular file", dir_.string());
+  // Names are checked in a ready archive too.
+  const fs::path product = MakeProduct("named");
+  WriteFile(product / "docs" / "aux.txt", "x");
+  ASSERT_EQ(0, RunCommand("cd " + Quote(product) + " && 7zz a -bso0 -bsp0 " + kPassword + " " +
+                          Quote(dir_ / "named.7z") + " '*'"));
+  ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(dir_ / "named.7z"), "reserved",
+                "docs/aux.txt");
+  ExpectRefused("--stub " + Quote(stub_) + " --archive " + Quote(dir_), "not a regular file",
+                dir_.string());
 }
 
 TEST_F(RefusalTest, InterruptedRunsLeaveNothingBehind) {
@@ -283,7 +317,8 @@ TEST_F(RefusalTest, InterruptedRunsLeaveNothingBehind) {
     kill(child, signal_number);
     int status = 0;
     ASSERT_EQ(child, waitpid(child, &status, 0));
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << signal_number << " " << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number)
+        << signal_number << " " << status;
     EXPECT_EQ("", LeftoverWorkFolders(dir_)) << signal_number;
     EXPECT_FALSE(fs::exists(out_)) << signal_number;
   }

@@ -64,7 +64,8 @@ class SevenZipProgress {
   std::string pending_;
 };
 
-std::string SevenZipFailure(const PackOptions& options, const ProgramRun& run, const std::string& what) {
+std::string SevenZipFailure(const PackOptions& options, const ProgramRun& run,
+                            const std::string& what) {
   if (!run.started) return "cannot run " + options.sevenzip_program + " (Debian package 7zip)";
   std::string text = options.sevenzip_program + " failed " + what + " with exit code " +
                      std::to_string(run.exit_code);
@@ -79,10 +80,20 @@ bool CreateArchive(const PackOptions& options, const fs::path& product, const fs
   // threads, each holding a block's input and output: 8 MiB blocks keep two
   // threads within about 35 MB. The header is compressed but stays readable
   // without the password.
-  const std::vector<std::string> arguments = {
-      options.sevenzip_program, "a", "-t7z", "-m0=lzma2:d=2m:c=8m", "-mmt=2", "-ms=on",
-      "-mhe=off", std::string("-p") + tn::kArchivePassword, "-y", "-bso0", "-bsp1",
-      "--", archive.string(), "*"};
+  const std::vector<std::string> arguments = {options.sevenzip_program,
+                                              "a",
+                                              "-t7z",
+                                              "-m0=lzma2:d=2m:c=8m",
+                                              "-mmt=2",
+                                              "-ms=on",
+                                              "-mhe=off",
+                                              std::string("-p") + tn::kArchivePassword,
+                                              "-y",
+                                              "-bso0",
+                                              "-bsp1",
+                                              "--",
+                                              archive.string(),
+                                              "*"};
   progress->Begin("compressing the product", bytes_in);
   SevenZipProgress percent(progress);
   const ProgramRun run = RunProgram(arguments, product.string(), std::ref(percent));
@@ -154,7 +165,8 @@ bool CheckOutputPath(const PackOptions& options, std::string* error) {
       return false;
     }
     if (!S_ISREG(info.st_mode)) {
-      *error = "--out " + out + " is not a regular file (a FIFO, device node or socket); "
+      *error = "--out " + out +
+               " is not a regular file (a FIFO, device node or socket); "
                "tnpack replaces only regular files";
       return false;
     }
@@ -165,13 +177,18 @@ bool CheckOutputPath(const PackOptions& options, std::string* error) {
     *error = "the folder of --out " + out + " does not exist";
     return false;
   }
-  if (SameFile(out, options.stub_path)) {
-    *error = "--out " + out + " is the stub itself; name a new file";
-    return false;
-  }
-  if (SameFile(out, options.archive_path)) {
-    *error = "--out " + out + " is the --archive file itself; name a new file";
-    return false;
+  const std::pair<const std::string*, const char*> inputs[] = {
+      {&options.stub_path, "the stub"},
+      {&options.archive_path, "the --archive file"},
+      {&options.signing.pkcs12, "the --sign-pkcs12 certificate"},
+      {&options.signing.password_file, "the --sign-pass-file password file"},
+      {&options.signing.ca_file, "the --sign-ca file"},
+  };
+  for (const auto& input : inputs) {
+    if (SameFile(out, *input.first)) {
+      *error = "--out " + out + " is " + input.second + " itself; name a new file";
+      return false;
+    }
   }
   if (!options.product_dir.empty()) {
     const fs::path product = fs::canonical(options.product_dir, status);
@@ -220,7 +237,8 @@ bool ReadStub(const PackOptions& options, std::string* stub, std::string* error)
     return false;
   }
   if (headers.certificate_size != 0) {
-    *error = "stub " + path + " is signed already; the payload behind it would break that "
+    *error = "stub " + path +
+             " is signed already; the payload behind it would break that "
              "signature. Pack the unsigned stub and sign the installer (--sign-pkcs12)";
     return false;
   }
@@ -237,7 +255,8 @@ bool CheckPrograms(const std::string& config, const std::vector<ProductItem>& it
   for (const std::string& name : missing) list += (list.empty() ? "" : ", ") + name;
   const std::string text = where + " lacks " + list +
                            ", which the installer's configuration names; the installation would "
-                           "report success without " + (missing.size() == 1 ? "it" : "them");
+                           "report success without " +
+                           (missing.size() == 1 ? "it" : "them");
   if (refuse) {
     result->error = text;
     return false;
@@ -254,7 +273,8 @@ bool CheckReadyArchive(const PackOptions& options, const std::string& config, Pr
   const std::string& path = options.archive_path;
   struct stat info;
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = "archive " + path + (stat(path.c_str(), &info) != 0 ? " does not exist" : " is not a regular file");
+    error = "archive " + path +
+            (stat(path.c_str(), &info) != 0 ? " does not exist" : " is not a regular file");
     return false;
   }
   SevenZipInfo header;
@@ -294,18 +314,21 @@ bool CheckReadyArchive(const PackOptions& options, const std::string& config, Pr
 
   progress->Begin("testing the archive with the installer's password", result->bytes_in);
   SevenZipProgress percent(progress);
-  const ProgramRun test = RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword,
-                                      "-bso0", "-bsp1", "--", path},
-                                     "", std::ref(percent));
+  const ProgramRun test =
+      RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword, "-bso0",
+                  "-bsp1", "--", path},
+                 "", std::ref(percent));
   if (Interrupted()) {
     error = kInterrupted;
     return false;
   }
   if (test.exit_code != 0) {
     // 7-Zip cannot tell a wrong password from damaged encrypted data.
-    error = "archive " + path + " does not test clean with the installer's password (another "
-            "password or damaged data; " + options.sevenzip_program + " t: " +
-            OutputTail(test.output, 2) + "); the installer would not install it";
+    error = "archive " + path +
+            " does not test clean with the installer's password (another "
+            "password or damaged data; " +
+            options.sevenzip_program + " t: " + OutputTail(test.output, 2) +
+            "); the installer would not install it";
     return false;
   }
   progress->End();
@@ -327,7 +350,8 @@ std::string CommonName(const std::string& subject) {
 
 std::string ReadStubMarker(const std::string& stub_image, std::string* error) {
   std::string config;
-  if (!FindNamedTypeResource(stub_image, "INI", kConfigResourceId, &config, error)) return std::string();
+  if (!FindNamedTypeResource(stub_image, "INI", kConfigResourceId, &config, error))
+    return std::string();
   std::string marker;
   if (!FindIniValue(config, "OFFSET_FLAG", "flag", &marker) || marker.empty()) {
     *error = "the stub's configuration has no OFFSET_FLAG flag";
@@ -341,8 +365,9 @@ std::string DescribeImage(const std::string& image) {
   std::string error;
   if (!ReadVersionInfo(image, &info, &error)) return std::string();
   std::string text = info.strings["ProductName"];
-  const std::string version = info.strings["ProductVersion"].empty() ? VersionText(info.product_version)
-                                                                     : info.strings["ProductVersion"];
+  const std::string version = info.strings["ProductVersion"].empty()
+                                  ? VersionText(info.product_version)
+                                  : info.strings["ProductVersion"];
   text += (text.empty() ? "" : " ") + version;
   if (!info.strings["CompanyName"].empty()) text += " (" + info.strings["CompanyName"] + ")";
   return text;
@@ -402,7 +427,8 @@ bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
     case SearchStartMode::kExplicit:
       result->search_start = explicit_search_start;
       if (explicit_search_start <= 0 || explicit_search_start > result->archive_offset ||
-          result->archive_offset - explicit_search_start > static_cast<int64_t>(tn::kMaxStartSearch)) {
+          result->archive_offset - explicit_search_start >
+              static_cast<int64_t>(tn::kMaxStartSearch)) {
         result->error = "--search-start " + std::to_string(explicit_search_start) +
                         " must lie in (0, " + std::to_string(result->archive_offset) +
                         "] and at most 8 MiB before the archive";
@@ -430,7 +456,8 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
   std::string stub_error;
   const std::string stub_marker = ReadStubMarker(stub, &stub_error);
   if (!options.marker.empty() && !stub_marker.empty() && options.marker != stub_marker) {
-    error = "--marker " + options.marker + " differs from the stub's configured marker " + stub_marker;
+    error =
+        "--marker " + options.marker + " differs from the stub's configured marker " + stub_marker;
     return false;
   }
   result->marker = options.marker.empty() ? stub_marker : options.marker;
@@ -456,14 +483,15 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
 
   if (options.sign) {
     progress->Begin("checking the signing certificate");
-    if (!CheckSigningInputs(options.signing, work.path().string(), &result->signer, &error)) return false;
+    if (!CheckSigningInputs(options.signing, work.path().string(), &result->signer, &error))
+      return false;
     std::string publisher;
     if (FindIniValue(config, "TARNIS_INFO", "Publisher", &publisher) && !publisher.empty() &&
         GbkToUtf8(publisher) != CommonName(result->signer.subject)) {
-      result->warnings.push_back(
-          "the certificate names " + result->signer.subject + " but the configuration's Publisher is " +
-          GbkToUtf8(publisher) + ": the elevation prompt and the list of installed programs will "
-          "name different publishers");
+      result->warnings.push_back("the certificate names " + result->signer.subject +
+                                 " but the configuration's Publisher is " + GbkToUtf8(publisher) +
+                                 ": the elevation prompt and the list of installed programs will "
+                                 "name different publishers");
     }
     progress->End(result->signer.subject);
   }
@@ -479,7 +507,7 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
     result->files = tree.files;
     result->folders = tree.folders;
     result->bytes_in = tree.bytes;
-    progress->End(std::to_string(tree.files) + " files, " + Bytes(tree.bytes));
+    progress->End(Counted(tree.files, "file", "files") + ", " + Bytes(tree.bytes));
     archive_path = (work.path() / "payload.7z").string();
     if (!CreateArchive(options, fs::canonical(options.product_dir), archive_path, tree.bytes,
                        progress, &error)) {
@@ -549,7 +577,8 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
     const fs::path signed_file = work.path() / "installer.signed";
     std::string url;
     FindIniValue(config, "TARNIS_INFO", "URLInfoAbout", &url);
-    if (!SignFile(options.signing, url, temporary.string(), signed_file.string(), &error)) return false;
+    if (!SignFile(options.signing, url, temporary.string(), signed_file.string(), &error))
+      return false;
     progress->End();
     progress->Begin("verifying the signed installer");
     // The certificate table goes behind everything: the trailer must still

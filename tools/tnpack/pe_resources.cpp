@@ -69,32 +69,36 @@ bool FindEntry(const Reader& reader, uint64_t directory, Match match, uint32_t* 
   return false;
 }
 
-bool FindResource(const std::string& image, const std::function<bool(const Reader&, uint64_t, uint32_t)>& type_matches,
-                  const std::string& type_text, uint32_t id, std::string* data, std::string* error) {
+bool FindResource(const std::string& image,
+                  const std::function<bool(const Reader&, uint64_t, uint32_t)>& type_matches,
+                  const std::string& type_text, uint32_t id, std::string* data,
+                  std::string* error) {
   Reader reader(image);
   PeHeaders headers;
   if (!ReadPeHeaders(image, &headers, error)) return false;
   uint64_t root = 0;
-  if (headers.resource_rva == 0 ||
-      !RvaToOffset(headers, reader, headers.resource_rva, 16, &root)) {
+  if (headers.resource_rva == 0 || !RvaToOffset(headers, reader, headers.resource_rva, 16, &root)) {
     *error = "the image has no resources";
     return false;
   }
   const uint64_t base = root;
   uint32_t entry = 0;
-  if (!FindEntry(reader, base, [&](uint32_t name) { return type_matches(reader, base, name); }, &entry) ||
+  if (!FindEntry(
+          reader, base, [&](uint32_t name) { return type_matches(reader, base, name); }, &entry) ||
       !(entry & kSubdirectoryFlag)) {
     *error = "no resource of type " + type_text;
     return false;
   }
   const uint64_t ids = base + (entry & ~kSubdirectoryFlag);
-  if (!FindEntry(reader, ids, [id](uint32_t name) { return name == id; }, &entry) ||
+  if (!FindEntry(
+          reader, ids, [id](uint32_t name) { return name == id; }, &entry) ||
       !(entry & kSubdirectoryFlag)) {
     *error = "no resource " + type_text + " " + std::to_string(id);
     return false;
   }
   const uint64_t languages = base + (entry & ~kSubdirectoryFlag);
-  if (!FindEntry(reader, languages, [](uint32_t) { return true; }, &entry) ||
+  if (!FindEntry(
+          reader, languages, [](uint32_t) { return true; }, &entry) ||
       (entry & kSubdirectoryFlag)) {
     *error = "malformed resource directory";
     return false;
@@ -195,7 +199,8 @@ bool ReadPeHeaders(const std::string& image, PeHeaders* headers, std::string* er
   }
   uint32_t section_count = 0, optional_size = 0, optional_magic = 0;
   const uint64_t file_header = uint64_t{pe_offset} + 4;
-  if (!reader.U16(file_header + 2, &section_count) || !reader.U16(file_header + 16, &optional_size)) {
+  if (!reader.U16(file_header + 2, &section_count) ||
+      !reader.U16(file_header + 16, &optional_size)) {
     *error = "truncated PE file header";
     return false;
   }
@@ -207,7 +212,8 @@ bool ReadPeHeaders(const std::string& image, PeHeaders* headers, std::string* er
   }
   const uint64_t directories = optional + (optional_magic == 0x10B ? 96 : 112);
   uint32_t directory_count = 0;
-  if (!reader.U32(directories - 4, &directory_count) || !reader.U32(optional + 60, &headers->size_of_headers)) {
+  if (!reader.U32(directories - 4, &directory_count) ||
+      !reader.U32(optional + 60, &headers->size_of_headers)) {
     *error = "truncated PE optional header";
     return false;
   }
@@ -226,13 +232,14 @@ bool ReadPeHeaders(const std::string& image, PeHeaders* headers, std::string* er
     PeSection section;
     if (!reader.U32(entry + 8, &section.virtual_size) ||
         !reader.U32(entry + 12, &section.virtual_address) ||
-        !reader.U32(entry + 16, &section.raw_size) || !reader.U32(entry + 20, &section.raw_offset)) {
+        !reader.U32(entry + 16, &section.raw_size) ||
+        !reader.U32(entry + 20, &section.raw_offset)) {
       *error = "truncated section table";
       return false;
     }
     if (section.raw_size > 0) {
-      headers->image_end = std::max<uint64_t>(headers->image_end,
-                                              uint64_t{section.raw_offset} + section.raw_size);
+      headers->image_end =
+          std::max<uint64_t>(headers->image_end, uint64_t{section.raw_offset} + section.raw_size);
     }
     headers->sections.push_back(section);
   }

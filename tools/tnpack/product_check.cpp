@@ -7,8 +7,8 @@
 #include <wctype.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -119,7 +119,8 @@ struct Walker {
   bool Walk(const fs::path& folder, const std::string& relative) {
     std::error_code status;
     std::vector<fs::directory_entry> entries;
-    for (fs::directory_iterator it(folder, status), end; !status && it != end; it.increment(status)) {
+    for (fs::directory_iterator it(folder, status), end; !status && it != end;
+         it.increment(status)) {
       entries.push_back(*it);
     }
     if (status) {
@@ -127,7 +128,9 @@ struct Walker {
       return false;
     }
     std::sort(entries.begin(), entries.end(),
-              [](const fs::directory_entry& a, const fs::directory_entry& b) { return a.path() < b.path(); });
+              [](const fs::directory_entry& a, const fs::directory_entry& b) {
+                return a.path() < b.path();
+              });
     for (const fs::directory_entry& entry : entries) {
       const std::string name = entry.path().filename().string();
       const std::string item = relative.empty() ? name : relative + "/" + name;
@@ -144,12 +147,14 @@ struct Walker {
         if (!follow_links) {
           *error = shown + " is a symbolic link (to " + link_target.string() +
                    "); the installer cannot create links, and 7-Zip would pack what it points to. "
-                   "Replace it with the file, or pass --follow-links for links that stay inside the product";
+                   "Replace it with the file, or pass --follow-links for links that stay inside "
+                   "the product";
           return false;
         }
         const fs::path resolved = fs::canonical(entry.path(), link_error);
         if (link_error) {
-          *error = shown + " is a symbolic link to " + link_target.string() + ", which does not exist";
+          *error =
+              shown + " is a symbolic link to " + link_target.string() + ", which does not exist";
           return false;
         }
         if (!InsideRoot(resolved)) {
@@ -166,7 +171,8 @@ struct Walker {
       if (S_ISDIR(info.st_mode)) {
         const fs::path canonical = fs::weakly_canonical(target);
         if (std::find(open_folders.begin(), open_folders.end(), canonical) != open_folders.end()) {
-          *error = shown + " is a symbolic link into a folder that contains it; "
+          *error = shown +
+                   " is a symbolic link into a folder that contains it; "
                    "following it would never end";
           return false;
         }
@@ -185,10 +191,10 @@ struct Walker {
         ++tree->files;
         tree->bytes += static_cast<int64_t>(info.st_size);
       } else {
-        const char* kind = S_ISFIFO(info.st_mode)   ? "a FIFO"
-                           : S_ISSOCK(info.st_mode) ? "a socket"
+        const char* kind = S_ISFIFO(info.st_mode)                           ? "a FIFO"
+                           : S_ISSOCK(info.st_mode)                         ? "a socket"
                            : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device node"
-                                                                          : "not a regular file";
+                                                                            : "not a regular file";
         *error = shown + " is " + kind + "; a product holds only files and folders";
         return false;
       }
@@ -243,7 +249,15 @@ std::string WindowsNameProblem(const std::string& name) {
   for (char32_t c : text) {
     if (c < 0x20 || c == 0x7F) return "control characters cannot appear in Windows file names";
     switch (c) {
-      case '<': case '>': case ':': case '"': case '|': case '?': case '*': case '\\': case '/':
+      case '<':
+      case '>':
+      case ':':
+      case '"':
+      case '|':
+      case '?':
+      case '*':
+      case '\\':
+      case '/':
         return std::string("'") + static_cast<char>(c) + "' cannot appear in Windows file names";
       default:
         break;
@@ -291,7 +305,8 @@ std::vector<std::string> ConfiguredPrograms(const std::string& config) {
   std::string value;
   const bool installer_configuration = HasIniSection(config, "TARNIS_INFO");
   for (const char* key : {"DisplayIcon", "UninstallString"}) {
-    if (FindIniValue(config, "TARNIS_INFO", key, &value) && !value.empty()) programs.push_back(value);
+    if (FindIniValue(config, "TARNIS_INFO", key, &value) && !value.empty())
+      programs.push_back(value);
   }
   for (const auto& entry : IniSectionEntries(config, "AUTO_RUN")) {
     if (!entry.second.empty()) programs.push_back(entry.second);
@@ -389,7 +404,8 @@ bool ParseSevenZipListing(const std::string& listing, std::vector<ProductItem>* 
       current.folder = value == "+";
     } else if (key == "Attributes") {
       // Letters such as "RD" or "A" before the Unix mode; D marks a folder.
-      current.folder = current.folder || value.substr(0, value.find(' ')).find('D') != std::string::npos;
+      current.folder =
+          current.folder || value.substr(0, value.find(' ')).find('D') != std::string::npos;
     } else if (key == "Size") {
       current.size = std::strtoll(value.c_str(), nullptr, 10);
     } else if (key == "Packed Size") {

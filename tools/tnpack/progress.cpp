@@ -35,7 +35,9 @@ void Progress::Update(double fraction) {
   const int percent = static_cast<int>(fraction * 100);
   std::string text = step_ + " " + std::to_string(percent) + "%";
   if (total_bytes_ > 0) {
-    text += " (" + RateAndTimeLeft(static_cast<int64_t>(fraction * total_bytes_), total_bytes_, seconds) + ")";
+    text += " (" +
+            RateAndTimeLeft(static_cast<int64_t>(fraction * total_bytes_), total_bytes_, seconds) +
+            ")";
   }
   if (terminal_) {
     // A few redraws a second are enough and keep a slow terminal out of the way.
@@ -106,6 +108,10 @@ std::string Grouped(int64_t count) {
     grouped += digits[i];
   }
   return count < 0 ? "-" + grouped : grouped;
+}
+
+std::string Counted(int64_t count, const std::string& singular, const std::string& plural) {
+  return Grouped(count) + " " + (count == 1 ? singular : plural);
 }
 
 std::string Bytes(int64_t count) {

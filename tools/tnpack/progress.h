@@ -51,5 +51,7 @@ class Progress {
 // Byte counts for people: "83,658,449 bytes (79.8 MiB)".
 std::string Bytes(int64_t count);
 std::string Grouped(int64_t count);
+// "1 file", "14 files".
+std::string Counted(int64_t count, const std::string& singular, const std::string& plural);
 
 }  // namespace tnpack

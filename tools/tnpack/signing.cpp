@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -86,6 +87,23 @@ std::string ExtensionValue(const std::vector<std::string>& lines, const std::str
   return std::string();
 }
 
+// osslsigncode shows the bytes of a name beyond ASCII as \xHH; the names
+// of certificates made today are UTF-8, so put those bytes back.
+std::string UnescapeName(const std::string& name) {
+  std::string bytes;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
+        std::isxdigit(static_cast<unsigned char>(name[i + 2])) &&
+        std::isxdigit(static_cast<unsigned char>(name[i + 3]))) {
+      bytes += static_cast<char>(std::stoi(name.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      bytes += name[i];
+    }
+  }
+  return bytes;
+}
+
 bool ContainsWord(const std::string& list, const std::string& word) {
   return list.find(word) != std::string::npos;
 }
@@ -116,9 +134,9 @@ bool CheckSigningInputs(const SigningOptions& options, const std::string& work_d
     return false;
   }
   const std::string certificate = work_dir + "/signer.pem";
-  std::vector<std::string> arguments = {options.openssl_program, "pkcs12", "-in", options.pkcs12,
-                                        "-passin", "file:" + options.password_file,
-                                        "-nokeys", "-clcerts", "-out", certificate};
+  std::vector<std::string> arguments = {
+      options.openssl_program,         "pkcs12",  "-in",      options.pkcs12, "-passin",
+      "file:" + options.password_file, "-nokeys", "-clcerts", "-out",         certificate};
   ProgramRun run = RunProgram(arguments);
   if (run.exit_code != 0 && !Interrupted()) {
     // PKCS#12 files made with older tools use ciphers OpenSSL 3 keeps apart.
@@ -177,8 +195,9 @@ bool CheckSigningInputs(const SigningOptions& options, const std::string& work_d
 
 bool SignFile(const SigningOptions& options, const std::string& url, const std::string& input,
               const std::string& output, std::string* error) {
-  std::vector<std::string> arguments = {options.signcode_program, "sign", "-pkcs12", options.pkcs12,
-                                        "-readpass", options.password_file, "-h", "sha256"};
+  std::vector<std::string> arguments = {
+      options.signcode_program, "sign", "-pkcs12", options.pkcs12, "-readpass",
+      options.password_file,    "-h",   "sha256"};
   if (!url.empty()) {
     arguments.push_back("-i");
     arguments.push_back(url);
@@ -196,10 +215,9 @@ bool SignFile(const SigningOptions& options, const std::string& url, const std::
   if (run.exit_code == 0) return true;
   if (!run.started) {
     *error = "cannot run " + options.signcode_program + " (Debian package osslsigncode)";
-  } else if (!options.timestamp_url.empty() &&
-             (run.output.find("imestamp") != std::string::npos ||
-              run.output.find("curl") != std::string::npos ||
-              run.output.find("TSA") != std::string::npos)) {
+  } else if (!options.timestamp_url.empty() && (run.output.find("imestamp") != std::string::npos ||
+                                                run.output.find("curl") != std::string::npos ||
+                                                run.output.find("TSA") != std::string::npos)) {
     *error = "the time-stamp authority " + options.timestamp_url +
              " gave no time stamp: " + OutputTail(run.output, 2);
   } else if (run.output.find("Wrong password") != std::string::npos) {
@@ -245,7 +263,8 @@ bool CheckSignature(const SigningOptions& options, const std::string& file,
     check->problem = "the signature cannot be read: " + OutputTail(run.output, 2);
     return true;
   }
-  run = RunProgram({options.openssl_program, "pkcs7", "-print_certs", "-in", signature, "-out", chain});
+  run = RunProgram(
+      {options.openssl_program, "pkcs7", "-print_certs", "-in", signature, "-out", chain});
   if (!run.started) {
     *error = "cannot run " + options.openssl_program + " (Debian package openssl)";
     return false;
@@ -276,14 +295,17 @@ bool CheckSignature(const SigningOptions& options, const std::string& file,
     if (lines[i].find("Signer's certificate") == std::string::npos) continue;
     for (size_t k = i + 1; k < lines.size() && k < i + 8; ++k) {
       const std::string line = Trim(lines[k]);
-      if (check->signer.empty() && line.compare(0, 8, "Subject:") == 0) check->signer = Trim(line.substr(8));
+      if (check->signer.empty() && line.compare(0, 8, "Subject:") == 0) {
+        check->signer = UnescapeName(Trim(line.substr(8)));
+      }
       if (check->issuer.empty() && line.compare(0, 6, "Issuer") == 0) {
-        check->issuer = Trim(line.substr(line.find(':') + 1));
+        check->issuer = UnescapeName(Trim(line.substr(line.find(':') + 1)));
       }
     }
     break;
   }
-  check->valid = run.exit_code == 0 && run.output.find("Signature verification: ok") != std::string::npos;
+  check->valid =
+      run.exit_code == 0 && run.output.find("Signature verification: ok") != std::string::npos;
   if (!check->valid) {
     if (!current.empty() && !check->digest_matches) {
       check->problem = "the file was changed after it was signed (message digest mismatch)";
@@ -293,7 +315,8 @@ bool CheckSignature(const SigningOptions& options, const std::string& file,
       for (const std::string& line : lines) {
         const size_t reason = line.find("Verify error:");
         if (reason != std::string::npos) {
-          check->problem = "the certificate chain does not verify: " + Trim(line.substr(reason + 13));
+          check->problem =
+              "the certificate chain does not verify: " + Trim(line.substr(reason + 13));
           break;
         }
       }

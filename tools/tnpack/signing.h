@@ -42,14 +42,14 @@ bool SignFile(const SigningOptions& options, const std::string& url, const std::
               const std::string& output, std::string* error);
 
 struct SignatureCheck {
-  bool present = false;   // the file has a certificate table
-  bool valid = false;     // osslsigncode verify passed against the anchors
+  bool present = false;  // the file has a certificate table
+  bool valid = false;    // osslsigncode verify passed against the anchors
   bool digest_matches = false;
   bool timestamped = false;
-  std::string signer;     // subject of the signing certificate
+  std::string signer;  // subject of the signing certificate
   std::string issuer;
-  std::string anchors;    // what the chain was verified against, for people
-  std::string problem;    // why it is not valid
+  std::string anchors;  // what the chain was verified against, for people
+  std::string problem;  // why it is not valid
 };
 
 // Checks the Authenticode signature of |file| with osslsigncode verify.

@@ -48,26 +48,32 @@ class SigningTest : public TnpackTest {
     WriteFile(c / "pass.txt", std::string(kPassword) + "\n");
     WriteFile(c / "wrong.txt", "not the password\n");
     std::string output;
-    ASSERT_EQ(0, RunCommand("cd " + Quote(c) +
-                            " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem"
-                            " -days 3 -subj '/CN=tnpack test authority' -config extensions.cnf"
-                            " -extensions authority",
-                            &output)) << output;
+    ASSERT_EQ(
+        0, RunCommand("cd " + Quote(c) +
+                          " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem"
+                          " -days 3 -subj '/CN=tnpack test authority' -config extensions.cnf"
+                          " -extensions authority",
+                      &output))
+        << output;
     for (const char* name : {"code_signing", "web_server"}) {
       const std::string n = name;
-      ASSERT_EQ(0, RunCommand("cd " + Quote(c) + " && openssl req -newkey rsa:2048 -nodes -keyout " + n +
-                              ".key -out " + n + ".csr -subj '/CN=tnpack test " + n +
-                              "' -config extensions.cnf && openssl x509 -req -in " + n +
-                              ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -out " + n +
-                              ".pem -extfile extensions.cnf -extensions " + n +
-                              " && openssl pkcs12 -export -inkey " + n + ".key -in " + n +
-                              ".pem -certfile ca.pem -out " + n + ".p12 -passout file:pass.txt",
-                              &output)) << output;
+      ASSERT_EQ(
+          0, RunCommand("cd " + Quote(c) + " && openssl req -newkey rsa:2048 -nodes -keyout " + n +
+                            ".key -out " + n + ".csr -subj '/CN=tnpack test " + n +
+                            "' -config extensions.cnf && openssl x509 -req -in " + n +
+                            ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -out " + n +
+                            ".pem -extfile extensions.cnf -extensions " + n +
+                            " && openssl pkcs12 -export -inkey " + n + ".key -in " + n +
+                            ".pem -certfile ca.pem -out " + n + ".p12 -passout file:pass.txt",
+                        &output))
+          << output;
     }
     // The signing certificate alone, without its authority.
-    ASSERT_EQ(0, RunCommand("cd " + Quote(c) + " && openssl pkcs12 -export -inkey code_signing.key"
-                            " -in code_signing.pem -out alone.p12 -passout file:pass.txt",
-                            &output)) << output;
+    ASSERT_EQ(0, RunCommand("cd " + Quote(c) +
+                                " && openssl pkcs12 -export -inkey code_signing.key"
+                                " -in code_signing.pem -out alone.p12 -passout file:pass.txt",
+                            &output))
+        << output;
   }
   static void TearDownTestSuite() {
     std::error_code ignored;
@@ -84,9 +90,9 @@ class SigningTest : public TnpackTest {
 
   std::string Sign(const std::string& p12, const std::string& password_file, int* status,
                    const std::string& extra = "") {
-    return Tnpack("--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " + Quote(out_) +
-                      " --sign-pkcs12 " + Quote(*certs_ / p12) + " --sign-pass-file " +
-                      Quote(*certs_ / password_file) + " " + extra,
+    return Tnpack("--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " +
+                      Quote(out_) + " --sign-pkcs12 " + Quote(*certs_ / p12) +
+                      " --sign-pass-file " + Quote(*certs_ / password_file) + " " + extra,
                   status);
   }
 
@@ -105,16 +111,20 @@ fs::path* SigningTest::certs_ = nullptr;
 
 TEST_F(SigningTest, SignedInstallerVerifiesAndKeepsItsPayload) {
   int status = 0;
-  std::string output = Sign("code_signing.p12", "pass.txt", &status, "--sign-ca " + Quote(*certs_ / "ca.pem"));
+  std::string output =
+      Sign("code_signing.p12", "pass.txt", &status, "--sign-ca " + Quote(*certs_ / "ca.pem"));
   ASSERT_EQ(0, status) << output;
   EXPECT_PRED2(Contains, output, "signed:     yes, by /CN=tnpack test code_signing");
-  ASSERT_EQ(0, RunCommand("osslsigncode verify -in " + Quote(out_) + " -CAfile " + Quote(*certs_ / "ca.pem"),
-                          &output)) << output;
+  ASSERT_EQ(0, RunCommand("osslsigncode verify -in " + Quote(out_) + " -CAfile " +
+                              Quote(*certs_ / "ca.pem"),
+                          &output))
+      << output;
 
   // The installer's own search still finds the trailer, and the archive
   // behind it is whole, with the certificate table behind the archive.
   std::string error;
-  ASSERT_TRUE(tnpack::VerifyInstaller(out_.string(), "TN7zOffset", 5100, kMiB + 100, &error)) << error;
+  ASSERT_TRUE(tnpack::VerifyInstaller(out_.string(), "TN7zOffset", 5100, kMiB + 100, &error))
+      << error;
   const std::string installer = ReadFile(out_);
   tnpack::PeHeaders headers;
   ASSERT_TRUE(tnpack::ReadPeHeaders(installer, &headers, &error)) << error;
@@ -123,7 +133,8 @@ TEST_F(SigningTest, SignedInstallerVerifiesAndKeepsItsPayload) {
   EXPECT_GE(headers.certificate_offset, kMiB + 100 + archive.archive_size);
   EXPECT_EQ(installer.size(), uint64_t{headers.certificate_offset} + headers.certificate_size);
   WriteFile(dir_ / "payload.7z", installer.substr(kMiB + 100, archive.archive_size));
-  EXPECT_EQ(0, RunCommand(std::string("7zz t -p") + tn::kArchivePassword + " " + Quote(dir_ / "payload.7z")));
+  EXPECT_EQ(0, RunCommand(std::string("7zz t -p") + tn::kArchivePassword + " " +
+                          Quote(dir_ / "payload.7z")));
 
   output = Tnpack("--inspect " + Quote(out_) + " --sign-ca " + Quote(*certs_ / "ca.pem"), &status);
   EXPECT_EQ(0, status) << output;
@@ -145,8 +156,10 @@ TEST_F(SigningTest, AByteChangedAfterSigningIsCaught) {
   std::string installer = ReadFile(out_);
   installer[kMiB + 100 + 60] ^= 0x01;  // inside the archive's packed data
   WriteFile(out_, installer);
-  EXPECT_NE(0, RunCommand("osslsigncode verify -in " + Quote(out_) + " -CAfile " + Quote(*certs_ / "ca.pem"),
-                          &output)) << output;
+  EXPECT_NE(0, RunCommand("osslsigncode verify -in " + Quote(out_) + " -CAfile " +
+                              Quote(*certs_ / "ca.pem"),
+                          &output))
+      << output;
   output = Tnpack("--inspect " + Quote(out_) + " --sign-ca " + Quote(*certs_ / "ca.pem"), &status);
   EXPECT_EQ(1, status) << output;
   EXPECT_PRED2(Contains, output, "present but INVALID");
@@ -155,7 +168,10 @@ TEST_F(SigningTest, AByteChangedAfterSigningIsCaught) {
 }
 
 TEST_F(SigningTest, BadSigningInputsAreRefusedBeforeAnythingIsWritten) {
-  struct Case { std::string p12, password; std::string message; } cases[] = {
+  struct Case {
+    std::string p12, password;
+    std::string message;
+  } cases[] = {
       {"code_signing.p12", "wrong.txt", "does not open"},
       {"missing.p12", "pass.txt", "certificate file"},
       {"code_signing.p12", "missing.txt", "password file"},
@@ -194,7 +210,8 @@ TEST_F(SigningTest, ThePasswordIsNeverOnACommandLineNorShown) {
     std::string real;
     ASSERT_EQ(0, RunCommand(std::string("command -v ") + program, &real));
     real.erase(real.find_last_not_of("\n") + 1);
-    WriteFile(bin / program, "#!/bin/sh\necho \"$0 $*\" >> " + Quote(log) + "\nexec " + real + " \"$@\"\n");
+    WriteFile(bin / program,
+              "#!/bin/sh\necho \"$0 $*\" >> " + Quote(log) + "\nexec " + real + " \"$@\"\n");
     fs::permissions(bin / program, fs::perms::owner_all);
   }
   const std::string tool = tnpack_;
@@ -204,7 +221,8 @@ TEST_F(SigningTest, ThePasswordIsNeverOnACommandLineNorShown) {
   EXPECT_EQ(0, status) << output;
   output += Tnpack("--inspect " + Quote(out_), &status);
   fs::remove(out_);
-  output += Sign("code_signing.p12", "wrong.txt", &status) + Sign("web_server.p12", "pass.txt", &status);
+  output +=
+      Sign("code_signing.p12", "wrong.txt", &status) + Sign("web_server.p12", "pass.txt", &status);
   tnpack_ = tool;
   const std::string commands = ReadFile(log);
   EXPECT_PRED2(Contains, commands, "osslsigncode sign");
