@@ -3,24 +3,19 @@ carries a stand-in for "VMware14.exe" that records how it was started and
 takes a while. What the batch file says, how the setup is run, what the user
 sees meanwhile, and which of the hypervisor's programs are ended when."""
 import os
-import random
 import shutil
-import subprocess
 import time
 import unittest
 
 import tnharness
 from install_session import (
     COMPLETION_STARTED, HYPERVISOR_STARTED, INSTALL_DIR, OPTIONS, PICTURE, PRODUCT, SHOTS,
-    STATUS_LINE, WELCOME, InstallerTestCase, crop, pack, require_sample_build, scratch_dir)
+    STATUS_LINE, WELCOME, InstallerTestCase, crop, make_slow_product, pack, require_sample_build,
+    scratch_dir)
 from test_shell_startup import start_idle_as
 
 SWITCHES = (' /s /pass /v/qn REBOOT=Suppress EULAS_AGREED=1 '
             'INSTALLDIR="C:\\Program Files (x86)\\VMware" ADDLOCAL=ALL')
-# Enough small files to keep the extraction busy for some seconds, so that a
-# program can be started between the start of the installation and its end.
-FILLER_FILES = 2000
-
 
 def ink(pixels):
     """How much text a crop of the status line holds: its dark pixels."""
@@ -33,14 +28,7 @@ class HypervisorSetupTest(InstallerTestCase):
         require_sample_build()
         cls.scratch = scratch_dir("hypervisor-")
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
-        product = os.path.join(cls.scratch, "product")
-        shutil.copytree(PRODUCT, product)
-        rng = random.Random(14)
-        for index in range(FILLER_FILES):
-            folder = os.path.join(product, "filler", "%02d" % (index // 100))
-            os.makedirs(folder, exist_ok=True)
-            with open(os.path.join(folder, "%04d.bin" % index), "wb") as f:
-                f.write(rng.randbytes(256))
+        product = make_slow_product(os.path.join(cls.scratch, "product"))
         cls.slow_setup_exe = pack(os.path.join(cls.scratch, "SlowSetup.exe"), product=product)
 
     @classmethod
