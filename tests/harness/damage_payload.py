@@ -47,14 +47,19 @@ def list_items(archive, password):
     return [i for i in items if "Block" in i]
 
 
-def make_damaged_archive(product, item, out):
-    """Writes |out| and returns the file offset of the flipped bytes."""
-    password = archive_password()
+def make_archive(product, out):
+    """The product as a non-solid archive, undamaged."""
     if os.path.exists(out):
         os.remove(out)
     subprocess.run([SEVEN_ZIP, "a", "-t7z", "-m0=lzma2", "-ms=off", "-mhe=off",
-                    "-p" + password, "-y", "-bso0", "-bsp0", "--", os.path.abspath(out), "*"],
-                   cwd=product, check=True)
+                    "-p" + archive_password(), "-y", "-bso0", "-bsp0", "--",
+                    os.path.abspath(out), "*"], cwd=product, check=True)
+
+
+def make_damaged_archive(product, item, out):
+    """Writes |out| and returns the file offset of the flipped bytes."""
+    password = archive_password()
+    make_archive(product, out)
     blocks = {}
     target_block = None
     for entry in list_items(out, password):
