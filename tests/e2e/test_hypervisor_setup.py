@@ -30,6 +30,13 @@ class HypervisorSetupTest(InstallerTestCase):
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
         product = make_slow_product(os.path.join(cls.scratch, "product"))
         cls.slow_setup_exe = pack(os.path.join(cls.scratch, "SlowSetup.exe"), product=product)
+        # A folder where the batch file would go: it cannot be written.
+        blocked = os.path.join(cls.scratch, "blocked")
+        shutil.copytree(PRODUCT, blocked)
+        os.makedirs(os.path.join(blocked, "Vmware.bat"))
+        with open(os.path.join(blocked, "Vmware.bat", "keep.txt"), "wb") as f:
+            f.write(b"in the way")
+        cls.blocked_setup_exe = pack(os.path.join(cls.scratch, "BlockedSetup.exe"), product=blocked)
 
     @classmethod
     def tearDownClass(cls):
@@ -165,6 +172,19 @@ class HypervisorSetupTest(InstallerTestCase):
         self.assert_setup_ran_once(install_dir)
         self.assertEqual(self.starts_of("R.exe"), [], "the batch file ran something else")
         self.assert_setup_files_removed(install_dir)
+        self.close_from_finish()
+
+    def test_unwritable_batch_file_still_reaches_the_finish_page(self):
+        self.open_installer(self.blocked_setup_exe)
+        self.install_from_welcome()
+        self.wait_finish("hypervisor_blocked_finish", timeout=60)
+        self.assertIsNotNone(self.trace_time(HYPERVISOR_STARTED))
+        self.assertEqual(self.starts_of("VMware14.exe"), [])
+        install_dir = self.win_to_host(INSTALL_DIR)
+        # What stood in the way is not the installer's to delete.
+        with open(os.path.join(install_dir, "Vmware.bat", "keep.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"in the way")
+        self.assertFalse(os.path.exists(os.path.join(install_dir, "VMware14.exe")))
         self.close_from_finish()
 
 
