@@ -248,9 +248,21 @@ class PreviousInstallTest(InstallerTestCase):
         self.write(r"C:\Apps\keep.txt")
         with open(self.host(r"C:\Apps\DeleteFile.xml"), "w") as f:
             f.write(FOLDERS_ONLY_LIST)
+        # Links in the old directory to folders elsewhere, relative and absolute.
+        self.write(r"C:\Precious\gem.txt")
+        self.write(r"C:\Precious2\gem.txt")
+        old_dir = self.host(r"C:\Apps\ZEVodirodaz")
+        os.symlink(os.path.join("..", "..", "Precious"), os.path.join(old_dir, "linked"))
+        os.symlink(self.host(r"C:\Precious2"), os.path.join(old_dir, "linked_abs"))
         self.run_until_extraction(r"C:\Apps\ZEVodirodaz\ZEVodirodaz.exe", "previous_folders_only")
         self.assertFalse(os.path.exists(self.host(r"C:\Apps\old_cache")))
-        self.assertFalse(os.path.exists(self.host(r"C:\Apps\ZEVodirodaz")))
+        # The links' targets are untouched. Windows removes a directory link
+        # itself; Wine cannot remove a host symbolic link that way, so the
+        # two links (and the folder holding them) are all that stays here.
+        self.assertEqual(self.content(r"C:\Precious\gem.txt"), SENTINEL)
+        self.assertEqual(self.content(r"C:\Precious2\gem.txt"), SENTINEL)
+        left = sorted(os.listdir(old_dir)) if os.path.lexists(old_dir) else []
+        self.assertTrue(set(left) <= {"linked", "linked_abs"}, left)
         self.assertEqual(self.content(r"C:\Apps\keep.txt"), SENTINEL)
         self.assertEqual(sorted(os.listdir(self.host(r"C:\windows\Fonts"))), fonts)
         self.assertTrue(os.path.isfile(self.host(r"C:\windows\win.ini")))
