@@ -20,6 +20,35 @@ constexpr DWORD kAfterRemovalMs = 200;
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+std::string WithoutTrailingBackslashes(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// True when |path| is the Windows folder or lies anywhere below it, however
+// it is spelt ("..", short names, letter case). Nothing of the product lives
+// there, and a folder like Fonts is not one of the protected roots that the
+// tree removal refuses by itself. When the answer cannot be found the path
+// counts as inside.
+bool IsAtOrBelowWindowsFolder(const std::string& path) {
+  char windows[MAX_PATH] = {};
+  const UINT windows_length = GetWindowsDirectoryA(windows, MAX_PATH);
+  if (windows_length == 0 || windows_length >= MAX_PATH) return true;
+  char full[MAX_PATH * 2] = {};
+  const DWORD full_length = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+  if (full_length == 0 || full_length >= sizeof(full)) return true;
+  char long_form[MAX_PATH * 2] = {};
+  const DWORD long_length = GetLongPathNameA(full, long_form, sizeof(long_form));
+  const std::string candidate = WithoutTrailingBackslashes(
+      long_length > 0 && long_length < sizeof(long_form) ? long_form : full);
+  const std::string folder = WithoutTrailingBackslashes(windows);
+  if (candidate.size() < folder.size()) return false;
+  if (candidate.size() > folder.size() && candidate[folder.size()] != '\\') return false;
+  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, candidate.c_str(),
+                        static_cast<int>(folder.size()), folder.c_str(),
+                        static_cast<int>(folder.size())) == CSTR_EQUAL;
+}
+
 // The text of every element from |first| on among its siblings, whatever
 // their names. Elements without text are skipped.
 template <typename Visit>
@@ -31,7 +60,7 @@ void ForEachEntry(const tinyxml2::XMLElement* first, Visit visit) {
 }
 
 void DeleteListedFile(const std::string& path) {
-  if (!IsLocalAbsolutePath(path) || !IsRemovableTreePath(path)) {
+  if (!IsLocalAbsolutePath(path) || !IsRemovableTreePath(path) || IsAtOrBelowWindowsFolder(path)) {
     OutputDebugStringA("删除列表中的文件路径不安全，跳过");
     return;
   }
@@ -41,8 +70,9 @@ void DeleteListedFile(const std::string& path) {
 
 void DeleteListedFolder(const std::string& path) {
   // RemoveDirectoryTree refuses roots and the system's folders itself and
-  // never enters a link; a network path is refused here.
-  if (!IsLocalAbsolutePath(path)) {
+  // never enters a link; a network path and the Windows folder's inside are
+  // refused here.
+  if (!IsLocalAbsolutePath(path) || IsAtOrBelowWindowsFolder(path)) {
     OutputDebugStringA("删除列表中的目录路径不安全，跳过");
     return;
   }
@@ -61,7 +91,8 @@ bool IsLocalAbsolutePath(const std::string& path) {
 }
 
 bool IsRemovablePreviousInstallDir(const std::string& directory) {
-  return IsLocalAbsolutePath(directory) && IsRemovableTreePath(directory);
+  return IsLocalAbsolutePath(directory) && IsRemovableTreePath(directory) &&
+         !IsAtOrBelowWindowsFolder(directory);
 }
 
 void TerminateConfiguredProcesses() {

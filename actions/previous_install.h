@@ -21,7 +21,8 @@ bool IsLocalAbsolutePath(const std::string& path);
 
 // True when a directory may be removed as a previous installation: a local
 // absolute path at least one folder below a drive root that is none of the
-// system's protected folders (IsRemovableTreePath).
+// system's protected folders (IsRemovableTreePath) and not inside the
+// Windows folder.
 bool IsRemovablePreviousInstallDir(const std::string& directory);
 
 // Ends every running program named in the configuration's KILL_PROGRESS
@@ -35,8 +36,8 @@ void RemoveStartMenuFolders();
 
 // Reads "DeleteFile.xml" from the folder that contains |old_install_dir| and
 // deletes its file entries (DeleteFiles) and folder trees (DeleteFolders),
-// in order. Entries that are empty, not local absolute paths, or protected
-// folders are skipped; a missing or malformed list does nothing. A link is
+// in order. Entries that are empty, not local absolute paths, protected
+// folders, or the Windows folder or anything in it are skipped; a missing or malformed list does nothing. A link is
 // deleted as the link, never followed.
 void DeleteListedFiles(const std::string& old_install_dir);
 

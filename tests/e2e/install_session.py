@@ -5,6 +5,7 @@ the installer's trace)."""
 import codecs
 import hashlib
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -71,6 +72,20 @@ def pack(out, product=PRODUCT, archive=None, stub="tnsetup.exe"):
     source = ["--archive", archive] if archive else ["--product", product]
     subprocess.run([TNPACK, "--stub", os.path.join(tnharness.BUILD_DIR, stub)] + source +
                    ["--out", out], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return out
+
+
+def make_slow_product(out, files=2000):
+    """The sample product and |files| small files more: enough to keep the
+    extraction busy for some seconds, so that a test can look at the machine
+    between the start of the installation and its completion."""
+    shutil.copytree(PRODUCT, out)
+    rng = random.Random(14)
+    for index in range(files):
+        folder = os.path.join(out, "filler", "%02d" % (index // 100))
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "%04d.bin" % index), "wb") as f:
+            f.write(rng.randbytes(256))
     return out
 
 
@@ -196,7 +211,9 @@ class InstallerTestCase(tnharness.WineTestCase):
 
     # --- the installer --------------------------------------------------------
 
-    def open_installer(self, setup_exe, extra_env=None):
+    def open_installer(self, setup_exe, extra_env=None, cwd=None):
+        """Starts the installer from C:\\Downloads (|cwd|: a host folder as
+        its current directory) and waits for its window."""
         folder = self.prefix.drive_c("Downloads")
         os.makedirs(folder, exist_ok=True)
         shutil.copy(setup_exe, os.path.join(folder, "TarnisSetup.exe"))
@@ -206,7 +223,7 @@ class InstallerTestCase(tnharness.WineTestCase):
         # The trace goes to a file: Wine's background processes inherit the
         # handle and would keep a pipe open.
         with open(self.trace_path, "ab") as trace:
-            self.proc = subprocess.Popen(["wine", SETUP_WIN], env=env, stdin=subprocess.DEVNULL,
+            self.proc = subprocess.Popen(["wine", SETUP_WIN], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                                          stdout=subprocess.DEVNULL, stderr=trace)
         self.window = self.auto.find_window(title="TNInstall", cls="UI_HomePage", timeout=40)
         self.assertIsNotNone(self.window, "the installer window did not open")

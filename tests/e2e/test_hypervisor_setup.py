@@ -3,24 +3,19 @@ carries a stand-in for "VMware14.exe" that records how it was started and
 takes a while. What the batch file says, how the setup is run, what the user
 sees meanwhile, and which of the hypervisor's programs are ended when."""
 import os
-import random
 import shutil
-import subprocess
 import time
 import unittest
 
 import tnharness
 from install_session import (
     COMPLETION_STARTED, HYPERVISOR_STARTED, INSTALL_DIR, OPTIONS, PICTURE, PRODUCT, SHOTS,
-    STATUS_LINE, WELCOME, InstallerTestCase, crop, pack, require_sample_build, scratch_dir)
+    STATUS_LINE, WELCOME, InstallerTestCase, crop, make_slow_product, pack, require_sample_build,
+    scratch_dir)
 from test_shell_startup import start_idle_as
 
 SWITCHES = (' /s /pass /v/qn REBOOT=Suppress EULAS_AGREED=1 '
             'INSTALLDIR="C:\\Program Files (x86)\\VMware" ADDLOCAL=ALL')
-# Enough small files to keep the extraction busy for some seconds, so that a
-# program can be started between the start of the installation and its end.
-FILLER_FILES = 2000
-
 
 def ink(pixels):
     """How much text a crop of the status line holds: its dark pixels."""
@@ -33,15 +28,15 @@ class HypervisorSetupTest(InstallerTestCase):
         require_sample_build()
         cls.scratch = scratch_dir("hypervisor-")
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
-        product = os.path.join(cls.scratch, "product")
-        shutil.copytree(PRODUCT, product)
-        rng = random.Random(14)
-        for index in range(FILLER_FILES):
-            folder = os.path.join(product, "filler", "%02d" % (index // 100))
-            os.makedirs(folder, exist_ok=True)
-            with open(os.path.join(folder, "%04d.bin" % index), "wb") as f:
-                f.write(rng.randbytes(256))
+        product = make_slow_product(os.path.join(cls.scratch, "product"))
         cls.slow_setup_exe = pack(os.path.join(cls.scratch, "SlowSetup.exe"), product=product)
+        # A folder where the batch file would go: it cannot be written.
+        blocked = os.path.join(cls.scratch, "blocked")
+        shutil.copytree(PRODUCT, blocked)
+        os.makedirs(os.path.join(blocked, "Vmware.bat"))
+        with open(os.path.join(blocked, "Vmware.bat", "keep.txt"), "wb") as f:
+            f.write(b"in the way")
+        cls.blocked_setup_exe = pack(os.path.join(cls.scratch, "BlockedSetup.exe"), product=blocked)
 
     @classmethod
     def tearDownClass(cls):
@@ -177,6 +172,19 @@ class HypervisorSetupTest(InstallerTestCase):
         self.assert_setup_ran_once(install_dir)
         self.assertEqual(self.starts_of("R.exe"), [], "the batch file ran something else")
         self.assert_setup_files_removed(install_dir)
+        self.close_from_finish()
+
+    def test_unwritable_batch_file_still_reaches_the_finish_page(self):
+        self.open_installer(self.blocked_setup_exe)
+        self.install_from_welcome()
+        self.wait_finish("hypervisor_blocked_finish", timeout=60)
+        self.assertIsNotNone(self.trace_time(HYPERVISOR_STARTED))
+        self.assertEqual(self.starts_of("VMware14.exe"), [])
+        install_dir = self.win_to_host(INSTALL_DIR)
+        # What stood in the way is not the installer's to delete.
+        with open(os.path.join(install_dir, "Vmware.bat", "keep.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"in the way")
+        self.assertFalse(os.path.exists(os.path.join(install_dir, "VMware14.exe")))
         self.close_from_finish()
 
 

@@ -1,0 +1,88 @@
+"""A payload with one damaged item is a failed installation: the user gets
+the installer's error message, and nothing is registered or linked. The
+same archive undamaged installs to the finish page."""
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+import tnharness
+from install_session import (
+    CAPTION, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_STARTUP, DISPLAY_NAME, INSTALL_DIR,
+    PRODUCT, UNINSTALL_KEY, InstallerTestCase, pack, require_sample_build, scratch_dir)
+
+sys.path.insert(0, os.path.join(tnharness.SOURCE_DIR, "tests", "harness"))
+import make_damaged_archive  # noqa: E402
+
+DAMAGED_ITEM = "data/system/system.img"
+FAILED_TEXT = "安装过程中出错!\n安装模拟器失败，程序退出!"
+
+
+class DamagedPayloadTest(InstallerTestCase):
+    @classmethod
+    def setUpClass(cls):
+        require_sample_build()
+        cls.scratch = scratch_dir("damaged-payload-")
+        intact = os.path.join(cls.scratch, "intact.7z")
+        make_damaged_archive.make_archive(PRODUCT, intact)
+        cls.intact_setup_exe = pack(os.path.join(cls.scratch, "IntactSetup.exe"), archive=intact)
+        damaged = os.path.join(cls.scratch, "damaged.7z")
+        make_damaged_archive.make_damaged_archive(PRODUCT, DAMAGED_ITEM, damaged)
+        cls.damaged_setup_exe = pack(os.path.join(cls.scratch, "DamagedSetup.exe"), archive=damaged)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def setUp(self):
+        super().setUp()
+        self.register_hypervisor("14.1.1")
+
+    def traces_of_an_installation(self):
+        start_menu = self.folder(CSIDL_STARTMENU) + r"\Programs\ZEVodirodaz"
+        return {
+            "uninstall entry": self.auto.reg_key_exists("HKLM", UNINSTALL_KEY, view=32),
+            "start menu": os.path.exists(self.win_to_host(start_menu)),
+            "desktop link": os.path.exists(self.win_to_host(
+                self.folder(CSIDL_DESKTOPDIRECTORY) + "\\" + DISPLAY_NAME + ".lnk")),
+            "auto-start link": os.path.exists(self.win_to_host(
+                self.folder(CSIDL_STARTUP) + r"\TNZiduvaZevi.lnk")),
+            "report": bool(self.starts_of("ZiduVaziruzOzuded.exe")),
+        }
+
+    def test_one_damaged_item_fails_the_installation(self):
+        self.open_installer(self.damaged_setup_exe)
+        self.install_from_welcome()
+        outcome = tnharness.wait_until(
+            lambda: self.auto.message_box(CAPTION, timeout=1) or
+            (self.finish_shown("damaged_payload_message") and "finish page"), 90, 0.5)
+        self.assertNotEqual(outcome, "finish page", "the damaged installation ended as a success")
+        self.assertTrue(outcome, "no error message")
+        box = outcome
+        self.shot("damaged_payload_message")
+        self.assertEqual(box["text"].replace("\r\n", "\n"), FAILED_TEXT)
+        self.assertEqual(len(box["buttons"]), 1)
+        self.assertTrue(self.auto.press(box["window"], box["buttons"][0]))
+        self.assertEqual(0, self.proc.wait(30))
+        self.assertEqual(self.traces_of_an_installation(), {
+            "uninstall entry": False, "start menu": False, "desktop link": False,
+            "auto-start link": False, "report": False})
+        self.assertFalse(os.path.exists(self.prefix.drive_c("tnextract")))
+
+    def test_the_same_archive_undamaged_installs(self):
+        self.open_installer(self.intact_setup_exe)
+        self.install_from_welcome()
+        self.wait_finish("damaged_payload_intact_finish")
+        install_dir = self.win_to_host(INSTALL_DIR)
+        with open(os.path.join(PRODUCT, *DAMAGED_ITEM.split("/")), "rb") as f:
+            expected = f.read()
+        with open(os.path.join(install_dir, *DAMAGED_ITEM.split("/")), "rb") as f:
+            self.assertEqual(f.read(), expected)
+        self.assertTrue(tnharness.wait_until(lambda: self.starts_of("ZiduVaziruzOzuded.exe"), 20, 0.5))
+        self.assertTrue(all(self.traces_of_an_installation().values()))
+        self.close_from_finish()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
