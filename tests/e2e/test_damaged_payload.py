@@ -1,6 +1,6 @@
-"""A payload with one damaged item is a failed installation: the user gets
-the installer's error message, and nothing is registered or linked. The
-same archive undamaged installs to the finish page."""
+"""A payload with damaged packed data is a failed installation: the user
+gets the installer's error message, and nothing is registered or linked.
+The same installer undamaged installs to the finish page."""
 import os
 import shutil
 import subprocess
@@ -13,7 +13,7 @@ from install_session import (
     PRODUCT, UNINSTALL_KEY, InstallerTestCase, pack, require_sample_build, scratch_dir)
 
 sys.path.insert(0, os.path.join(tnharness.SOURCE_DIR, "tests", "harness"))
-import make_damaged_archive  # noqa: E402
+from damage_payload import damage_payload  # noqa: E402
 
 DAMAGED_ITEM = "data/system/system.img"
 FAILED_TEXT = "安装过程中出错!\n安装模拟器失败，程序退出!"
@@ -24,12 +24,12 @@ class DamagedPayloadTest(InstallerTestCase):
     def setUpClass(cls):
         require_sample_build()
         cls.scratch = scratch_dir("damaged-payload-")
-        intact = os.path.join(cls.scratch, "intact.7z")
-        make_damaged_archive.make_archive(PRODUCT, intact)
-        cls.intact_setup_exe = pack(os.path.join(cls.scratch, "IntactSetup.exe"), archive=intact)
-        damaged = os.path.join(cls.scratch, "damaged.7z")
-        make_damaged_archive.make_damaged_archive(PRODUCT, DAMAGED_ITEM, damaged)
-        cls.damaged_setup_exe = pack(os.path.join(cls.scratch, "DamagedSetup.exe"), archive=damaged)
+        cls.intact_setup_exe = pack(os.path.join(cls.scratch, "IntactSetup.exe"))
+        cls.damaged_setup_exe = os.path.join(cls.scratch, "DamagedSetup.exe")
+        shutil.copy(cls.intact_setup_exe, cls.damaged_setup_exe)
+        # Bytes flipped in the packed data of the block that holds the item;
+        # the archive's headers stay whole, so it still opens.
+        damage_payload(cls.damaged_setup_exe, item=DAMAGED_ITEM)
 
     @classmethod
     def tearDownClass(cls):
