@@ -216,6 +216,9 @@ void UI_HomePage::StartInstall() {
     return;
   }
   ShowPage(kPageInstalling);
+  // The steps below keep this thread busy for a while (pauses, removals);
+  // show the installing page first instead of the pressed button.
+  ::UpdateWindow(m_hWnd);
   TerminateConfiguredProcesses();
   TerminateHypervisorProcesses();
   state_.m_strOldInstallDir = FindPreviousInstallDirectory(state_.m_strRegKeyName);
