@@ -137,9 +137,12 @@ class Bench:
                     record[name] = runners[name]()
                 self.rounds.append(record)
                 self.print_round(record)
+                self.save()
+        self.report()
+
+    def save(self):
         with open(os.path.join(self.args.work, "bench_raw.json"), "w") as f:
             json.dump({"pauses_ms": self.args.pauses_ms, "rounds": self.rounds}, f, indent=1)
-        self.report()
 
     def prepare(self):
         work = self.args.work
@@ -200,7 +203,7 @@ class Bench:
     def run_to_end(self, command, env, server_pid):
         """Wall and CPU time of a program that ends by itself."""
         with tempfile.TemporaryFile() as out:
-            server_before = cpu_seconds(server_pid)
+            server_before = cpu_seconds(server_pid) if server_pid else None
             begin = time.perf_counter()
             process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=out,
                                        stderr=subprocess.DEVNULL)
