@@ -66,9 +66,15 @@ class Screen:
 
 
 def changed_share(before, after):
-    """The share of 4-byte pixels that differ between two grabs."""
+    """The share of pixels that differ between two grabs of 4 bytes a pixel
+    (the fourth byte, unused at depth 24, is ignored)."""
     pixels = len(before) // 4
     if pixels == 0 or len(after) != len(before):
         return 1.0
-    differ = sum(1 for i in range(0, len(before), 4) if before[i:i + 3] != after[i:i + 3])
+    if before == after:
+        return 0.0
+    mask = 0x00FFFFFF
+    old = memoryview(before).cast("I")
+    new = memoryview(after).cast("I")
+    differ = sum(1 for a, b in zip(old, new) if (a ^ b) & mask)
     return differ / pixels

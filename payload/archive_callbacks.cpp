@@ -256,22 +256,27 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
     return S_OK;
   }
 
-  const DWORD existing = ::GetFileAttributesW(disk_path_.c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES) {
-    if (existing & FILE_ATTRIBUTE_READONLY) {
-      ::SetFileAttributesW(disk_path_.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
-    }
-    if (!::DeleteFileW(disk_path_.c_str())) {
-      PrintError("Can not delete output file", disk_path_);
-      return E_ABORT;
-    }
-  }
-
   COutFileStream* stream_spec = new COutFileStream;
   ComPtr<ISequentialOutStream> stream(stream_spec);
-  if (!stream_spec->Open(disk_path_, CREATE_ALWAYS)) {
-    PrintError("Can not open output file", disk_path_);
-    return E_ABORT;
+  // Usually nothing is there yet, and creating a new file finds that out on
+  // the way; a separate look-up of the name first would cost one more trip
+  // (under Wine a scan of the folder for a name of another case). Anything
+  // in the way is deleted, then the file is created.
+  if (!stream_spec->Open(disk_path_, CREATE_NEW)) {
+    const DWORD existing = ::GetFileAttributesW(disk_path_.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+      if (existing & FILE_ATTRIBUTE_READONLY) {
+        ::SetFileAttributesW(disk_path_.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
+      }
+      if (!::DeleteFileW(disk_path_.c_str())) {
+        PrintError("Can not delete output file", disk_path_);
+        return E_ABORT;
+      }
+    }
+    if (!stream_spec->Open(disk_path_, CREATE_ALWAYS)) {
+      PrintError("Can not open output file", disk_path_);
+      return E_ABORT;
+    }
   }
   output_stream_spec_ = stream_spec;
   output_stream_ = stream;
