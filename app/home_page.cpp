@@ -4,26 +4,21 @@
 
 #include <cstdio>
 
-#include "app/install_seams.h"
-#include "app/startup_checks.h"
+#include "actions/install_report.h"
+#include "actions/previous_install.h"
+#include "actions/uninstall_entry.h"
 #include "config/ini_info_manager.h"
 #include "config/work_dir.h"
+#include "hypervisor/hypervisor_setup.h"
 #include "pages/custom_install.h"
 #include "pages/disk_space.h"
 #include "pages/install_dir.h"
 #include "pages/install_success.h"
 #include "pages/installing.h"
-
-const char kPageHome[] = "UI_HomePage";
-const char kPageCustomInstall[] = "UI_CustomInstall";
-const char kPageInstalling[] = "UI_Installing";
-const char kPageInstallSuccess[] = "UI_InstallSuccess";
+#include "util/file_util.h"
 
 const char kAgreementRequiredText[] = "请选择同意《Tarnis服务协议》！";
-const char kConfirmCloseText[] = "模拟器正在安装，\n确定要关闭模拟器吗?";
 const char kDiskSpaceTextFormat[] = "安装路径所在磁盘空间不足,最低需%dGB空间!";
-
-UI_HomePage* g_pHomePage = nullptr;
 
 namespace {
 
@@ -38,7 +33,7 @@ template <typename Page>
 Page* CreateHiddenPage(UI_HomePage* home, const char* title) {
   Page* page = new Page();
   page->Create(home->GetHWND(), title, kPageWindowStyle, WS_EX_WINDOWEDGE);
-  page->SetHomePage(home);
+  page->SetHost(home);
   page->ShowWindow(false);
   return page;
 }
@@ -46,12 +41,6 @@ Page* CreateHiddenPage(UI_HomePage* home, const char* title) {
 // Moves a page's control tree into its tab, unless the tab already holds one.
 void PlacePageRoot(DuiLib::CControlUI* root, DuiLib::CContainerUI* container) {
   if (root && container && container->GetCount() == 0) container->Add(root);
-}
-
-bool IsExistingDirectory(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  tn::ScopedFindHandle find(FindFirstFileA(path.c_str(), &data));
-  return find.IsValid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
@@ -62,14 +51,13 @@ UI_HomePage::~UI_HomePage() {
   StopRunningExtraction();
   CIniInfoManager::GetInstance()->ClearAll();
   RemoveWorkDir();
-  if (g_pHomePage == this) g_pHomePage = nullptr;
 }
 
 LRESULT UI_HomePage::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
   const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
   if (result != 0) return result;
   FindControls();
-  work_dir_ = PrepareWorkDir();
+  state_.m_strWorkDir = PrepareWorkDir();
   ReadUninstallValues();
   SetDefaultInstallDir();
   static_cast<void>(EnsureUserDataFolder());
@@ -110,10 +98,10 @@ void UI_HomePage::FindControls() {
 void UI_HomePage::ReadUninstallValues() {
   // A key missing from the configuration leaves its string empty.
   struct { const char* key; std::string* value; } const entries[] = {
-      {"RegeditKeyName", &reg_key_name_},
-      {"DisplayIcon", &display_icon_},
-      {"DisplayName", &display_name_},
-      {"UninstallString", &uninstall_string_},
+      {"RegeditKeyName", &state_.m_strRegKeyName},
+      {"DisplayIcon", &state_.m_strDisplayIcon},
+      {"DisplayName", &state_.m_strDisplayName},
+      {"UninstallString", &state_.m_strUninstallString},
   };
   for (const auto& entry : entries) {
     CIniInfoData record;
@@ -122,7 +110,23 @@ void UI_HomePage::ReadUninstallValues() {
   }
 }
 
-void UI_HomePage::SetDefaultInstallDir() { m_strInstallDir = DefaultInstallDirectory(); }
+void UI_HomePage::SetDefaultInstallDir() { SetInstallDir(DefaultInstallDirectory()); }
+
+void UI_HomePage::SetInstallDir(const std::string& directory) {
+  // The extraction worker reads the directory without a lock.
+  if (!IsInstallStarted()) state_.m_strInstallDir = directory;
+}
+
+void UI_HomePage::SetChoices(int desktop_shortcut, int pin_taskbar, int auto_run) {
+  if (IsInstallStarted()) return;
+  state_.m_bDesktopShortcut = desktop_shortcut;
+  state_.m_bPinTaskbar = pin_taskbar;
+  state_.m_bAutoRun = auto_run;
+}
+
+void UI_HomePage::SetInstallFrom(int install_from) {
+  if (!IsInstallStarted()) state_.m_nInstallFrom = install_from;
+}
 
 bool UI_HomePage::OnWelcomeNotify(void* param) {
   const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
@@ -145,7 +149,7 @@ bool UI_HomePage::OnWelcomeNotify(void* param) {
   } else if (sender == agreement_link_) {
     if (agreement_text_) agreement_text_->SetVisible(!agreement_text_->IsVisible());
   } else if (sender == install_button_) {
-    m_nInstallFrom = 1;
+    SetInstallFrom(kInstallFromWelcomePage);
     if (agreed) {
       StartInstall();
     } else {
@@ -178,7 +182,6 @@ void UI_HomePage::ShowPage(const char* page_name) {
     // A page left behind by an earlier switch keeps its (hidden) window and
     // its tree; the container keeps showing the first tree.
     installing_page_ = CreateHiddenPage<UI_Installing>(this, kPageInstalling);
-    g_pHomePage = this;
     if (installing_page_->GetHWND()) {
       SetTimer(installing_page_->GetHWND(), TIMER_LOADING_PICTURE, 2000, nullptr);
     }
@@ -204,7 +207,7 @@ void UI_HomePage::ShowPage(const char* page_name) {
 void UI_HomePage::StartInstall() {
   int required_gb = 0;
   if (!CheckDiskSpace(GetInstallDir(), &required_gb)) {
-    if (m_nInstallFrom == 1) ShowPage(kPageCustomInstall);
+    if (state_.m_nInstallFrom == kInstallFromWelcomePage) ShowPage(kPageCustomInstall);
     if (custom_install_page_) {
       char text[260];
       snprintf(text, sizeof(text), kDiskSpaceTextFormat, required_gb);
@@ -215,11 +218,11 @@ void UI_HomePage::StartInstall() {
   ShowPage(kPageInstalling);
   TerminateConfiguredProcesses();
   TerminateHypervisorProcesses();
-  old_install_dir_ = FindPreviousInstallDirectory();
-  RemovePreviousInstallation(old_install_dir_);
-  if (!IsExistingDirectory(m_strInstallDir)) {
+  state_.m_strOldInstallDir = FindPreviousInstallDirectory(state_.m_strRegKeyName);
+  RemovePreviousInstallation(state_);
+  if (!IsExistingDirectory(state_.m_strInstallDir)) {
     // One level only; a failure shows as the extraction's own error.
-    static_cast<void>(CreateDirectoryA(m_strInstallDir.c_str(), nullptr));
+    static_cast<void>(CreateDirectoryA(state_.m_strInstallDir.c_str(), nullptr));
   }
   Sleep(300);
   installing_page_->StartExtraction();

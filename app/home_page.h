@@ -5,25 +5,20 @@
 
 #include <string>
 
+#include "actions/install_state.h"
+#include "pages/page_host.h"
 #include "ui/UIlib.h"
 
 class UI_CustomInstall;
 class UI_Installing;
 class UI_InstallSuccess;
 
-// Page names accepted by UI_HomePage::ShowPage.
-extern const char kPageHome[];
-extern const char kPageCustomInstall[];
-extern const char kPageInstalling[];
-extern const char kPageInstallSuccess[];
-
-// Texts of the welcome page's message boxes (GBK).
+// Text of the welcome page's agreement message box (GBK).
 extern const char kAgreementRequiredText[];
-extern const char kConfirmCloseText[];
 // "...最低需%dGB空间!": the free-space message, with the required whole GB.
 extern const char kDiskSpaceTextFormat[];
 
-class UI_HomePage : public DuiLib::WindowImplBase {
+class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
  public:
   UI_HomePage();
   // Clears the configuration table and removes the work directory. The page
@@ -34,39 +29,31 @@ class UI_HomePage : public DuiLib::WindowImplBase {
   // Switches the visible page; unknown names do nothing. The options page is
   // created on the first switch and reused; the installing and finish pages
   // are created anew on every switch.
-  void ShowPage(const char* page_name);
-  // Checks the free space; on success shows the installing page, runs the
-  // preparation steps and starts the extraction. On failure the options page
-  // (shown first when the installation was started from the welcome page)
-  // shows the space message.
-  void StartInstall();
+  void ShowPage(const char* page_name) override;
+  // Checks the free space; on success shows the installing page, ends the
+  // product's and the hypervisor's programs, removes a previous installation,
+  // creates the install directory and starts the extraction. On failure the
+  // options page (shown first when the installation was started from the
+  // welcome page) shows the space message.
+  void StartInstall() override;
+  void SetInstallFrom(int install_from) override;
   // The default install directory for the process bitness.
-  void SetDefaultInstallDir();
+  void SetDefaultInstallDir() override;
+  void SetInstallDir(const std::string& directory) override;
+  void SetChoices(int desktop_shortcut, int pin_taskbar, int auto_run) override;
+  bool IsInstallStarted() const override { return installing_page_ != nullptr; }
+  void CloseInstaller() override { Close(IDOK); }
+  HWND GetHostWindow() const override { return m_hWnd; }
 
-  // Copies of the state; none has side effects.
-  std::string GetInstallDir() const { return m_strInstallDir; }
-  std::string GetRegKeyName() const { return reg_key_name_; }
-  std::string GetDisplayIcon() const { return display_icon_; }
-  std::string GetDisplayName() const { return display_name_; }
-  std::string GetUninstallString() const { return uninstall_string_; }
-  std::string GetOldInstallDir() const { return old_install_dir_; }
-  std::string GetWorkDir() const { return work_dir_; }
+  // The installation's state; the copy-returning accessors of PageHost read it.
+  const InstallState& GetInstallState() const override { return state_; }
+  std::string GetRegKeyName() const { return state_.m_strRegKeyName; }
+  std::string GetOldInstallDir() const { return state_.m_strOldInstallDir; }
 
   // The pages, null until first shown.
   UI_CustomInstall* GetCustomInstallPage() const { return custom_install_page_; }
   UI_Installing* GetInstallingPage() const { return installing_page_; }
   UI_InstallSuccess* GetInstallSuccessPage() const { return install_success_page_; }
-  // True once the installing page has been shown: from then on the install
-  // directory and the choices no longer change.
-  bool IsInstallStarted() const { return installing_page_ != nullptr; }
-
-  // Written by the options page.
-  std::string m_strInstallDir;
-  int m_bDesktopShortcut = 1;
-  int m_bPinTaskbar = 1;
-  int m_bAutoRun = 1;
-  // 0 not started, 1 from the welcome page, 2 from the options page.
-  int m_nInstallFrom = 0;
 
  protected:
   LPCTSTR GetWindowClassName() const override { return "UI_HomePage"; }
@@ -101,14 +88,5 @@ class UI_HomePage : public DuiLib::WindowImplBase {
   UI_Installing* installing_page_ = nullptr;
   UI_InstallSuccess* install_success_page_ = nullptr;
 
-  std::string reg_key_name_;
-  std::string display_icon_;
-  std::string display_name_;
-  std::string uninstall_string_;
-  std::string old_install_dir_;
-  std::string work_dir_;
+  InstallState state_;
 };
-
-// The main window, for the extraction worker; set when the installing page
-// is created.
-extern UI_HomePage* g_pHomePage;

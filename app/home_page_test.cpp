@@ -116,10 +116,10 @@ TEST_F(HomePageTest, OpensOnTheWelcomePageWithItsState) {
   EXPECT_EQ(home_->GetDisplayName(), "Tarnis模拟器");
   EXPECT_EQ(home_->GetUninstallString(), "");
   EXPECT_FALSE(home_->GetWorkDir().empty());
-  EXPECT_EQ(home_->m_bDesktopShortcut, 1);
-  EXPECT_EQ(home_->m_bPinTaskbar, 1);
-  EXPECT_EQ(home_->m_bAutoRun, 1);
-  EXPECT_EQ(home_->m_nInstallFrom, 0);
+  EXPECT_EQ(home_->GetInstallState().m_bDesktopShortcut, 1);
+  EXPECT_EQ(home_->GetInstallState().m_bPinTaskbar, 1);
+  EXPECT_EQ(home_->GetInstallState().m_bAutoRun, 1);
+  EXPECT_EQ(home_->GetInstallState().m_nInstallFrom, 0);
 
   // The per-user data folder exists as soon as the window does.
   char app_data[MAX_PATH] = {};
@@ -197,10 +197,10 @@ TEST_F(HomePageTest, OptionsInstallStoresTheChoicesAndAppliesTheRules) {
   // A Chinese folder: the path message, nothing started; again on every click.
   home_->GetCustomInstallPage()->ApplyChosenFolder("C:\\安装");
   Click("btn_install");
-  EXPECT_EQ(home_->m_bDesktopShortcut, 0);
-  EXPECT_EQ(home_->m_bPinTaskbar, 0);
-  EXPECT_EQ(home_->m_bAutoRun, 0);
-  EXPECT_EQ(home_->m_nInstallFrom, 2);
+  EXPECT_EQ(home_->GetInstallState().m_bDesktopShortcut, 0);
+  EXPECT_EQ(home_->GetInstallState().m_bPinTaskbar, 0);
+  EXPECT_EQ(home_->GetInstallState().m_bAutoRun, 0);
+  EXPECT_EQ(home_->GetInstallState().m_nInstallFrom, 2);
   EXPECT_EQ(std::string(Find("l_info")->GetText()), kChinesePathText);
   Find("l_info")->SetText("");
   Click("btn_install");
@@ -221,7 +221,7 @@ TEST_F(HomePageTest, OptionsInstallStoresTheChoicesAndAppliesTheRules) {
 
 TEST_F(HomePageTest, WelcomeInstallWithoutSpaceShowsTheOptionsPage) {
   Click("btn_install");
-  EXPECT_EQ(home_->m_nInstallFrom, 1);
+  EXPECT_EQ(home_->GetInstallState().m_nInstallFrom, 1);
   EXPECT_EQ(CurrentTab(), 1);
   ASSERT_NE(home_->GetCustomInstallPage(), nullptr);
   EXPECT_EQ(std::string(Find("l_info")->GetText()),
@@ -230,15 +230,15 @@ TEST_F(HomePageTest, WelcomeInstallWithoutSpaceShowsTheOptionsPage) {
   Click("btn_cb_autorun");
   Click("btn_return");
   Click("btn_install");
-  EXPECT_EQ(home_->m_bAutoRun, 1);
-  EXPECT_EQ(home_->m_nInstallFrom, 1);
+  EXPECT_EQ(home_->GetInstallState().m_bAutoRun, 1);
+  EXPECT_EQ(home_->GetInstallState().m_nInstallFrom, 1);
 }
 
 TEST_F(HomePageTest, FinishPageStartsTheProductFromTheChosenDirectory) {
   tn_test::ScopedTempDir dir;
   ASSERT_TRUE(CopyFileA(tn_test::BuildPath("tn_idle.exe").c_str(),
                         dir.Join("ZEVodirodaz.exe").c_str(), FALSE));
-  home_->m_strInstallDir = dir.path();
+  home_->SetInstallDir(dir.path());
   home_->ShowPage(kPageInstallSuccess);
   EXPECT_EQ(CurrentTab(), 3);
   ASSERT_NE(home_->GetInstallSuccessPage(), nullptr);
@@ -273,7 +273,7 @@ TEST_F(HomePageTest, MinimiseButtonsOfEveryPageKeepThePage) {
 
 TEST_F(HomePageTest, FinishPageWithAMissingProgramClosesSilently) {
   tn_test::ScopedTempDir dir;
-  home_->m_strInstallDir = dir.path();
+  home_->SetInstallDir(dir.path());
   home_->ShowPage(kPageInstallSuccess);
   Click("btn_Open");
   PumpMessages(300);

@@ -3,7 +3,6 @@
 #include "util/process_util.h"
 #include "util/scoped_handle.h"
 
-const char kSetupCaption[] = "Tarnis模拟器 安装";
 const char kSkinErrorCaption[] = "错误";
 const char kSkinLoadFailedText[] = "加载资源失败!";
 const char kNotAdminText[] =

@@ -5,8 +5,10 @@
 
 #include <string>
 
-// Message boxes of start-up: texts and captions are GBK, owned by no window.
-extern const char kSetupCaption[];          // caption of every installer message box
+#include "pages/page_host.h"  // kSetupCaption
+
+// Message boxes of start-up: texts and captions are GBK, owned by no window;
+// their caption is kSetupCaption.
 extern const char kSkinErrorCaption[];      // caption of the skin failure box
 extern const char kSkinLoadFailedText[];    // skin resource missing
 extern const char kNotAdminText[];          // not an administrator

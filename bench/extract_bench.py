@@ -1,36 +1,66 @@
 #!/usr/bin/env python3
-"""Rounds of the extraction benchmark; run through run_extract_bench.sh,
-which builds and packs the inputs. Prints one table with the median of each
-method, the ratios to the targets, and the memory and disk figures of (b).
+"""Rounds of the install-speed benchmark; run through run_extract_bench.sh,
+which builds and packs the inputs.
+
+Every method runs in a fresh copy of the 64-bit template prefix, with its
+own Wine server started and Wine warmed up (one "cmd /c exit") before the
+clock starts, and the order of the methods rotates from round to round:
+
+  7za        7-Zip's own console (i686, built from Debian's source) under Wine
+  bench      bench/extract_bench.exe: the extraction worker alone
+  installer  the real installer: a real click on "立即安装" on the welcome
+             page, until the finish page is on the screen
+  nsis       an NSIS installer of the same files, silent, under Wine
+  7zz        Debian's 7-Zip natively, for reference (no prefix)
+  bench0, installer0   the same two with another (earlier) build, when
+             --baseline-bench and --baseline-installer are given
+
+Per method: wall time, CPU time of the process (all its threads) and CPU
+time of the prefix's Wine server. In the installer's prefix also the time
+from process start to the first painted window, beside that of a plain
+Win32 window (bench/plain_window.exe) started the same way.
+
+Prints the raw rounds, then medians and ranges and the ratios to the
+targets; writes bench_raw.json into the work folder.
 """
 import argparse
+import contextlib
 import json
 import os
-import re
 import shutil
 import statistics
 import struct
 import subprocess
 import sys
-import threading
+import tempfile
 import time
 import zlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "harness"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "harness"))
 import tnharness  # noqa: E402
+import xscreen  # noqa: E402
 
 SIGNATURE = b"7z\xbc\xaf\x27\x1c"
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+WINDOW_SIZE = (610, 390)
+INSTALL_BUTTON = (305, 311)
+# The finish page's start button; the welcome and installing pages show
+# something else there.
+FINISH_REGION = (240, 292, 130, 46)
+INSTALL_DIR = ("Program Files (x86)", "ZEVodirodaz")
+METHODS = ("7za", "bench", "installer", "nsis", "7zz", "bench0", "installer0")
 
 
 def archive_password(source_dir):
+    import re
     with open(os.path.join(source_dir, "payload", "archive_password.h"), encoding="utf-8") as f:
         return re.search(r'kArchivePassword\[\]\s*=\s*"([^"]*)"', f.read()).group(1)
 
 
 def carve_archive(installer, out_path):
     """Copies the 7z archive behind the installer's image into its own file,
-    for the 7-Zip command lines: the first signature with a valid start
-    header checksum."""
+    for the 7-Zip command lines."""
     with open(installer, "rb") as f:
         data = f.read()
     at = 0
@@ -48,9 +78,7 @@ def carve_archive(installer, out_path):
 
 
 def tree_summary(path):
-    files = 0
-    size = 0
-    dirs = 0
+    files = size = dirs = 0
     for base, subdirs, names in os.walk(path):
         dirs += len(subdirs)
         for name in names:
@@ -59,265 +87,394 @@ def tree_summary(path):
     return files, size, dirs
 
 
-def du_bytes(path, exclude):
-    result = subprocess.run(["du", "-sb", "--exclude=" + exclude, path],
-                            capture_output=True, text=True)
+def cpu_seconds(pid):
+    """User + system time of a live process, all threads, in seconds."""
     try:
-        return int(result.stdout.split()[0])
-    except (IndexError, ValueError):
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
+    except (OSError, IndexError, ValueError):
         return None
 
 
-def find_wine_pid(exe_name):
-    """The Linux process of a running Windows program: Wine shows the
-    program's own command line as the process's."""
-    wanted = exe_name.lower().encode()
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % entry, "rb") as f:
-                first = f.read().split(b"\0")[0].lower()
-        except OSError:
-            continue
-        if first.replace(b"/", b"\\").endswith(b"\\" + wanted) or first == wanted:
-            return int(entry)
-    return None
-
-
-def rss_anon_kib(pid):
+def link_or_copy(source, target):
     try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith("RssAnon:"):
-                    return int(line.split()[1])
+        os.link(source, target)
     except OSError:
-        pass
-    return None
+        shutil.copy(source, target)
 
 
 class Bench:
     def __init__(self, args):
         self.args = args
         self.password = archive_password(tnharness.SOURCE_DIR)
-        self.times = {"a": [], "a'": [], "b": [], "b wall": [], "c": []}
-        self.memory = []
-        self.disk = []
-        self.notes = []
+        self.methods = [m for m in METHODS if m in args.methods.split(",")]
+        if not args.baseline_bench and "bench0" in self.methods:
+            self.methods.remove("bench0")
+        if not args.baseline_installer and "installer0" in self.methods:
+            self.methods.remove("installer0")
+        self.rounds = []
 
-    def clean(self, path):
-        shutil.rmtree(path, ignore_errors=True)
-        subprocess.run(["sync"], check=False)
-
-    def timed(self, command, env=None, **kwargs):
-        begin = time.perf_counter()
-        result = subprocess.run(command, env=env, **kwargs)
-        return time.perf_counter() - begin, result
+    # --- set-up ------------------------------------------------------------
 
     def run(self):
-        with tnharness.Display() as display, tnharness.Prefix(64) as prefix:
-            self.prefix = prefix
-            self.env = prefix.env(display)
-            server = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                self.prepare()
-                methods = [("a", self.native_7zz), ("a'", self.wine_7za),
-                           ("b", self.ours), ("c", self.nsis)]
-                for round_index in range(self.args.rounds):
-                    shift = round_index % len(methods)
-                    order = methods[shift:] + methods[:shift]
-                    for name, method in order:
-                        method(round_index)
-                    print("round %d done: %s" % (round_index + 1, ", ".join(
-                        "%s %.2f s" % (n, self.times[n][-1]) for n in self.times)),
-                        file=sys.stderr, flush=True)
-            finally:
-                prefix.kill()
-                server.wait(timeout=30)
+        self.prepare()
+        with tnharness.Display() as display:
+            self.display = display
+            self.screen = xscreen.Screen(display.name)
+            if "installer" in self.methods:
+                self.calibrate()
+            runners = {"7za": self.wine_7za, "bench": self.bench_program,
+                       "installer": self.installer, "nsis": self.nsis, "7zz": self.native_7zz,
+                       "bench0": lambda: self.bench_program("extract_bench0.exe"),
+                       "installer0": lambda: self.installer("setup0.exe")}
+            for index in range(self.args.rounds):
+                shift = index % len(self.methods)
+                order = self.methods[shift:] + self.methods[:shift]
+                record = {"round": index + 1, "order": list(order)}
+                for name in order:
+                    subprocess.run(["sync"], check=False)
+                    record[name] = runners[name]()
+                self.rounds.append(record)
+                self.print_round(record)
         with open(os.path.join(self.args.work, "bench_raw.json"), "w") as f:
-            json.dump({"times": self.times, "memory": self.memory, "disk": self.disk}, f, indent=1)
+            json.dump({"pauses_ms": self.args.pauses_ms, "rounds": self.rounds}, f, indent=1)
         self.report()
 
     def prepare(self):
-        self.bench_dir = self.prefix.drive_c("bench")
-        self.inputs = os.path.join(self.bench_dir, "in")
-        self.work_dir = os.path.join(self.bench_dir, "work")
+        work = self.args.work
+        self.inputs = os.path.join(work, "inputs")
         os.makedirs(self.inputs, exist_ok=True)
-        os.makedirs(self.work_dir, exist_ok=True)
-        shutil.copy(self.args.installer, os.path.join(self.inputs, "setup.exe"))
-        shutil.copy(self.args.nsis, os.path.join(self.inputs, "nsis_setup.exe"))
-        shutil.copy(self.args.sevenza, os.path.join(self.inputs, "7za.exe"))
-        shutil.copy(os.path.join(self.args.win_tree, "bench", "extract_bench.exe"), self.inputs)
-        # The installer writes the library into its work directory before
-        # extracting; the bench does it up front.
-        shutil.copy(os.path.join(self.args.win_tree, "7zTmp.dll"), self.work_dir)
         self.archive = os.path.join(self.inputs, "payload.7z")
         offset = carve_archive(self.args.installer, self.archive)
         self.archive_size = os.path.getsize(self.archive)
-        self.expected = tree_summary(os.path.join(self.args.work, "product"))
+        self.expected = tree_summary(os.path.join(work, "product"))
         print("archive at offset %d, %.1f MB; product %d files, %.1f MB, %d folders" % (
-            offset, self.archive_size / 1e6, self.expected[0],
-            self.expected[1] / 1e6, self.expected[2]), file=sys.stderr)
-        # Warm Wine itself once so the first timed method does not pay for it.
-        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            offset, self.archive_size / 1e6, self.expected[0], self.expected[1] / 1e6,
+            self.expected[2]), file=sys.stderr)
 
-    def target(self, name):
-        return os.path.join(self.bench_dir, "out_" + name)
+    @contextlib.contextmanager
+    def fresh_prefix(self):
+        """A new copy of the template with the inputs under C:\\bench\\in, its
+        Wine server running and Wine's own start-up already paid."""
+        with tnharness.Prefix(64) as prefix:
+            env = prefix.env(self.display)
+            inputs = prefix.drive_c("bench", "in")
+            os.makedirs(inputs)
+            os.makedirs(prefix.drive_c("bench", "work"))
+            sources = {
+                "setup.exe": self.args.installer, "nsis_setup.exe": self.args.nsis,
+                "setup0.exe": self.args.baseline_installer or self.args.installer,
+                "extract_bench0.exe": self.args.baseline_bench or self.args.sevenza,
+                "7za.exe": self.args.sevenza, "payload.7z": self.archive,
+                "extract_bench.exe": self.args.bench_exe or os.path.join(
+                    self.args.win_tree, "bench", "extract_bench.exe"),
+                "plain_window.exe": os.path.join(self.args.win_tree, "bench", "plain_window.exe"),
+            }
+            for name, source in sources.items():
+                link_or_copy(source, os.path.join(inputs, name))
+            shutil.copy(os.path.join(self.args.win_tree, "7zTmp.dll"), prefix.drive_c("bench", "work"))
+            server = subprocess.Popen(["wineserver", "-p", "-f"], env=env,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                subprocess.run(["wine", "cmd", "/c", "exit"], env=env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                # Wine's helper processes finish starting in the background.
+                time.sleep(1.5)
+                yield prefix, env, server.pid
+            finally:
+                prefix.kill()
+                try:
+                    server.wait(timeout=30)
+                except subprocess.TimeoutExpired:
+                    server.kill()
 
-    def check(self, name, path, round_index):
-        files, size, dirs = tree_summary(path)
+    def check_tree(self, name, path):
+        files, size, _ = tree_summary(path)
         if (files, size) != self.expected[:2]:
             raise SystemExit("%s extracted %d files, %d bytes; expected %d files, %d bytes"
                              % (name, files, size, self.expected[0], self.expected[1]))
-        if round_index == 0 and dirs != self.expected[2]:
-            self.notes.append("%s made %d folders, the product has %d (empty folders)"
-                              % (name, dirs, self.expected[2]))
 
-    def native_7zz(self, round_index):
-        path = self.target("a")
-        self.clean(path)
-        elapsed, result = self.timed(["7zz", "x", "-y", "-bso0", "-bsp0", "-p" + self.password,
-                                      "-o" + path, self.archive])
-        if result.returncode:
-            raise SystemExit("7zz failed: %d" % result.returncode)
-        self.times["a"].append(elapsed)
-        self.check("a", path, round_index)
+    # --- methods that run to their end ------------------------------------
 
-    def wine_7za(self, round_index):
-        path = self.target("a7za")
-        self.clean(path)
-        elapsed, result = self.timed(
-            ["wine", r"C:\bench\in\7za.exe", "x", "-y", "-bso0", "-bsp0", "-p" + self.password,
-             r"-oC:\bench\out_a7za", r"C:\bench\in\payload.7z"],
-            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if result.returncode:
-            raise SystemExit("7za failed: %d" % result.returncode)
-        self.times["a'"].append(elapsed)
-        self.check("a'", path, round_index)
+    def run_to_end(self, command, env, server_pid):
+        """Wall and CPU time of a program that ends by itself."""
+        with tempfile.TemporaryFile() as out:
+            server_before = cpu_seconds(server_pid)
+            begin = time.perf_counter()
+            process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.DEVNULL)
+            _, status, usage = os.wait4(process.pid, 0)
+            wall = time.perf_counter() - begin
+            process.returncode = os.waitstatus_to_exitcode(status)
+            server_after = cpu_seconds(server_pid) if server_pid else None
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace")
+        result = {
+            "wall": wall,
+            "cpu": usage.ru_utime + usage.ru_stime,
+            "code": process.returncode,
+        }
+        if server_pid:
+            result["server_cpu"] = server_after - server_before
+        return result, text
 
-    def nsis(self, round_index):
-        path = self.target("nsis")
-        self.clean(path)
-        elapsed, result = self.timed(
-            ["wine", r"C:\bench\in\nsis_setup.exe", "/S", r"/D=C:\bench\out_nsis"],
-            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if result.returncode:
-            raise SystemExit("NSIS installer failed: %d" % result.returncode)
-        self.times["c"].append(elapsed)
-        self.check("c", path, round_index)
+    def wine_7za(self):
+        with self.fresh_prefix() as (prefix, env, server):
+            result, _ = self.run_to_end(
+                ["wine", r"C:\bench\in\7za.exe", "x", "-y", "-bso0", "-bsp0", "-p" + self.password,
+                 r"-oC:\bench\out", r"C:\bench\in\payload.7z"], env, server)
+            if result["code"]:
+                raise SystemExit("7za failed: %d" % result["code"])
+            self.check_tree("7za", prefix.drive_c("bench", "out"))
+        return result
 
-    def ours(self, round_index):
-        path = self.target("b")
-        self.clean(path)
-        drive_c = self.prefix.drive_c()
-        exclude = os.path.basename(path)
-        disk_before = du_bytes(drive_c, exclude)
-        samples = {"rss": [], "disk": []}
-        done = threading.Event()
-        state = {"pid": None, "idle_rss": None}
+    def nsis(self):
+        with self.fresh_prefix() as (prefix, env, server):
+            result, _ = self.run_to_end(
+                ["wine", r"C:\bench\in\nsis_setup.exe", "/S", r"/D=C:\bench\out"], env, server)
+            if result["code"]:
+                raise SystemExit("NSIS installer failed: %d" % result["code"])
+            self.check_tree("nsis", prefix.drive_c("bench", "out"))
+        return result
 
-        def watch():
-            last_disk = 0.0
-            while not done.is_set():
-                if state["pid"] is None:
-                    state["pid"] = find_wine_pid("extract_bench.exe")
-                if state["pid"] is not None:
-                    rss = rss_anon_kib(state["pid"])
-                    if rss is not None:
-                        samples["rss"].append(rss)
-                now = time.perf_counter()
-                if now - last_disk > 0.5:
-                    last_disk = now
-                    value = du_bytes(drive_c, exclude)
-                    if value is not None:
-                        samples["disk"].append(value)
-                time.sleep(0.02)
+    def bench_program(self, exe="extract_bench.exe"):
+        with self.fresh_prefix() as (prefix, env, server):
+            result, text = self.run_to_end(
+                ["wine", "C:\\bench\\in\\" + exe, r"C:\bench\in\setup.exe",
+                 r"C:\bench\work", r"C:\bench\out"], env, server)
+            line = next((l for l in text.splitlines() if l.startswith("result")), "")
+            fields = dict(item.split("=", 1) for item in line.split()[1:])
+            if result["code"] or fields.get("code") != "0":
+                raise SystemExit("extract_bench failed (%d): %s" % (result["code"], text))
+            # Its own clock: StartExtraction to the 100-percent message,
+            # which includes the 200 ms pause before loading the library.
+            result["extract"] = float(fields["extract_ms"]) / 1000.0
+            self.check_tree("bench", prefix.drive_c("bench", "out"))
+        return result
 
+    def native_7zz(self):
+        path = os.path.join(self.args.work, "out_7zz")
+        shutil.rmtree(path, ignore_errors=True)
+        result, _ = self.run_to_end(["7zz", "x", "-y", "-bso0", "-bsp0", "-p" + self.password,
+                                     "-o" + path, self.archive], dict(os.environ), None)
+        if result["code"]:
+            raise SystemExit("7zz failed: %d" % result["code"])
+        self.check_tree("7zz", path)
+        shutil.rmtree(path, ignore_errors=True)
+        return result
+
+    # --- windows ---------------------------------------------------------
+
+    def window_origin(self):
+        width, height = (int(v) for v in self.display.size.split("x")[:2])
+        return (width - WINDOW_SIZE[0]) // 2, (height - WINDOW_SIZE[1]) // 2
+
+    def grab_window(self, region=None):
+        x, y = self.window_origin()
+        if region is None:
+            region = (0, 0) + WINDOW_SIZE
+        return self.screen.grab(x + region[0], y + region[1], region[2], region[3])
+
+    def first_paint(self, env, exe):
+        """Seconds from starting |exe| to its window's first pixels on the
+        screen (a centred 610 x 390 window), and the process."""
+        probe = (WINDOW_SIZE[0] // 2 - 40, WINDOW_SIZE[1] // 2 - 40, 80, 80)
+        before = self.grab_window(probe)
         begin = time.perf_counter()
-        process = subprocess.Popen(
-            ["wine", r"C:\bench\in\extract_bench.exe", r"C:\bench\in\setup.exe", r"C:\bench\work",
-             r"C:\bench\out_b"],
-            env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        watcher = threading.Thread(target=watch, daemon=True)
-        watcher.start()
-        lines = []
-        for line in process.stdout:
-            lines.append(line.strip())
-            if line.startswith("idle"):
-                # The program waits half a second after this line.
-                time.sleep(0.2)
-                if state["pid"] is None:
-                    state["pid"] = find_wine_pid("extract_bench.exe")
-                if state["pid"] is not None:
-                    state["idle_rss"] = rss_anon_kib(state["pid"])
-        process.wait()
-        wall = time.perf_counter() - begin
-        done.set()
-        watcher.join()
-        result = next((l for l in lines if l.startswith("result")), "")
-        fields = dict(item.split("=", 1) for item in result.split()[1:])
-        if process.returncode or fields.get("code") != "0":
-            raise SystemExit("our extraction failed (%d): %s" % (process.returncode, lines))
-        self.times["b"].append(float(fields["extract_ms"]) / 1000.0)
-        self.times["b wall"].append(wall)
-        idle = next((l for l in lines if l.startswith("idle")), "idle private_bytes=0")
-        idle_private = int(idle.split("=", 1)[1])
-        peak_rss = max(samples["rss"]) if samples["rss"] else None
-        peak_private = max(int(fields["peak_private_bytes"]), int(fields["sampled_peak_private_bytes"]))
-        self.memory.append({
-            "peak_private_mb": (peak_private - idle_private) / 2**20,
-            "rss_anon_mb": ((peak_rss - state["idle_rss"]) / 1024.0
-                            if peak_rss is not None and state["idle_rss"] is not None else None),
-            "item_errors": int(fields.get("item_errors", "0")),
-        })
-        peak_disk = max(samples["disk"]) if samples["disk"] else disk_before
-        self.disk.append((peak_disk - disk_before) if disk_before is not None else None)
-        self.check("b", path, round_index)
+        process = subprocess.Popen(["wine", exe], env=env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        while time.perf_counter() - begin < 60:
+            if xscreen.changed_share(before, self.grab_window(probe)) > 0.5:
+                return time.perf_counter() - begin, process
+            time.sleep(0.002)
+        raise SystemExit("no window of %s appeared" % exe)
+
+    def wait_for_region(self, region, wanted, timeout, interval=0.01):
+        begin = time.perf_counter()
+        while time.perf_counter() - begin < timeout:
+            now = self.grab_window(region)
+            if now == wanted or xscreen.changed_share(wanted, now) < 0.03:
+                return time.perf_counter()
+            time.sleep(interval)
+        return None
+
+    def start_installer(self, prefix, env, exe="setup.exe"):
+        """Starts the installer, measures its first paint beside the plain
+        window's, and returns with the welcome page settled."""
+        plain, process = self.first_paint(env, r"C:\bench\in\plain_window.exe")
+        process.wait(30)
+        time.sleep(0.5)
+        ours, installer = self.first_paint(env, "C:\\bench\\in\\" + exe)
+        auto = tnharness.WinAuto(prefix, self.display, build_dir=self.args.win_tree)
+        window = auto.find_window(title="TNInstall", cls="UI_HomePage", timeout=40)
+        if not window:
+            raise SystemExit("the installer's window did not appear")
+        x, y = self.window_origin()
+        if window.client_origin != (x, y):
+            raise SystemExit("the installer's window is at %s, not centred" % (window.client_origin,))
+        time.sleep(1.0)
+        return installer, {"first_paint": ours, "plain_first_paint": plain}
+
+    def click_install(self):
+        x, y = self.window_origin()
+        self.display.xdotool("mousemove", "--sync", x + INSTALL_BUTTON[0], y + INSTALL_BUTTON[1])
+        time.sleep(0.2)
+        begin = time.perf_counter()
+        self.display.xdotool("click", 1)
+        return begin
+
+    def calibrate(self):
+        """One untimed installation: learns what the finish page shows where
+        its start button is, and that the welcome page differs there."""
+        with self.fresh_prefix() as (prefix, env, _):
+            installer, _ = self.start_installer(prefix, env)
+            welcome = self.grab_window(FINISH_REGION)
+            self.display.screenshot(os.path.join(self.args.work, "shots", "welcome.png"))
+            self.click_install()
+            target = prefix.drive_c(*INSTALL_DIR)
+            deadline = time.monotonic() + 180
+            while tree_summary(target)[:2] != self.expected[:2]:
+                if time.monotonic() > deadline or installer.poll() is not None:
+                    raise SystemExit("calibration: the installer did not extract the product")
+                time.sleep(0.5)
+            # The installing page changes its picture every 2 s: a window
+            # that stays the same for 3 s shows the finish page.
+            last = self.grab_window()
+            still_since = time.monotonic()
+            while time.monotonic() - still_since < 3.0:
+                if time.monotonic() > deadline:
+                    raise SystemExit("calibration: the window never settled")
+                time.sleep(0.25)
+                now = self.grab_window()
+                if now != last:
+                    last, still_since = now, time.monotonic()
+            self.display.screenshot(os.path.join(self.args.work, "shots", "finish.png"))
+            self.finish = self.grab_window(FINISH_REGION)
+            if xscreen.changed_share(welcome, self.finish) < 0.2:
+                raise SystemExit("calibration: the finish page looks like the welcome page there")
+
+    def installer(self, exe="setup.exe"):
+        with self.fresh_prefix() as (prefix, env, server):
+            process, result = self.start_installer(prefix, env, exe)
+            cpu_before = cpu_seconds(process.pid)
+            server_before = cpu_seconds(server)
+            begin = self.click_install()
+            finished = self.wait_for_region(FINISH_REGION, self.finish, 300)
+            cpu_after = cpu_seconds(process.pid)
+            server_after = cpu_seconds(server)
+            if finished is None:
+                self.display.screenshot(os.path.join(self.args.work, "shots", "no_finish.png"))
+                raise SystemExit("the installer did not reach the finish page")
+            result.update({
+                "click_to_finish": finished - begin,
+                "wall": finished - begin - self.args.pauses_ms / 1000.0,
+                "cpu": (cpu_after - cpu_before) if None not in (cpu_before, cpu_after) else None,
+                "server_cpu": server_after - server_before,
+            })
+            self.check_tree("installer", prefix.drive_c(*INSTALL_DIR))
+        return result
+
+    # --- report ------------------------------------------------------------
+
+    def print_round(self, record):
+        parts = []
+        for name in self.methods:
+            r = record[name]
+            text = "%s %.2f s" % (name, r["wall"])
+            if r.get("cpu") is not None:
+                text += " (cpu %.2f" % r["cpu"]
+                if r.get("server_cpu") is not None:
+                    text += ", server %.2f" % r["server_cpu"]
+                text += ")"
+            parts.append(text)
+        inst = record.get("installer", {})
+        print("round %d [%s]: %s; first paint %s s, plain %s s" % (
+            record["round"], " ".join(record["order"]), "; ".join(parts),
+            inst.get("first_paint"), inst.get("plain_first_paint")), file=sys.stderr, flush=True)
+
+    def values(self, method, key):
+        return [r[method][key] for r in self.rounds
+                if method in r and r[method].get(key) is not None]
 
     def report(self):
-        med = {name: statistics.median(values) for name, values in self.times.items() if values}
+        rounds = len(self.rounds)
         print()
-        print("Extraction of %d files, %.1f MB (archive %.1f MB), %d rounds, median [min..max] s:"
-              % (self.expected[0], self.expected[1] / 1e6, self.archive_size / 1e6,
-                 self.args.rounds))
+        print("Product: %d files, %.1f MB (archive %.1f MB); %d rounds, fresh prefix per method, "
+              "order rotated." % (self.expected[0], self.expected[1] / 1e6,
+                                  self.archive_size / 1e6, rounds))
+        print("Installer: click on the install button to the finish page on the screen, "
+              "less %d ms of fixed pauses." % self.args.pauses_ms)
+        print()
+        print("Raw rounds (s): wall / process CPU / Wine server CPU")
+        for record in self.rounds:
+            cells = []
+            for name in self.methods:
+                r = record[name]
+                cells.append("%s %.2f/%s/%s" % (
+                    name, r["wall"], "%.2f" % r["cpu"] if r.get("cpu") is not None else "-",
+                    "%.2f" % r["server_cpu"] if r.get("server_cpu") is not None else "-"))
+            extra = []
+            if "installer" in record:
+                inst = record["installer"]
+                extra.append("installer raw click->finish %.2f, first paint %.3f (plain %.3f)" % (
+                    inst["click_to_finish"], inst["first_paint"], inst["plain_first_paint"]))
+            if "bench" in record:
+                extra.append("bench own clock %.2f" % record["bench"]["extract"])
+            print("  %d: %s | %s" % (record["round"], "  ".join(cells), "; ".join(extra)))
+        print()
         labels = {
-            "a": "(a)  7zz x, native",
-            "a'": "(a') 7za x, Wine",
-            "b": "(b)  ours, Wine, StartExtraction..last 100%",
-            "b wall": "     ours, Wine, whole process",
-            "c": "(c)  NSIS /S, Wine",
+            "7za": "(a') 7za x, Wine",
+            "bench": "bench program, whole process",
+            "installer": "real installer, click -> finish less pauses",
+            "nsis": "(c)  NSIS /S, Wine",
+            "7zz": "(a)  7zz x, native",
+            "bench0": "bench program, baseline build",
+            "installer0": "real installer, baseline build",
         }
-        for name in ("a", "a'", "b", "b wall", "c"):
-            values = self.times[name]
-            print("  %-46s %7.2f  [%.2f..%.2f]" % (labels[name], med[name], min(values), max(values)))
+
+        def line(label, values):
+            if not values:
+                return "  %-44s %s" % (label, "-")
+            return "  %-44s %6.2f  [%.2f..%.2f]" % (label, statistics.median(values),
+                                                   min(values), max(values))
+        print("Medians [ranges], seconds:")
+        print("  %-44s %s" % ("", "wall"))
+        for name in self.methods:
+            print(line(labels[name], self.values(name, "wall")))
+        print(line("bench program, own clock (incl. 200 ms pause)", self.values("bench", "extract")))
+        print(line("real installer, click -> finish, raw", self.values("installer", "click_to_finish")))
+        print("  %-44s %s" % ("", "process CPU"))
+        for name in self.methods:
+            print(line(labels[name], self.values(name, "cpu")))
+        print("  %-44s %s" % ("", "Wine server CPU"))
+        for name in self.methods:
+            if name != "7zz":
+                print(line(labels[name], self.values(name, "server_cpu")))
+        print(line("first painted window, installer", self.values("installer", "first_paint")))
+        print(line("first painted window, plain Win32 window",
+                   self.values("installer", "plain_first_paint")))
         print()
-        ratio_a = med["b"] / med["a'"]
-        ratio_c = med["b"] / med["c"]
-        print("  (b)/(a') = %.3f   target <= 1.05   %s" % (ratio_a, "met" if ratio_a <= 1.05 else "MISSED"))
-        print("  (b)/(c)  = %.3f   target <= 0.50   %s" % (ratio_c, "met" if ratio_c <= 0.5 else "MISSED"))
-        print("  (b)/(a)  = %.3f   (native 7zz, for reference)" % (med["b"] / med["a"]))
-        peaks = [m["peak_private_mb"] for m in self.memory]
-        rss = [m["rss_anon_mb"] for m in self.memory if m["rss_anon_mb"] is not None]
-        # Wine keeps its Windows memory counters only roughly, so the target
-        # is judged on the resident anonymous memory of the Wine process,
-        # which holds every heap and VirtualAlloc page of the program.
-        if rss:
-            print("  (b) peak private memory above idle (RssAnon of the Wine process, sampled every 20 ms):"
-                  " median %.1f MB, max %.1f MB   target <= 64 MB   %s"
-                  % (statistics.median(rss), max(rss), "met" if max(rss) <= 64 else "MISSED"))
-        print("      (Windows counters as Wine reports them: median %.1f MB, max %.1f MB above idle)"
-              % (statistics.median(peaks), max(peaks)))
-        disk = [d for d in self.disk if d is not None]
-        if disk:
-            print("  (b) disk used outside the install directory during extraction: max %+d bytes "
-                  "(sampled every 0.5 s; the library was in the work directory before)" % max(disk))
-        errors = max(m["item_errors"] for m in self.memory)
-        if errors:
-            print("  (b) item errors reported: %d" % errors)
-        for note in self.notes:
-            print("  note: " + note)
+        med = {name: statistics.median(self.values(name, "wall")) for name in self.methods}
+        if "installer" not in med or "7za" not in med or "bench" not in med:
+            return
+        ours = med["installer"]
+        ratio = ours / med["7za"]
+        print("  installer / 7za           = %.3f   target <= 1.00 (stretch 0.75)   %s" % (
+            ratio, "met" if ratio <= 1.0 else "MISSED"))
+        # Like with like: the bench program's extraction less its one pause.
+        bench_net = statistics.median(self.values("bench", "extract")) - 0.2
+        ratio_bench = ours / bench_net
+        print("  installer / bench program = %.3f   (bench: own clock less its 200 ms pause) "
+              "target within 10 %%   %s" % (ratio_bench, "met" if abs(ratio_bench - 1) <= 0.10
+                                            else "MISSED"))
+        if "nsis" in med:
+            print("  installer / NSIS          = %.3f" % (ours / med["nsis"]))
+        paint = statistics.median(self.values("installer", "first_paint"))
+        plain = statistics.median(self.values("installer", "plain_first_paint"))
+        print("  first painted window: installer %.3f s, plain window %.3f s, difference %.3f s;"
+              " target <= 0.3 s   %s" % (paint, plain, paint - plain,
+                                         "met" if paint <= 0.3 else "MISSED"))
 
 
 def main():
@@ -327,7 +484,14 @@ def main():
     parser.add_argument("--installer", required=True)
     parser.add_argument("--nsis", required=True)
     parser.add_argument("--sevenza", required=True)
+    parser.add_argument("--bench-exe", help="another build of extract_bench.exe")
+    parser.add_argument("--baseline-bench", help="extract_bench.exe to compare with (bench0)")
+    parser.add_argument("--baseline-installer", help="packed installer to compare with (installer0)")
+    parser.add_argument("--methods", default=",".join(METHODS),
+                        help="comma-separated subset of " + ",".join(METHODS))
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--pauses-ms", type=int, default=500,
+                        help="fixed pauses between the click and the finish page")
     args = parser.parse_args()
     if args.rounds < 1:
         parser.error("at least one round")

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Extraction benchmark, one command:
+# Install-speed benchmark, one command:
 #
 #   bench/run_extract_bench.sh [ROUNDS]      (default 5 rounds)
 #
 # Makes the ~300 MB benchmark product (bench/make_product.py), packs it with
-# tnpack behind the installer stub, and times in one run, rounds alternating
-# the order of the methods, clean target and sync before each:
-#   (a)  7zz x, natively, on the installer's archive
+# tnpack behind the installer stub, and times in one run, each method in a
+# fresh copy of the 64-bit template prefix, the order rotated every round
+# (bench/extract_bench.py has the details):
 #   (a') 7-Zip's own console (7za, built here for i686 Windows) under Wine
-#   (b)  our extraction under Wine (bench/extract_bench.exe: StartExtraction
-#        to the last 100-percent message), with its memory and the disk space
-#        it uses outside the install directory
+#   the benchmark program (bench/extract_bench.exe: the extraction worker)
+#   the real installer: a real click on the install button of the welcome
+#        page, until the finish page is on the screen, less its fixed pauses
 #   (c)  an NSIS installer of the same files (SetCompressor /SOLID lzma),
 #        installed silently under Wine
+#   (a)  7zz x, natively, for reference
+# TN_BENCH_BASELINE=DIR adds an earlier build (DIR/extract_bench.exe and
+# DIR/setup.exe, packed the same way) to every round.
+# with wall time, process and Wine server CPU time, and the time from start
+# to the first painted window (the installer's and a plain window's).
+# TN_BENCH_PAUSES_MS overrides the fixed pauses taken off the installer's
+# time (by default those of the start-install sequence as built).
 #
 # Trees: TN_BUILD_ROOT (default build/) with host/ and win32/ inside, or
 # TN_HOST_TREE and TN_WIN32_TREE. Work files go to $TN_BUILD_ROOT/bench.
@@ -38,7 +45,7 @@ fi
   say "configuring the build trees"; TN_BUILD_ROOT="$out" TN_JOBS="$jobs" bash "$root/scripts/build.sh"; }
 say "building tnpack, the installer stub and the bench program"
 cmake --build "$host" --target tnpack -j "$jobs" >/dev/null
-cmake --build "$win" --target tnsetup sevenzip_dll extract_bench -j "$jobs" >/dev/null
+cmake --build "$win" --target tnsetup sevenzip_dll extract_bench plain_window winauto -j "$jobs" >/dev/null
 
 # 7-Zip's console for Windows from the same source package, built once.
 sevenza="$work/7za.exe"
@@ -84,9 +91,28 @@ NSI
   mv "$nsis.new" "$nsis"
 fi
 
+[ -n "${TN_BENCH_PREPARE_ONLY:-}" ] && exit 0
+
 say "running $rounds rounds"
 # The harness takes its template prefixes and scratch space from this tree.
 export TN_BUILD_DIR="$win" TN_SOURCE_DIR="$root"
+# The fixed pauses between the click and the finish page on a first
+# installation: 300 ms before the extraction and 200 ms before loading the
+# library, plus 300 ms after ending the configured processes and 200 ms
+# after ending the hypervisor's once those steps are built.
+pauses=500
+seams="$root/app/install_seams.cpp"
+grep -q 'void TerminateConfiguredProcesses() {}' "$seams" 2>/dev/null || pauses=$((pauses + 300))
+grep -q 'void TerminateHypervisorProcesses() {}' "$seams" 2>/dev/null || pauses=$((pauses + 200))
+pauses="${TN_BENCH_PAUSES_MS:-$pauses}"
+# TN_BENCH_BASELINE: a folder with an earlier build's extract_bench.exe and
+# packed setup.exe, measured beside the current ones.
+baseline=()
+if [ -n "${TN_BENCH_BASELINE:-}" ]; then
+  baseline=(--baseline-bench "$TN_BENCH_BASELINE/extract_bench.exe"
+            --baseline-installer "$TN_BENCH_BASELINE/setup.exe")
+fi
 python3 "$root/bench/extract_bench.py" --work "$work" --win-tree "$win" \
-  --installer "$setup" --nsis "$nsis" --sevenza "$sevenza" --rounds "$rounds" |
+  --installer "$setup" --nsis "$nsis" --sevenza "$sevenza" --rounds "$rounds" \
+  --pauses-ms "$pauses" "${baseline[@]}" |
   tee "$work/bench_report.txt"

@@ -1,17 +1,21 @@
 # Test registration shared by both trees.
 #
-#   tn_add_windows_test(NAME SOURCES a_test.cpp ... [LIBS extra])
-#     a GoogleTest program linked with the installer library, run by ctest
-#     under Wine (CMAKE_CROSSCOMPILING_EMULATOR) in a prefix of its own.
+#   tn_add_windows_test(NAME SOURCES a_test.cpp ... [LAYER tn_x] [LIBS extra])
+#     a GoogleTest program linked with the installer library (or, with
+#     LAYER, only with that layer and the ones below it), run by ctest under
+#     Wine (CMAKE_CROSSCOMPILING_EMULATOR) in a prefix of its own.
 #   tn_add_host_test(NAME SOURCES a_test.cpp ... [LIBS extra])
 #     a native GoogleTest program.
 #   tn_add_e2e_test(NAME SCRIPT tests/e2e/test_x.py [TIMEOUT s])
 #     an end-to-end script run with the harness on a display of its own.
 
 function(tn_add_windows_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "LAYER" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_LAYER)
+    set(T_LAYER tnsetup_lib)
+  endif()
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE tn_test_support tnsetup_lib gtest_main gtest ${T_LIBS})
+  target_link_libraries(${name} PRIVATE tn_test_support ${T_LAYER} gtest_main gtest ${T_LIBS})
   add_dependencies(${name} tn_idle)
   target_compile_options(${name} PRIVATE -Wno-missing-field-initializers)
   target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)

@@ -14,15 +14,40 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=
 add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
-# Everything but the entry points lives here; the installer and the Windows
-# test programs link it.
-add_library(tnsetup_lib STATIC)
-target_include_directories(tnsetup_lib PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tnsetup_lib PUBLIC
-  tinyxml2 zlibstatic_mingw
+# One static library per folder, each linking only the layers below it:
+#   app -> pages -> actions, hypervisor, payload, config -> ui, util
+# so that a call that runs upwards fails to link, and tools/check_layers.py
+# fails the build on an include that runs upwards. tnsetup_lib is the whole
+# installer but its entry point; the installer and most test programs link it.
+add_library(tn_util STATIC)
+add_library(tn_ui STATIC)
+add_library(tn_config STATIC)
+add_library(tn_payload STATIC)
+add_library(tn_actions STATIC)
+add_library(tn_hypervisor STATIC)
+add_library(tn_pages STATIC)
+add_library(tn_app STATIC)
+foreach(layer tn_util tn_ui tn_config tn_payload tn_actions tn_hypervisor tn_pages tn_app)
+  target_include_directories(${layer} PUBLIC ${CMAKE_SOURCE_DIR})
+  add_dependencies(${layer} layer_check)
+endforeach()
+target_link_libraries(tn_util PUBLIC
   shlwapi shell32 ole32 oleaut32 uuid comctl32 comdlg32 gdi32 user32 advapi32 msimg32 imm32 kernel32)
+target_link_libraries(tn_ui PUBLIC zlibstatic_mingw tn_util)
+target_link_libraries(tn_config PUBLIC tn_util)
+target_link_libraries(tn_payload PUBLIC tn_config tn_util sevenzip_headers)
+target_link_libraries(tn_actions PUBLIC tn_payload tn_config tn_util tinyxml2)
+target_link_libraries(tn_hypervisor PUBLIC tn_payload tn_config tn_util)
+target_link_libraries(tn_pages PUBLIC tn_actions tn_hypervisor tn_payload tn_config tn_ui tn_util)
+target_link_libraries(tn_app PUBLIC tn_pages)
+add_library(tnsetup_lib INTERFACE)
+target_link_libraries(tnsetup_lib INTERFACE tn_app)
 
-set(TN_SUBDIRS tests/support util config payload ui skin pages actions hypervisor app sample tools/winauto tests/e2e bench)
+add_custom_target(layer_check
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check_layers.py ${CMAKE_SOURCE_DIR}
+  COMMENT "Checking that includes follow the layers")
+
+set(TN_SUBDIRS tests/support util config payload ui skin pages actions hypervisor app sample tools/winauto tests/e2e tests/release bench)
 foreach(dir IN LISTS TN_SUBDIRS)
   if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
     add_subdirectory(${dir})

@@ -26,26 +26,41 @@ bool IsDriveRoot(const char* path) {
          path[2] == '\\';
 }
 
-// What a find-first on the path itself reports; the directory listing gives a
-// link's own attributes, not its target's.
-bool IsExistingDirectory(const std::string& path) {
+// How often a work directory that reappears as soon as it was removed is
+// removed again before the installer gives up on it.
+constexpr int kFreshDirectoryAttempts = 5;
+constexpr DWORD kFreshDirectoryRetryMs = 50;
+
+bool NameExists(const std::string& path) {
   WIN32_FIND_DATAA data;
   tn::ScopedFindHandle find(FindFirstFileA(path.c_str(), &data));
-  return find && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  return find.IsValid();
 }
 
-void CreateWorkDirectory(const std::string& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kWorkDirSecurity, SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
+// Removes whatever stands at the work directory's name: a link as the link
+// itself, a directory with its tree, a file.
+void RemoveStandingEntry(const std::string& path) {
+  if (IsReparsePoint(path)) {
+    if (!RemoveDirectoryA(path.c_str())) (void)DeleteFileA(path.c_str());
+  } else if (IsExistingDirectory(path)) {
+    (void)RemoveDirectoryTree(path);
+  } else {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    (void)DeleteFileA(path.c_str());
+  }
+}
+
+bool CreateProtectedDirectory(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = BuildWorkDirSecurityDescriptor();
+  if (!descriptor) {
     OutputDebugStringA("工作目录的访问权限无法生成，不创建工作目录");
-    return;
+    return false;
   }
   LocalMemory owner(descriptor);
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  if (!CreateDirectoryA(path.c_str(), &attributes)) {
-    OutputDebugStringA("创建工作目录失败");
-  }
+  // Fails when anything appeared under the name meanwhile: the directory is
+  // ours only if this call made it.
+  return CreateDirectoryA(path.c_str(), &attributes) != FALSE;
 }
 
 // Holds the directory open without delete sharing, so that it cannot be
@@ -82,6 +97,25 @@ void RemoveExisting(const std::string& path) {
 }
 
 }  // namespace
+
+PSECURITY_DESCRIPTOR BuildWorkDirSecurityDescriptor() {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kWorkDirSecurity, SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return nullptr;
+  }
+  return descriptor;
+}
+
+bool CreateFreshWorkDir(const std::string& directory) {
+  for (int attempt = 0; attempt < kFreshDirectoryAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kFreshDirectoryRetryMs);
+    if (NameExists(directory)) RemoveStandingEntry(directory);
+    if (CreateProtectedDirectory(directory)) return true;
+  }
+  OutputDebugStringA("无法创建新的工作目录");
+  return false;
+}
 
 std::string GetWorkDirPath() {
   char temp[MAX_PATH + 1] = {};
@@ -196,11 +230,9 @@ bool LoadVerifiedConfig(const std::string& path) {
 
 std::string PrepareWorkDir() {
   const std::string directory = GetWorkDirPath();
-  if (IsReparsePoint(directory)) {
-    OutputDebugStringA("工作目录是链接，拒绝使用");
-    return directory;
-  }
-  if (!IsExistingDirectory(directory)) CreateWorkDirectory(directory);
+  // Never reused: a folder that stood there may belong to, and be writable
+  // by, whoever created it at the drive root.
+  if (!CreateFreshWorkDir(directory)) return directory;
   tn::ScopedHandle pinned = PinDirectory(directory);
   if (!pinned) {
     OutputDebugStringA("工作目录不可用");

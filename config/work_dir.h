@@ -3,10 +3,11 @@
 // configuration written out of the executable's resources.
 //
 // The directory sits where any signed-in user may create folders, while the
-// installer runs as administrator. So the directory is refused when it is a
-// junction or symbolic link, it is created with an access list for
-// Administrators and SYSTEM only, and a work file is used only through
-// OpenVerifiedWorkFile, which pins the file and checks its bytes.
+// installer runs as administrator. So whatever stands under its name at
+// start is removed (a link as the link itself) and the directory is made
+// anew with an access list for Administrators and SYSTEM only, and a work
+// file is used only through OpenVerifiedWorkFile, which pins the file and
+// checks its bytes.
 #pragma once
 
 #include <windows.h>
@@ -62,12 +63,23 @@ tn::ScopedHandle OpenVerifiedWorkFile(const std::string& path, const void* expec
 // is missing.
 bool LoadVerifiedConfig(const std::string& path);
 
-// Makes the work directory (one level, Administrators and SYSTEM only) unless
-// a directory is already there, writes the archive library and the
-// configuration into it and loads the configuration into CIniInfoManager,
-// after checking the written file against the resource. Returns the work
-// directory path, which the main window keeps. A work directory that is a
-// junction or symbolic link is not written to; the table then stays empty.
+// The protected access list of the work directory (full control for SYSTEM
+// and Administrators, nothing inherited), to be freed with LocalFree; null
+// when it cannot be built.
+PSECURITY_DESCRIPTOR BuildWorkDirSecurityDescriptor();
+
+// Removes whatever stands at |directory| (never following a link) and
+// creates it anew with the protected access list; when something reappears
+// under the name each time, it retries a few times and gives up. True when
+// this call created the directory.
+bool CreateFreshWorkDir(const std::string& directory);
+
+// Makes the work directory afresh (CreateFreshWorkDir), writes the archive
+// library and the configuration into it and loads the configuration into
+// CIniInfoManager, after checking the written file against the resource.
+// Returns the work directory path, which the main window keeps. When no
+// fresh directory could be made nothing is written: the table stays empty
+// and the archive library fails to load.
 std::string PrepareWorkDir();
 
 // Deletes the two work files by name, then removes the work directory with

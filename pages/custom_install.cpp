@@ -5,9 +5,8 @@
 
 #include <cstdio>
 
-#include "app/home_page.h"
-#include "app/startup_checks.h"
 #include "pages/install_dir.h"
+#include "pages/page_host.h"
 #include "util/scoped_handle.h"
 
 const char kChinesePathText[] = "Tarnis模拟器不支持中文路径安装，请重新选择路径!";
@@ -64,16 +63,16 @@ void UI_CustomInstall::SetInfoText(const char* text) {
 
 bool UI_CustomInstall::OnPageNotify(void* param) {
   const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType != DUI_MSGTYPE_CLICK || !home_) return true;
+  if (msg->sType != DUI_MSGTYPE_CLICK || !host_) return true;
   DuiLib::CControlUI* sender = msg->pSender;
   if (sender == return_button_) {
     OnReturn();
   } else if (sender == minimize_button_) {
-    home_->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ::SendMessageA(host_->GetHostWindow(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   } else if (sender == close_button_) {
-    if (MessageBoxA(home_->GetHWND(), kConfirmCloseText, kSetupCaption,
+    if (MessageBoxA(host_->GetHostWindow(), kConfirmCloseText, kSetupCaption,
                     MB_ICONQUESTION | MB_OKCANCEL) == IDOK) {
-      home_->Close(IDOK);
+      host_->CloseInstaller();
     }
   } else if (sender == browse_button_) {
     SetInfoText("");
@@ -88,27 +87,25 @@ void UI_CustomInstall::OnReturn() {
   for (DuiLib::COptionUI* box : {shortcut_checkbox_, launchbar_checkbox_, autorun_checkbox_}) {
     if (box) box->Selected(true, true);
   }
-  home_->m_bDesktopShortcut = 1;
-  home_->m_bPinTaskbar = 1;
-  home_->m_bAutoRun = 1;
-  home_->SetDefaultInstallDir();
-  if (path_edit_) path_edit_->SetText(home_->GetInstallDir().c_str());
+  host_->SetChoices(1, 1, 1);
+  host_->SetDefaultInstallDir();
+  if (path_edit_) path_edit_->SetText(host_->GetInstallDir().c_str());
   SetInfoText("");
-  home_->ShowPage(kPageHome);
+  host_->ShowPage(kPageHome);
 }
 
 void UI_CustomInstall::OnInstall() {
-  home_->m_bDesktopShortcut = shortcut_checkbox_ && shortcut_checkbox_->IsSelected() ? 1 : 0;
-  home_->m_bPinTaskbar = launchbar_checkbox_ && launchbar_checkbox_->IsSelected() ? 1 : 0;
-  home_->m_bAutoRun = autorun_checkbox_ && autorun_checkbox_->IsSelected() ? 1 : 0;
-  home_->m_nInstallFrom = 2;
-  if (HasDoubleByteSequence(home_->GetInstallDir().c_str())) {
+  auto selected = [](DuiLib::COptionUI* box) { return box && box->IsSelected() ? 1 : 0; };
+  host_->SetChoices(selected(shortcut_checkbox_), selected(launchbar_checkbox_),
+                    selected(autorun_checkbox_));
+  host_->SetInstallFrom(kInstallFromOptionsPage);
+  if (HasDoubleByteSequence(host_->GetInstallDir().c_str())) {
     char text[260];
     snprintf(text, sizeof(text), "%s", kChinesePathText);
     SetInfoText(text);
     return;
   }
-  home_->StartInstall();
+  host_->StartInstall();
 }
 
 void UI_CustomInstall::BrowseInstallDir() {
@@ -132,13 +129,13 @@ void UI_CustomInstall::BrowseInstallDir() {
   allocator->Free(chosen);
   // The window stayed usable while the dialog was open: once the
   // installation has started, the directory must not change any more.
-  if (home_ && home_->IsInstallStarted()) return;
+  if (host_ && host_->IsInstallStarted()) return;
   ApplyChosenFolder(result);
 }
 
 void UI_CustomInstall::ApplyChosenFolder(const std::string& folder) {
   const std::string install_dir = InstallDirFromChosenFolder(folder);
-  if (install_dir.empty() || !home_) return;
+  if (install_dir.empty() || !host_) return;
   if (path_edit_) path_edit_->SetText(install_dir.c_str());
-  home_->m_strInstallDir = install_dir;
+  host_->SetInstallDir(install_dir);
 }

@@ -6,7 +6,7 @@
 
 #include "ui/UIlib.h"
 
-class UI_HomePage;
+class PageHost;
 
 // Text of the path rule's message in "l_info" (GBK).
 extern const char kChinesePathText[];
@@ -19,7 +19,7 @@ class UI_CustomInstall : public DuiLib::WindowImplBase {
   ~UI_CustomInstall() override;
 
   // Set by the main window right after it created this page's window.
-  void SetHomePage(UI_HomePage* home) { home_ = home; }
+  void SetHost(PageHost* host) { host_ = host; }
   // The page's control tree, moved by the main window into its options tab;
   // null when the skin could not be built.
   DuiLib::CControlUI* GetRoot() const { return root_; }
@@ -44,7 +44,7 @@ class UI_CustomInstall : public DuiLib::WindowImplBase {
   void OnReturn();
   void OnInstall();
 
-  UI_HomePage* home_ = nullptr;
+  PageHost* host_ = nullptr;
   DuiLib::CControlUI* root_ = nullptr;
   DuiLib::CButtonUI* return_button_ = nullptr;
   DuiLib::CButtonUI* close_button_ = nullptr;

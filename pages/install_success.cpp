@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/home_page.h"
 #include "config/work_dir.h"
+#include "pages/page_host.h"
 
 UI_InstallSuccess::UI_InstallSuccess() = default;
 UI_InstallSuccess::~UI_InstallSuccess() = default;
@@ -26,23 +26,23 @@ LRESULT UI_InstallSuccess::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOO
 
 bool UI_InstallSuccess::OnPageNotify(void* param) {
   const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType != DUI_MSGTYPE_CLICK || !home_) return true;
+  if (msg->sType != DUI_MSGTYPE_CLICK || !host_) return true;
   if (msg->pSender == close_button_) {
     RemoveWorkDir();
-    home_->Close(IDOK);
+    host_->CloseInstaller();
   } else if (msg->pSender == minimize_button_) {
-    home_->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ::SendMessageA(host_->GetHostWindow(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   } else if (msg->pSender == open_button_) {
     RemoveWorkDir();
     LaunchProduct();
-    home_->Close(IDOK);
+    host_->CloseInstaller();
   }
   return true;
 }
 
 void UI_InstallSuccess::LaunchProduct() {
-  if (!home_) return;
-  const std::string program = home_->GetInstallDir() + "\\" + home_->GetDisplayIcon();
+  if (!host_) return;
+  const std::string program = host_->GetInstallDir() + "\\" + host_->GetDisplayIcon();
   // The "open" verb as ShellExecuteA would use it, but with the shell's
   // error box suppressed explicitly: a missing program must stay silent.
   SHELLEXECUTEINFOA info = {};

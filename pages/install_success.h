@@ -4,14 +4,14 @@
 
 #include "ui/UIlib.h"
 
-class UI_HomePage;
+class PageHost;
 
 class UI_InstallSuccess : public DuiLib::WindowImplBase {
  public:
   UI_InstallSuccess();
   ~UI_InstallSuccess() override;
 
-  void SetHomePage(UI_HomePage* home) { home_ = home; }
+  void SetHost(PageHost* host) { host_ = host; }
   DuiLib::CControlUI* GetRoot() const { return root_; }
 
   // Starts install directory + "\" + the configured main program with the
@@ -27,7 +27,7 @@ class UI_InstallSuccess : public DuiLib::WindowImplBase {
  private:
   bool OnPageNotify(void* param);
 
-  UI_HomePage* home_ = nullptr;
+  PageHost* host_ = nullptr;
   DuiLib::CControlUI* root_ = nullptr;
   DuiLib::CButtonUI* close_button_ = nullptr;
   DuiLib::CButtonUI* minimize_button_ = nullptr;

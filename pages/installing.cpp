@@ -1,26 +1,37 @@
 #include "pages/installing.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
 
-#include "app/home_page.h"
-#include "app/install_seams.h"
-#include "app/startup_checks.h"
+#include "actions/install_report.h"
+#include "actions/shortcuts.h"
+#include "actions/uninstall_entry.h"
 #include "config/work_dir.h"
+#include "hypervisor/hypervisor_detection.h"
+#include "hypervisor/hypervisor_setup.h"
+#include "pages/page_host.h"
 #include "payload/archive_manager.h"
 #include "payload/extraction_worker.h"
 #include "payload/install_messages.h"
 #include "util/file_util.h"
+#include "util/windows_version.h"
 
 const char kInstallFailedText[] = "安装模拟器失败，程序退出!";
+const char kHypervisorInstallingText[] = "正在安装VMware";
+const char kHypervisorInstalledText[] = "VMware完成安装";
+const char kUninstallLinkPrefix[] = "卸载";
 
 namespace {
 
 // One installation per process: these are never reset.
 bool g_completion_started = false;
 int g_picture_counter = 0;
+int g_dots_counter = 0;
+
+constexpr UINT kHypervisorTextIntervalMs = 500;
 
 // Result code used when the worker thread itself could not be started.
 const int kWorkerNotStartedCode = -6;
@@ -63,8 +74,8 @@ LRESULT UI_Installing::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& b
 
 bool UI_Installing::OnPageNotify(void* param) {
   const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType == DUI_MSGTYPE_CLICK && msg->pSender == minimize_button_ && home_) {
-    home_->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  if (msg->sType == DUI_MSGTYPE_CLICK && msg->pSender == minimize_button_ && host_) {
+    ::SendMessageA(host_->GetHostWindow(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   }
   return true;
 }
@@ -72,13 +83,14 @@ bool UI_Installing::OnPageNotify(void* param) {
 LRESULT UI_Installing::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_TIMER && wParam == TIMER_LOADING_PICTURE) {
     OnNextPicture();
+  } else if (uMsg == WM_TIMER && wParam == TIMER_HYPERVISOR_TEXT) {
+    OnNextHypervisorText();
   } else if (uMsg == WM_INSTALL_PROGRESS) {
     OnProgress(static_cast<int>(wParam));
   } else if (uMsg == WM_EXTRACT_FAILED) {
     OnExtractFailed(static_cast<int>(static_cast<INT_PTR>(wParam)));
   } else if (uMsg == WM_HYPERVISOR_INSTALLED) {
-    KillTimer(m_hWnd, TIMER_HYPERVISOR_TEXT);
-    ShowFinishPage();
+    OnHypervisorInstalled();
   }
   return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
 }
@@ -91,6 +103,22 @@ void UI_Installing::OnNextPicture() {
     loading_picture_->SetBkImage((std::string("image\\") + kPictures[g_picture_counter]).c_str());
   }
   ++g_picture_counter;
+}
+
+void UI_Installing::OnNextHypervisorText() {
+  static const char* const kDots[] = {" ", ".", "..", "..."};
+  if (g_dots_counter >= 4) g_dots_counter = 0;
+  if (status_label_) {
+    status_label_->SetText((std::string(kHypervisorInstallingText) + kDots[g_dots_counter]).c_str());
+  }
+  ++g_dots_counter;
+}
+
+void UI_Installing::OnHypervisorInstalled() {
+  KillTimer(m_hWnd, TIMER_HYPERVISOR_TEXT);
+  if (status_label_) status_label_->SetText(kHypervisorInstalledText);
+  if (host_) RemoveHypervisorSetupFiles(host_->GetInstallDir());
+  ShowFinishPage();
 }
 
 void UI_Installing::OnProgress(int percent) {
@@ -110,30 +138,64 @@ void UI_Installing::OnExtractFailed(int code) {
   char text[260 * 2 + 2];
   snprintf(text, sizeof(text), "%s\n%s", ExtractionFailureText(code), kInstallFailedText);
   MessageBoxA(nullptr, text, kSetupCaption, MB_OK);
-  if (home_) home_->Close(IDOK);
+  if (host_) host_->CloseInstaller();
+}
+
+void UI_Installing::RegisterUninstallEntry() {
+  if (host_) static_cast<void>(::RegisterUninstallEntry(host_->GetInstallState(), &display_name_));
 }
 
 void UI_Installing::RunCompletionSequence() {
-  if (!home_) return;
-  RunPostExtractionActions();
-  const std::string work_dir = home_->GetWorkDir();
+  if (!host_) return;
+  const InstallState& state = host_->GetInstallState();
+  OutputDebugStringA("解压完成，开始注册程序并创建快捷方式\n");
+  // No step's failure stops a later one: each only leaves its own trace
+  // missing.
+  RegisterUninstallEntry();
+  const std::string main_program = state.m_strInstallDir + "\\" + state.m_strDisplayIcon;
+  const std::string uninstaller = state.m_strInstallDir + "\\" + state.m_strUninstallString;
+  const std::string uninstall_link = kUninstallLinkPrefix + display_name_;
+  CreateShortcut(StartMenu, main_program, display_name_, false);
+  CreateShortcut(StartMenu, uninstaller, uninstall_link, false);
+  if (state.m_bDesktopShortcut) CreateShortcut(Desktop, main_program, display_name_, false);
+  if (state.m_bPinTaskbar && !IsNtVersion10()) {
+    CreateShortcut(QuickLaunch, main_program, display_name_, false);
+  }
+  if (state.m_bAutoRun) {
+    char startup[255] = {};
+    if (SHGetSpecialFolderPathA(nullptr, startup, CSIDL_STARTUP, FALSE)) {
+      CreateAutoStartShortcut(startup, state.m_strInstallDir);
+    }
+  }
+  HandOffInstallReport(state.m_strInstallDir);
+  const std::string work_dir = host_->GetWorkDir();
   DeleteWorkDirFile(work_dir, kArchiveLibraryFileName);
   DeleteWorkDirFile(work_dir, kConfigFileName);
-  if (FileExists(home_->GetInstallDir() + "\\VMware14.exe") && IsHypervisorSetupNeeded()) {
-    StartHypervisorSetup(m_hWnd);
+  if (FileExists(state.m_strInstallDir + "\\" + kHypervisorSetupProgram) &&
+      IsHypervisorSetupNeeded()) {
+    StartHypervisorSetup();
     return;
   }
   ShowFinishPage();
 }
 
+void UI_Installing::StartHypervisorSetup() {
+  // The page stays at 100 %: the pictures keep turning and the status line
+  // tells what is being installed until the setup's thread reports back.
+  OutputDebugStringA("开始安装VMware\n");
+  SetTimer(m_hWnd, TIMER_HYPERVISOR_TEXT, kHypervisorTextIntervalMs, nullptr);
+  static_cast<void>(::StartHypervisorSetup(m_hWnd, host_->GetInstallDir()));
+}
+
 void UI_Installing::ShowFinishPage() {
   KillTimer(m_hWnd, TIMER_LOADING_PICTURE);
-  if (home_) home_->ShowPage(kPageInstallSuccess);
+  if (host_) host_->ShowPage(kPageInstallSuccess);
+  OutputDebugStringA("显示安装完成页面\n");
 }
 
 void UI_Installing::StartExtraction() {
-  if (!home_) return;
-  if (!::StartExtraction(m_hWnd, home_->GetWorkDir(), home_->GetInstallDir())) {
+  if (!host_) return;
+  if (!::StartExtraction(m_hWnd, host_->GetWorkDir(), host_->GetInstallDir())) {
     PostMessage(WM_EXTRACT_FAILED, static_cast<WPARAM>(kWorkerNotStartedCode), 0);
     return;
   }

@@ -3,9 +3,11 @@
 // moves on to the finish page once the product is on the machine.
 #pragma once
 
+#include <string>
+
 #include "ui/UIlib.h"
 
-class UI_HomePage;
+class PageHost;
 
 // Timers on the installing page's window.
 constexpr UINT_PTR TIMER_LOADING_PICTURE = 1;  // 2000 ms, started by the main window
@@ -22,8 +24,12 @@ class UI_Installing : public DuiLib::WindowImplBase {
   UI_Installing();
   ~UI_Installing() override;
 
-  void SetHomePage(UI_HomePage* home) { home_ = home; }
+  // Set by the main window right after it created this page's window.
+  void SetHost(PageHost* host) { host_ = host; }
   DuiLib::CControlUI* GetRoot() const { return root_; }
+  // The product's name as the uninstall registration stored it; names the
+  // shortcuts. Empty until the completion sequence ran.
+  const std::string& GetDisplayName() const { return display_name_; }
 
   // Starts the extraction worker for the main window's install directory;
   // it reports to this page's window. A worker that cannot be started is
@@ -44,10 +50,16 @@ class UI_Installing : public DuiLib::WindowImplBase {
   void OnProgress(int percent);
   void OnExtractFailed(int code);
   void OnNextPicture();
+  void OnNextHypervisorText();
+  void OnHypervisorInstalled();
+  // The steps after a successful extraction, run once at the first 100 %.
   void RunCompletionSequence();
+  void RegisterUninstallEntry();
+  void StartHypervisorSetup();
   void ShowFinishPage();
 
-  UI_HomePage* home_ = nullptr;
+  PageHost* host_ = nullptr;
+  std::string display_name_;
   DuiLib::CControlUI* root_ = nullptr;
   DuiLib::CButtonUI* close_button_ = nullptr;
   DuiLib::CButtonUI* minimize_button_ = nullptr;

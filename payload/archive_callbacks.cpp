@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "payload/console_status.h"
 #include "payload/item_path.h"
+#include "util/text_encoding.h"
 
 namespace tn {
 namespace {
@@ -48,25 +50,6 @@ size_t RootLength(const std::wstring& path) {
 bool IsDirectory(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string ToConsoleText(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string result(size > 0 ? size : 0, '\0');
-  if (size > 0) {
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
-                          nullptr, nullptr);
-  }
-  return result;
-}
-
-// Status texts go to standard output; a windowed program has none attached,
-// which is harmless.
-void PrintError(const char* message, const std::wstring& path) {
-  std::printf("Error: \n%s\n%s", message, ToConsoleText(path).c_str());
-  std::fflush(stdout);
 }
 
 HRESULT CopyPassword(bool defined, const std::wstring& password, BSTR* out) {
@@ -125,6 +108,9 @@ Z7_COM7F_IMF(CArchiveOpenCallback::CryptoGetTextPassword(BSTR* password)) {
 
 void CArchiveExtractCallback::Init(IInArchive* archive, const std::wstring& output_directory) {
   error_count_ = 0;
+  finisher_.reset(new OutputFileFinisher());
+  finisher_failures_counted_ = 0;
+  known_directories_.clear();
   archive_ = archive;
   output_directory_ = output_directory;
   ::OutputDebugStringW((L"初始化时解压路径为" + output_directory_ + L"\n").c_str());
@@ -142,15 +128,27 @@ void CArchiveExtractCallback::SetProgressSink(ExtractProgressFunction function,
   stop_ = stop;
 }
 
-void CArchiveExtractCallback::Report(int percent) {
-  if (progress_function_) progress_function_(percent);
+void CArchiveExtractCallback::FinishPendingFiles() {
+  if (!finisher_) return;
+  finisher_->Drain();
+  const uint64_t failed = finisher_->failed();
+  error_count_ += failed - finisher_failures_counted_;
+  finisher_failures_counted_ = failed;
 }
 
-void CArchiveExtractCallback::CompleteProgress() {
-  std::lock_guard<std::mutex> hold(progress_lock_);
-  if (!progress_enabled_ || !progress_enabled_->load() || progress_.last_was_100()) return;
-  progress_.NoteReported(100);
-  Report(100);
+uint64_t CArchiveExtractCallback::files_finished_in_background() const {
+  return finisher_ ? finisher_->finished_by_workers() : 0;
+}
+
+bool CArchiveExtractCallback::EnsureDirectory(const std::wstring& path) {
+  if (known_directories_.count(path)) return true;
+  if (!CreateDirectoryTree(path)) return false;
+  known_directories_.insert(path);
+  return true;
+}
+
+void CArchiveExtractCallback::Report(int percent) {
+  if (progress_function_) progress_function_(percent);
 }
 
 Z7_COM7F_IMF(CArchiveExtractCallback::SetTotal(UInt64 total)) {
@@ -164,7 +162,9 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetCompleted(const UInt64* completed)) {
   if (stop_ && stop_->load()) return E_ABORT;
   if (!progress_enabled_ || !progress_enabled_->load() || !completed) return S_OK;
   uint32_t percent = 0;
-  if (progress_.Update(*completed, &percent)) Report(static_cast<int>(percent));
+  // 100 tells the installing page that the product is complete; it is held
+  // back until Extract has returned without a failed item.
+  if (progress_.Update(*completed, &percent) && percent < 100) Report(static_cast<int>(percent));
   return S_OK;
 }
 
@@ -244,13 +244,15 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
   // The item's folder, or the output directory itself for a top-level item,
   // so that extracting into a directory not yet made works as well.
   const size_t last_separator = item_path_.find_last_of(L"\\/");
-  CreateDirectoryTree(last_separator == std::wstring::npos
-                          ? output_directory_
-                          : output_directory_ + item_path_.substr(0, last_separator));
+  EnsureDirectory(last_separator == std::wstring::npos
+                      ? output_directory_
+                      : output_directory_ + item_path_.substr(0, last_separator));
   disk_path_ = output_directory_ + item_path_;
+  // An earlier item of the same name may still be being closed.
+  finisher_->WaitForPath(disk_path_);
 
   if (is_directory_) {
-    CreateDirectoryTree(disk_path_);
+    EnsureDirectory(disk_path_);
     return S_OK;
   }
 
@@ -284,7 +286,7 @@ Z7_COM7F_IMF(CArchiveExtractCallback::PrepareOperation(Int32 ask_extract_mode)) 
   const char* label = "Extracting  ";
   if (ask_extract_mode == kAskTest) label = "Testing     ";
   else if (ask_extract_mode != kAskExtract) label = "Skipping    ";
-  std::printf("%s%s", label, ToConsoleText(item_path_).c_str());
+  std::printf("%s%s", label, WideToSystemAnsi(item_path_).c_str());
   return S_OK;
 }
 
@@ -305,17 +307,23 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetOperationResult(Int32 operation_result)
     }
   }
 
+  // High bits carry Unix mode bits; only the Windows part is applied then.
+  const bool apply_attributes = extract_mode_ && attributes_defined_;
+  const UInt32 attributes = (attributes_ & 0xF0000000) ? (attributes_ & 0x3FFF) : attributes_;
   if (output_stream_) {
-    if (time_defined_) output_stream_spec_->SetModificationTime(modification_time_);
-    const HRESULT closed = output_stream_spec_->Close();
-    if (closed != S_OK) return closed;
-  }
-  output_stream_.Reset();
-  output_stream_spec_ = nullptr;
-
-  if (extract_mode_ && attributes_defined_) {
-    // High bits carry Unix mode bits; only the Windows part is applied then.
-    const UInt32 attributes = (attributes_ & 0xF0000000) ? (attributes_ & 0x3FFF) : attributes_;
+    FinishedFile file;
+    file.file = output_stream_spec_->DetachFile();
+    file.path = disk_path_;
+    file.time_defined = time_defined_;
+    file.modification_time = modification_time_;
+    file.attributes_defined = apply_attributes;
+    file.attributes = attributes;
+    output_stream_.Reset();
+    output_stream_spec_ = nullptr;
+    // Time, close and attributes follow on the finisher's threads; a failed
+    // close counts as a failed item (FinishPendingFiles).
+    finisher_->Finish(std::move(file));
+  } else if (apply_attributes) {
     ::SetFileAttributesW(disk_path_.c_str(), attributes);
   }
   item_refused_ = false;

@@ -6,11 +6,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 
 #include "payload/archive_streams.h"
 #include "payload/extract_progress.h"
+#include "payload/output_file_finisher.h"
 #include "payload/sevenzip_interfaces.h"
 #include "util/scoped_handle.h"
 
@@ -52,26 +55,33 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   // trailing "\" unless it is empty or already ends in a separator.
   void Init(IInArchive* archive, const std::wstring& output_directory);
 
-  // Progress goes to |function| while |*enabled| is true. When |*stop| turns
-  // true the next progress or item call answers E_ABORT, which ends Extract.
-  // The pointed-to flags must outlive the extraction.
+  // Percentages below 100 go to |function| while |*enabled| is true; 100 is
+  // never reported from here: only the caller knows, once Extract has
+  // returned, whether every item arrived. When |*stop| turns true the next
+  // progress or item call answers E_ABORT, which ends Extract. The
+  // pointed-to flags must outlive the extraction.
   void SetProgressSink(ExtractProgressFunction function, const std::atomic<bool>* enabled,
                        const std::atomic<bool>* stop);
 
-  // Delivers one final 100 when the run's counts never produced it (a total
-  // of 0, or rounding short of 100). Call after a successful Extract.
-  void CompleteProgress();
+  // Waits until every extracted file is closed, timestamped and has its
+  // attributes; a file whose close failed counts as a failed item. Call
+  // after Extract, before reading error_count.
+  void FinishPendingFiles();
 
   const std::wstring& output_directory() const { return output_directory_; }
   // Items that ended with a result other than success, including items that
   // were refused because their path would leave the output directory.
   UInt64 error_count() const { return error_count_; }
+  // Files closed off the library's thread during this extraction.
+  uint64_t files_finished_in_background() const;
 
   bool PasswordIsDefined = false;
   std::wstring Password;
 
  private:
   HRESULT ReadItemProperties(UInt32 index);
+  // CreateDirectoryTree, asked once a folder per extraction.
+  bool EnsureDirectory(const std::wstring& path);
   void Report(int percent);
 
   ComPtr<IInArchive> archive_;
@@ -86,6 +96,14 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   bool is_directory_ = false;
   bool attributes_defined_ = false;
   bool time_defined_ = false;
+
+  // Closing, timestamping and setting attributes of written files overlap
+  // the decoding of the next ones.
+  std::unique_ptr<OutputFileFinisher> finisher_;
+  uint64_t finisher_failures_counted_ = 0;
+  // Folders made or found during this extraction: each is asked for once,
+  // not once for every file in it.
+  std::unordered_set<std::wstring> known_directories_;
 
   COutFileStream* output_stream_spec_ = nullptr;
   ComPtr<ISequentialOutStream> output_stream_;

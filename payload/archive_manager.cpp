@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include "config/work_dir.h"
+#include "payload/console_status.h"
 #include "payload/trailer.h"
-#include "util/wide_string.h"
+#include "util/text_encoding.h"
 
 namespace tn {
 namespace {
@@ -14,22 +15,6 @@ using CreateObjectFunction = HRESULT(WINAPI*)(const GUID* class_id, const GUID* 
 
 constexpr DWORD kPauseBeforeLoadMs = 200;
 constexpr UInt64 kArchiveStartSearch = kMaxStartSearch;
-
-std::wstring AnsiCodePageToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(size > 0 ? size : 0, L'\0');
-  if (size > 0) {
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-  }
-  return result;
-}
-
-void PrintError(const char* message, const std::string& detail = std::string()) {
-  std::printf("Error: \n%s\n%s", message, detail.c_str());
-  std::fflush(stdout);
-}
 
 // Loads the library by its full path with its own imports taken from the
 // system folder only, never from the (user-writable) work directory.
@@ -72,7 +57,22 @@ bool CArchiveManager::WaitForWorker(DWORD timeout_ms) {
 int CArchiveManager::ExtractArchive(const std::string& archive_path,
                                     const std::string& output_directory, int64_t start_offset,
                                     const std::string& password) {
+  const int result = LoadAndExtract(archive_path, output_directory, start_offset, password);
+  // The installing page completes the installation on 100 (registration,
+  // links, deleting the library file), so it comes only for a product that
+  // arrived whole, and only once every file is closed and the library is
+  // unloaded. This also covers a run whose counts never produced 100.
+  if (result == kExtractSucceeded && progress_function_ && progress_enabled_) {
+    progress_function_(100);
+  }
+  return result;
+}
+
+int CArchiveManager::LoadAndExtract(const std::string& archive_path,
+                                    const std::string& output_directory, int64_t start_offset,
+                                    const std::string& password) {
   last_item_errors_ = 0;
+  last_files_finished_in_background_ = 0;
   const std::wstring library_path = library_path_;
   const std::string library_path_ansi = library_path_ansi_;
   ::Sleep(kPauseBeforeLoadMs);
@@ -105,7 +105,7 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
     return kExtractNoCreateObject;
   }
 
-  const std::wstring archive_path_wide = AnsiCodePageToWide(archive_path);
+  const std::wstring archive_path_wide = SystemAnsiToWide(archive_path);
   // Declared after |library| so that every object is released before the
   // library is unloaded.
   ComPtr<IInArchive> archive;
@@ -154,7 +154,11 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
 
   const HRESULT result =
       archive->Extract(nullptr, static_cast<UInt32>(-1), 0, extract_callback.Get());
+  // Every file is closed, timestamped and has its attributes before the
+  // result is decided.
+  extract_spec->FinishPendingFiles();
   last_item_errors_ = extract_spec->error_count();
+  last_files_finished_in_background_ = extract_spec->files_finished_in_background();
   if (result != S_OK) {
     char text[128];
     std::snprintf(text, sizeof(text), "解压失败，返回错误为%ld\n", static_cast<long>(result));
@@ -162,9 +166,16 @@ int CArchiveManager::ExtractArchive(const std::string& archive_path,
     PrintError("Extract Error");
     return kExtractFailed;
   }
-  // The installing page completes on 100; a run whose counts never produced
-  // it (no data at all) still has to deliver it.
-  extract_spec->CompleteProgress();
+  // A damaged, wrongly decrypted or refused item leaves the product
+  // incomplete: that is a failed extraction, not a success.
+  if (last_item_errors_ != 0) {
+    char text[128];
+    std::snprintf(text, sizeof(text), "解压失败，%lu个文件未能解压\n",
+                  static_cast<unsigned long>(last_item_errors_));
+    ::OutputDebugStringA(text);
+    PrintError("Extract Error");
+    return kExtractFailed;
+  }
   return kExtractSucceeded;
 }
 

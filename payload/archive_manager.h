@@ -22,7 +22,7 @@ enum ExtractResult : int {
   kExtractCreateObjectFailed = -3,   // CreateObject refused the 7z handler
   kExtractOpenFileFailed = -4,       // the archive file could not be opened
   kExtractOpenArchiveFailed = -5,    // no 7z archive within reach, or headers unreadable
-  kExtractFailed = -6,               // IInArchive::Extract failed (or was stopped)
+  kExtractFailed = -6,               // Extract failed or was stopped, or an item failed
 };
 
 class CArchiveManager {
@@ -54,14 +54,23 @@ class CArchiveManager {
   // Loads the library, opens |archive_path| (GBK) as a 7z archive searching
   // from |start_offset| (used when > 0) over at most 8 MiB, and extracts all
   // items into |output_directory| (GBK) with |password| (empty: none).
-  // Returns an ExtractResult. Items that fail individually (wrong password,
-  // damaged data, refused paths) are counted, not returned. The library is
-  // unloaded before returning on every path.
+  // Returns an ExtractResult. A run in which any item failed (wrong password,
+  // damaged data, refused path, a file that could not be replaced or
+  // written) returns kExtractFailed, after extracting the others. Progress
+  // below 100 is reported while extracting; 100 is reported exactly once,
+  // after the library is unloaded, and only when the result is
+  // kExtractSucceeded. The library is unloaded before returning on every
+  // path.
   int ExtractArchive(const std::string& archive_path, const std::string& output_directory,
                      int64_t start_offset, const std::string& password);
 
   // Items of the last ExtractArchive that did not extract cleanly.
   uint64_t last_item_errors() const { return last_item_errors_; }
+  // Files of the last ExtractArchive that were closed off the library's
+  // thread (all of them, unless the finisher's threads could not start).
+  uint64_t last_files_finished_in_background() const {
+    return last_files_finished_in_background_;
+  }
 
   // Asks a running extraction to stop at its next progress or item call; its
   // result is then kExtractFailed. Stays set until ClearStop.
@@ -76,6 +85,10 @@ class CArchiveManager {
   bool WaitForWorker(DWORD timeout_ms);
 
  private:
+  // ExtractArchive without the final progress report.
+  int LoadAndExtract(const std::string& archive_path, const std::string& output_directory,
+                     int64_t start_offset, const std::string& password);
+
   ExtractProgressFunction progress_function_ = nullptr;
   std::wstring library_path_;
   std::string library_path_ansi_;
@@ -84,6 +97,7 @@ class CArchiveManager {
   const void* expected_library_ = nullptr;
   size_t expected_library_size_ = 0;
   uint64_t last_item_errors_ = 0;
+  uint64_t last_files_finished_in_background_ = 0;
   ScopedHandle worker_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "payload/payload_test_support.h"
@@ -16,6 +17,35 @@ using payload_test::Wide;
 
 std::vector<int> g_reported;
 void RecordPercent(int percent) { g_reported.push_back(percent); }
+
+// At 100 the installing page registers the product and links to its files:
+// by then every file must be closed with its time and attributes in place.
+std::wstring g_checked_root;
+std::map<std::wstring, payload_test::Entry> g_expected_at_100;
+std::vector<std::string> g_problems_at_100;
+void CheckTreeAt100(int percent) {
+  g_reported.push_back(percent);
+  if (percent != 100) return;
+  const auto actual = payload_test::ListTree(g_checked_root);
+  for (const auto& item : g_expected_at_100) {
+    const std::string name = ::testing::PrintToString(item.first);
+    auto found = actual.find(item.first);
+    if (found == actual.end()) {
+      g_problems_at_100.push_back("missing " + name);
+      continue;
+    }
+    if (item.second.directory) continue;
+    ScopedHandle exclusive(::CreateFileW((g_checked_root + L"\\" + item.first).c_str(),
+                                         GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!exclusive) g_problems_at_100.push_back("still open " + name);
+    if (::CompareFileTime(&item.second.write_time, &found->second.write_time) != 0) {
+      g_problems_at_100.push_back("time not set " + name);
+    }
+    if ((item.second.attributes ^ found->second.attributes) & FILE_ATTRIBUTE_READONLY) {
+      g_problems_at_100.push_back("attributes not set " + name);
+    }
+  }
+}
 
 class ArchiveManagerTest : public ::testing::Test {
  protected:
@@ -63,13 +93,39 @@ TEST_F(ArchiveManagerTest, ExtractsTheTreeExactly) {
   EXPECT_TRUE(actual.at(L"empty folder\\inner").directory);
   EXPECT_EQ("", actual.at(L"zero.bin").bytes);
 
-  // Progress rose to 100, each value once before the first 100.
+  // Progress rose, each value once, and ended in exactly one 100.
   ASSERT_FALSE(g_reported.empty());
   EXPECT_EQ(100, g_reported.back());
-  for (size_t i = 1; i < g_reported.size() && g_reported[i - 1] != 100; ++i) {
-    EXPECT_LT(g_reported[i - 1], g_reported[i]);
+  for (size_t i = 1; i < g_reported.size(); ++i) {
+    EXPECT_LT(g_reported[i - 1], g_reported[i]) << "at " << i;
   }
   EXPECT_NE(std::string::npos, stdout_.find("Extracting  read me.txt"));
+
+  // Every file was closed off the library's thread.
+  size_t files = 0;
+  for (const auto& item : expected) files += item.second.directory ? 0 : 1;
+  EXPECT_EQ(files, manager_.last_files_finished_in_background());
+}
+
+TEST_F(ArchiveManagerTest, AllFilesAreFinishedWhen100IsReported) {
+  g_checked_root = Wide(output_);
+  g_expected_at_100 = payload_test::ListTree(Wide(TestData("tree")));
+  g_problems_at_100.clear();
+  manager_.SetProgressCallback(CheckTreeAt100);
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  ASSERT_EQ(100, g_reported.back());
+  EXPECT_EQ(std::vector<std::string>(), g_problems_at_100);
+}
+
+TEST_F(ArchiveManagerTest, ALaterItemOfTheSameNameReplacesTheEarlier) {
+  // The first copy is read-only and may still be being closed when the
+  // second one arrives.
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(kExtractSucceeded, Extract(TestData("duplicate.7z"))) << stdout_;
+    EXPECT_EQ("second", tn_test::ReadFileBytes(output_ + "\\dup.txt"));
+    EXPECT_EQ(0u, ::GetFileAttributesA((output_ + "\\dup.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  }
 }
 
 TEST_F(ArchiveManagerTest, ReplacesReadOnlyFilesAndKeepsOthers) {
@@ -90,13 +146,26 @@ TEST_F(ArchiveManagerTest, OutputDirectoryWithTrailingSlash) {
             tn_test::ReadFileBytes(dir_.Join("install\\bin\\x.dll")));
 }
 
+// An install directory with Chinese characters, as the configuration or the
+// folder dialog gives it (GBK), reaches the disk as those characters.
+TEST_F(ArchiveManagerTest, ChineseInstallDirectoryReachesTheDisk) {
+  output_ = dir_.Join("模拟器");
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  const std::wstring wide_output = Wide(dir_.path()) + L"\\\u6A21\u62DF\u5668";
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            ::GetFileAttributesW((wide_output + L"\\bin\\x.dll").c_str()));
+  EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\bin\\x.dll")),
+            tn_test::ReadFileBytes(output_ + "\\bin\\x.dll"));
+}
+
 TEST_F(ArchiveManagerTest, ItemWithoutNameBecomesContent) {
   ASSERT_EQ(kExtractSucceeded, Extract(TestData("unnamed.7z")));
   EXPECT_EQ("content without a name", tn_test::ReadFileBytes(output_ + "\\[Content]"));
 }
 
 TEST_F(ArchiveManagerTest, RefusesItemsThatLeaveTheOutputDirectory) {
-  ASSERT_EQ(kExtractSucceeded, Extract(TestData("slip.7z")));
+  // The good item is extracted; the refused ones fail the run.
+  ASSERT_EQ(kExtractFailed, Extract(TestData("slip.7z")));
   EXPECT_EQ("good", tn_test::ReadFileBytes(output_ + "\\inside.txt"));
   // Refused: "../", "C:", a stream name, "..", "sub/../..", "/", "C:/",
   // ".../" and ".. /". Names holding a stored "\" are single names that
@@ -113,27 +182,41 @@ TEST_F(ArchiveManagerTest, RefusesItemsThatLeaveTheOutputDirectory) {
   }
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((output_ + "\\ok\\escape8.txt").c_str()));
   EXPECT_NE(std::string::npos, stdout_.find("Item path leaves the output directory"));
-  EXPECT_EQ(100, g_reported.back());
+  EXPECT_NE(std::string::npos, stdout_.find("Extract Error"));
+  // The installing page must not complete an installation that failed.
+  EXPECT_EQ(std::vector<int>(), g_reported);
 }
 
-TEST_F(ArchiveManagerTest, DamagedOrWronglyDecryptedItemsOnlyCount) {
-  ASSERT_EQ(kExtractSucceeded, Extract(TestData("bad_crc.7z"))) << stdout_;
+TEST_F(ArchiveManagerTest, DamagedOrWronglyDecryptedItemsFailTheRun) {
+  ASSERT_EQ(kExtractFailed, Extract(TestData("bad_crc.7z"))) << stdout_;
   EXPECT_EQ(1u, manager_.last_item_errors());
   EXPECT_EQ("good", tn_test::ReadFileBytes(output_ + "\\good.txt"));
   EXPECT_NE(std::string::npos, stdout_.find("Error : CRC Failed"));
+  EXPECT_EQ(std::vector<int>(), g_reported);
 
   g_reported.clear();
-  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z"), 0, "not the password"));
+  ASSERT_EQ(kExtractFailed, Extract(TestData("tree.7z"), 0, "not the password"));
   EXPECT_GT(manager_.last_item_errors(), 0u);
   EXPECT_NE(tn_test::ReadFileBytes(TestData("tree\\read me.txt")),
             tn_test::ReadFileBytes(output_ + "\\read me.txt"));
+  for (int percent : g_reported) EXPECT_LT(percent, 100);
+
+  // The same archive and output again, whole this time: a failed run leaves
+  // nothing behind that stops the next one.
+  g_reported.clear();
+  ASSERT_EQ(kExtractSucceeded, Extract(TestData("tree.7z")));
+  EXPECT_EQ(0u, manager_.last_item_errors());
+  EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\read me.txt")),
+            tn_test::ReadFileBytes(output_ + "\\read me.txt"));
+  ASSERT_FALSE(g_reported.empty());
+  EXPECT_EQ(100, g_reported.back());
 }
 
 TEST_F(ArchiveManagerTest, NoPasswordRefusesEncryptedItems) {
-  const int result = Extract(TestData("tree.7z"), 0, "");
   // The library is told no password: encrypted items cannot be extracted.
-  EXPECT_TRUE(result == kExtractFailed || manager_.last_item_errors() > 0) << result;
+  EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z"), 0, ""));
   EXPECT_NE(std::string::npos, stdout_.find("Password is not defined"));
+  for (int percent : g_reported) EXPECT_LT(percent, 100);
 }
 
 TEST_F(ArchiveManagerTest, ArchiveWithoutDataStillCompletes) {
@@ -226,6 +309,7 @@ TEST_F(ArchiveManagerTest, OutputFileInUseStopsTheExtraction) {
   EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z")));
   EXPECT_NE(std::string::npos, stdout_.find("Can not delete output file"));
   EXPECT_NE(std::string::npos, stdout_.find("Extract Error"));
+  for (int percent : g_reported) EXPECT_LT(percent, 100);
   holder.Reset();
   EXPECT_EQ("in use", tn_test::ReadFileBytes(locked));
 }
@@ -238,6 +322,7 @@ TEST_F(ArchiveManagerTest, RunningProgramAtTheTargetStopsTheExtraction) {
   EXPECT_EQ(kExtractFailed, Extract(TestData("tree.7z")));
   EXPECT_NE(std::string::npos, stdout_.find("Can not delete output file")) << stdout_;
   EXPECT_EQ(before, tn_test::ReadFileBytes(output_ + "\\ZEVodirodaz.exe"));
+  for (int percent : g_reported) EXPECT_LT(percent, 100);
   ::TerminateProcess(program.Get(), 0);
   ::WaitForSingleObject(program.Get(), 5000);
 }

@@ -60,6 +60,8 @@ class COutFileStream final : public IOutStream, public CMyUnknownImp {
   bool SetModificationTime(const FILETIME& time);
   // Closes the file; the HRESULT of a failed close, else S_OK.
   HRESULT Close();
+  // Hands the open file over to the caller, who closes it.
+  ScopedHandle DetachFile() { return std::move(file_); }
   UInt64 bytes_written() const { return bytes_written_; }
 
  private:

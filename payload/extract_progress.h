@@ -19,13 +19,6 @@ class ExtractProgress {
   // at most 100). Returns true and sets |*percent| when it is to be reported.
   bool Update(uint64_t completed, uint32_t* percent);
 
-  // Records that |percent| was reported by other means (the final 100 of a
-  // run whose counts never reached it).
-  void NoteReported(uint32_t percent) {
-    last_reported_ = percent == 100 ? 0 : percent;
-    last_was_100_ = percent == 100;
-  }
-
   // True when the last reported percentage was 100.
   bool last_was_100() const { return last_was_100_; }
 

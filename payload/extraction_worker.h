@@ -11,8 +11,9 @@
 // Prepares the archive library wrapper (library file |work_dir|\7zTmp.dll,
 // checked against the executable's own "EXEDLL" 130 resource when it has
 // one) and starts the worker. |window| receives WM_INSTALL_PROGRESS for every
-// change of the whole percent and, on failure, one WM_EXTRACT_FAILED with the
-// result code. |archive_path| empty means the running executable. Returns
+// change of the whole percent below 100, then exactly one of: a final
+// WM_INSTALL_PROGRESS 100 when every item was extracted, or one
+// WM_EXTRACT_FAILED with the result code (-6 also when single items failed). |archive_path| empty means the running executable. Returns
 // false when the thread could not be started (nothing will be posted).
 // The thread's handle is kept by CArchiveManager for WaitForWorker.
 bool StartExtraction(HWND window, const std::string& work_dir, const std::string& install_dir,

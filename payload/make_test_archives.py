@@ -14,6 +14,7 @@ OUTPUT_DIR/slip.7z         stored items whose names try to leave the output
 OUTPUT_DIR/unnamed.7z      one stored item without a name
 OUTPUT_DIR/bad_crc.7z      two stored items, the second with a wrong CRC
 OUTPUT_DIR/no_data.7z      only an empty file and an empty folder
+OUTPUT_DIR/duplicate.7z    one name twice: first read-only, then writable
 
 The stored archives are written directly (7z "Copy" coder), because 7zz
 cannot store names such as "C:\\x" or leave names out.
@@ -54,7 +55,10 @@ def bits(flags):
 
 
 def stored_7z(items):
-    """items: list of (name or None, data or None for a folder, crc or None)."""
+    """items: list of (name or None, data or None for a folder, crc or None),
+    each optionally followed by Windows attributes (then all items need them)."""
+    attributes = [item[3] for item in items if len(item) > 3]
+    items = [item[:3] for item in items]
     data_items = [(n, d, c) for n, d, c in items if d]
     packed = b"".join(d for _, d, _ in data_items)
     header = bytearray([0x01])
@@ -81,6 +85,9 @@ def stored_7z(items):
     if any(n is not None for n, _, _ in items):
         names = b"\x00" + b"".join((n or "").encode("utf-16-le") + b"\x00\x00" for n, _, _ in items)
         header += b"\x11" + number(len(names)) + names
+    if attributes:
+        values = b"\x01\x00" + b"".join(struct.pack("<I", a) for a in attributes)
+        header += b"\x15" + number(len(values)) + values
     header += b"\x00\x00"
     header = bytes(header)
     start = struct.pack("<QQI", len(packed), len(header), zlib.crc32(header))
@@ -151,6 +158,8 @@ def main():
         "unnamed.7z": stored_7z([(None, b"content without a name", None)]),
         "bad_crc.7z": stored_7z([("good.txt", b"good", None), ("bad.txt", b"bad!", 0x12345678)]),
         "no_data.7z": stored_7z([("empty.txt", b"", None), ("folder", None, None)]),
+        "duplicate.7z": stored_7z([("dup.txt", b"first version", None, 0x21),
+                                   ("dup.txt", b"second", None, 0x20)]),
     }
     for name, data in outputs.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "tests/support/test_support.h"
+#include "util/text_encoding.h"
 #include "util/scoped_handle.h"
 
 namespace payload_test {
@@ -17,13 +18,7 @@ std::string TestData(const std::string& name) {
 
 std::string ArchiveLibrary() { return tn_test::BuildPath("7zTmp.dll"); }
 
-std::wstring Wide(const std::string& ansi) {
-  std::wstring wide(ansi.size(), L'\0');
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                      &wide[0], static_cast<int>(wide.size()));
-  wide.resize(n > 0 ? n : 0);
-  return wide;
-}
+std::wstring Wide(const std::string& ansi) { return SystemAnsiToWide(ansi); }
 
 namespace {
 

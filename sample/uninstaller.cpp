@@ -14,7 +14,7 @@
 #include "util/file_util.h"
 #include "util/process_util.h"
 #include "util/scoped_handle.h"
-#include "util/wide_string.h"
+#include "util/text_encoding.h"
 #include "util/windows_version.h"
 
 namespace sample {

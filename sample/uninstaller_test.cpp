@@ -13,7 +13,7 @@
 #include "sample/sample_test_support.h"
 #include "util/file_util.h"
 #include "util/process_util.h"
-#include "util/wide_string.h"
+#include "util/text_encoding.h"
 
 namespace {
 

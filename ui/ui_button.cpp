@@ -75,7 +75,8 @@ void CButtonUI::DoEvent(TEventUI& event) {
       Invalidate();
       break;
     case UIEVENT_KEYDOWN:
-      if (event.chKey == VK_SPACE && IsEnabled()) {
+      // A held Space repeats its key-down; one press is one click.
+      if (event.chKey == VK_SPACE && IsEnabled() && !(event.lParam & (1 << 30))) {
         Activate();
         return;
       }

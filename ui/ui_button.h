@@ -15,6 +15,7 @@ class CButtonUI : public CLabelUI {
   LPCTSTR GetClass() const override;
   LPVOID GetInterface(LPCTSTR pstrName) override;
   bool TakesMouse() const override { return true; }
+  bool AcceptsFocus() const override { return true; }
   void SetEnabled(bool bEnable = true) override;
   void DoEvent(TEventUI& event) override;
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;

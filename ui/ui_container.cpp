@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ui/accessible_window.h"
 #include "ui/render.h"
 
 namespace DuiLib {
@@ -303,6 +304,8 @@ bool CTabLayoutUI::SelectItem(int iIndex, bool bTriggerEvent) {
   if (old >= 0 && old < GetCount() && old != iIndex)
     m_items[static_cast<size_t>(old)]->SetInternVisible(false);
   ApplySelection();
+  // Another page: a reader must read the window's children anew.
+  if (old != iIndex) NotifyAccessibleClientEvent(m_pManager, EVENT_OBJECT_REORDER);
   if (bTriggerEvent && m_pManager && old != iIndex) {
     m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, static_cast<WPARAM>(iIndex), static_cast<LPARAM>(old));
   }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "ui/accessible_window.h"
 #include "ui/render.h"
 
 namespace DuiLib {
@@ -69,6 +70,7 @@ void CControlUI::SetText(LPCTSTR pstrText) {
   if (m_sText == pstrText) return;
   m_sText = pstrText;
   Invalidate();
+  NotifyAccessibleEvent(this, EVENT_OBJECT_NAMECHANGE);
 }
 
 void CControlUI::SetVisible(bool bVisible) {
@@ -76,7 +78,10 @@ void CControlUI::SetVisible(bool bVisible) {
   bool wasVisible = IsVisible();
   m_bVisible = bVisible;
   if (m_bFocused && !bVisible && m_pManager) m_pManager->SetFocus(nullptr);
-  if (IsVisible() != wasVisible) NeedParentUpdate();
+  if (IsVisible() != wasVisible) {
+    NeedParentUpdate();
+    NotifyAccessibleEvent(this, bVisible ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
+  }
 }
 
 void CControlUI::SetInternVisible(bool bVisible) {
@@ -89,6 +94,7 @@ void CControlUI::SetEnabled(bool bEnabled) {
   m_bEnabled = bEnabled;
   if (!bEnabled && m_bFocused && m_pManager) m_pManager->SetFocus(nullptr);
   Invalidate();
+  NotifyAccessibleEvent(this, EVENT_OBJECT_STATECHANGE);
 }
 
 void CControlUI::SetFocus() {
@@ -159,6 +165,14 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
     SetBkImage(pstrValue);
   } else if (name == "userdata") {
     SetUserData(pstrValue);
+  } else if (name == "tooltip") {
+    SetToolTip(pstrValue);
+  } else if (name == "accessiblename") {
+    SetAccessibleName(pstrValue);
+  } else if (name == "tabstop") {
+    SetTabStop(IsTrue(pstrValue));
+  } else if (name == "tabindex") {
+    SetTabIndex(std::atoi(pstrValue));
   }
 }
 

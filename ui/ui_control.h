@@ -51,6 +51,22 @@ class CControlUI {
   virtual void SetEnabled(bool bEnabled = true);
   virtual bool IsFocused() const { return m_bFocused; }
   virtual void SetFocus();
+  // Whether the control takes the keyboard focus (buttons, options, edit
+  // fields, scrollable text); such a control is a tab stop unless the skin
+  // says tabstop="false".
+  virtual bool AcceptsFocus() const { return false; }
+  bool IsTabStop() const { return m_bTabStop && AcceptsFocus(); }
+  void SetTabStop(bool bTabStop) { m_bTabStop = bTabStop; }
+  // Tab stops are visited in ascending tab index (0 unless the skin sets
+  // "tabindex"), controls of equal index in layout order.
+  int GetTabIndex() const { return m_iTabIndex; }
+  void SetTabIndex(int iIndex) { m_iTabIndex = iIndex; }
+  CDuiString GetToolTip() const { return m_sToolTip; }
+  void SetToolTip(LPCTSTR pstrText) { m_sToolTip = pstrText; }
+  // What a screen reader calls the control when its text does not say it
+  // (skin attribute "accessiblename"); empty when not set.
+  CDuiString GetAccessibleName() const { return m_sAccessibleName; }
+  void SetAccessibleName(LPCTSTR pstrName) { m_sAccessibleName = pstrName; }
   bool IsFloat() const { return m_bFloat; }
   void SetFloat(bool bFloat) { m_bFloat = bFloat; NeedParentUpdate(); }
 
@@ -141,6 +157,10 @@ class CControlUI {
   bool m_bFloat = false;
   DWORD m_dwBackColor = 0;
   CDuiString m_sBkImage;
+  bool m_bTabStop = true;
+  int m_iTabIndex = 0;
+  CDuiString m_sToolTip;
+  CDuiString m_sAccessibleName;
 };
 
 // "#AARRGGBB" (or "#RRGGBB", opaque) to 0xAARRGGBB; false for anything else.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/accessible_window.h"
 #include "ui/render.h"
 
 namespace DuiLib {
@@ -120,6 +121,7 @@ void CEditUI::SetText(LPCTSTR pstrText) {
   m_sText = text;
   if (m_hWndEdit) ::SetWindowTextA(m_hWndEdit, m_sText);
   Invalidate();
+  NotifyAccessibleEvent(this, EVENT_OBJECT_VALUECHANGE);
 }
 
 RECT CEditUI::NativeEditRect() const {

@@ -16,6 +16,7 @@ class CEditUI : public CLabelUI {
   LPCTSTR GetClass() const override;
   LPVOID GetInterface(LPCTSTR pstrName) override;
   bool TakesMouse() const override { return true; }
+  bool AcceptsFocus() const override { return true; }
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
   void SetEnabled(bool bEnable = true) override;
   void SetVisible(bool bVisible = true) override;
@@ -37,6 +38,7 @@ class CEditUI : public CLabelUI {
   void SetReadOnly(bool bReadOnly);
   bool IsReadOnly() const { return m_bReadOnly; }
   void SetPasswordMode(bool bPasswordMode) { m_bPasswordMode = bPasswordMode; Invalidate(); }
+  bool IsPasswordMode() const { return m_bPasswordMode; }
   CDuiString GetTipValue() const { return m_sTipValue; }
   void SetTipValue(LPCTSTR pStrTipValue) { m_sTipValue = pStrTipValue; Invalidate(); }
   DWORD GetTipValueColor() const { return m_dwTipValueColor; }

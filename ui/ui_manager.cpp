@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "ui/accessible_window.h"
+#include "ui/focus_navigator.h"
 #include "ui/render.h"
 #include "ui/ui_container.h"
 #include "ui/ui_control.h"
@@ -172,10 +174,14 @@ void CPaintManagerUI::MessageLoop() {
 
 // --- per window -------------------------------------------------------------
 
-CPaintManagerUI::CPaintManagerUI() { LiveManagers().push_back(this); }
+CPaintManagerUI::CPaintManagerUI()
+    : m_pFocusNavigator(new CFocusNavigator(this)), m_pAccessible(new CAccessibleWindow(this)) {
+  LiveManagers().push_back(this);
+}
 
 CPaintManagerUI::~CPaintManagerUI() {
   RemoveItem(LiveManagers(), this);
+  m_pAccessible->Disconnect();
   // A root that was moved into another window belongs to that window now.
   if (m_pRoot && !m_pRoot->GetParent() && m_pRoot->GetManager() == this) {
     CControlUI* root = m_pRoot;
@@ -321,6 +327,9 @@ void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
     if (ParseRectValue(pstrValue, &rc)) SetMinInfo(rc.left, rc.top);
   } else if (name == "maxinfo") {
     if (ParseRectValue(pstrValue, &rc)) SetMaxInfo(rc.left, rc.top);
+  } else if (name == "focuscuecolor") {
+    DWORD color;
+    if (ParseColor(pstrValue, &color)) m_pFocusNavigator->SetCueColor(color);
   }
 }
 
@@ -391,6 +400,9 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl) {
     m_pFocus = pControl;
     SendEvent(pControl, UIEVENT_SETFOCUS);
   }
+  m_pFocusNavigator->FocusChanged(old, m_pFocus);
+  if (m_pFocus) NotifyAccessibleEvent(m_pFocus, EVENT_OBJECT_FOCUS);
+  else if (old) NotifyAccessibleClientEvent(this, EVENT_OBJECT_FOCUS);
 }
 
 void CPaintManagerUI::SetCapture() {
@@ -433,6 +445,7 @@ void CPaintManagerUI::PaintTo(HDC hdc, const RECT& rcPaint) {
   UpdateLayout();
   FillColor(hdc, rcPaint, 0xFFFFFFFF);
   if (m_pRoot && m_pRoot->GetManager() == this) m_pRoot->DoPaint(hdc, rcPaint);
+  m_pFocusNavigator->PaintCue(hdc);
 }
 
 void CPaintManagerUI::SetHot(CControlUI* pControl, POINT pt) {
@@ -456,6 +469,11 @@ void CPaintManagerUI::SetHot(CControlUI* pControl, POINT pt) {
 }
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  // Keyboard navigation comes first: Tab must leave an open edit field too.
+  if (m_pFocusNavigator->PreTranslateKey(uMsg, wParam, lParam)) {
+    lRes = 0;
+    return true;
+  }
   std::vector<IMessageFilterUI*> filters = m_aPreMessageFilters;
   for (IMessageFilterUI* filter : filters) {
     if (std::find(m_aPreMessageFilters.begin(), m_aPreMessageFilters.end(), filter) ==
@@ -484,6 +502,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       }
     }
   }
+  if (m_pAccessible->HandleMessage(uMsg, wParam, lParam, lRes)) return true;
   switch (uMsg) {
     case WM_ERASEBKGND:
       lRes = 1;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 namespace DuiLib {
 
 class CControlUI;
+class CFocusNavigator;
+class CAccessibleWindow;
 
 #define DUI_MSGTYPE_CLICK "click"
 #define DUI_MSGTYPE_SELECTCHANGED "selectchanged"
@@ -179,6 +182,8 @@ class CPaintManagerUI {
   void NeedUpdate() { m_bUpdateNeeded = true; }
   CControlUI* GetFocus() const { return m_pFocus; }
   void SetFocus(CControlUI* pControl);
+  // Tab order, keyboard activation and the focus cue of this window.
+  CFocusNavigator& GetFocusNavigator() { return *m_pFocusNavigator; }
   void SetCapture();
   void ReleaseCapture();
   bool IsCaptured() const { return m_bMouseCapture; }
@@ -223,6 +228,8 @@ class CPaintManagerUI {
   std::map<std::string, CControlUI*> m_mNameHash;
   std::map<int, TFontInfo*> m_mFonts;
   TFontInfo* m_pDefaultFont = nullptr;
+  std::unique_ptr<CFocusNavigator> m_pFocusNavigator;
+  std::unique_ptr<CAccessibleWindow> m_pAccessible;
 };
 
 }  // namespace DuiLib

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ui/accessible_window.h"
 #include "ui/ui_container.h"
 
 namespace DuiLib {
@@ -45,6 +46,7 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
     ClearGroup(root, m_sGroupName, this);
   }
   Invalidate();
+  NotifyAccessibleEvent(this, EVENT_OBJECT_STATECHANGE);
   if (bTriggerEvent && m_pManager) {
     m_pManager->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED, m_bSelected ? 1 : 0);
   }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ui/accessible_window.h"
+
 namespace DuiLib {
 
 LPCTSTR CProgressUI::GetClass() const { return "ProgressUI"; }
@@ -32,6 +34,7 @@ void CProgressUI::SetValue(int nValue) {
   if (nValue == m_nValue) return;
   m_nValue = nValue;
   Invalidate();
+  NotifyAccessibleEvent(this, EVENT_OBJECT_VALUECHANGE);
 }
 
 RECT CProgressUI::GetFillRect() const {

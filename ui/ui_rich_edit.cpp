@@ -191,6 +191,25 @@ RECT CRichEditUI::GetScrollThumbRect() const {
 
 void CRichEditUI::DoEvent(TEventUI& event) {
   switch (event.Type) {
+    case UIEVENT_SETFOCUS:
+    case UIEVENT_KILLFOCUS:
+      m_bFocused = event.Type == UIEVENT_SETFOCUS;
+      Invalidate();
+      return;
+    case UIEVENT_KEYDOWN: {
+      RECT text = TextRect();
+      const int page = std::max<int>(m_nLineHeight, text.bottom - text.top - m_nLineHeight);
+      switch (event.wParam) {
+        case VK_UP: SetScrollPos(m_nScrollPos - m_nLineHeight); break;
+        case VK_DOWN: SetScrollPos(m_nScrollPos + m_nLineHeight); break;
+        case VK_PRIOR: SetScrollPos(m_nScrollPos - page); break;
+        case VK_NEXT: case VK_SPACE: SetScrollPos(m_nScrollPos + page); break;
+        case VK_HOME: SetScrollPos(0); break;
+        case VK_END: SetScrollPos(GetScrollRange()); break;
+        default: break;
+      }
+      return;
+    }
     case UIEVENT_SCROLLWHEEL: {
       int delta = static_cast<short>(HIWORD(event.wParam));
       int lines = delta > 0 ? -kWheelLines : kWheelLines;

@@ -16,6 +16,8 @@ class CRichEditUI : public CContainerUI {
   LPCTSTR GetClass() const override;
   LPVOID GetInterface(LPCTSTR pstrName) override;
   bool TakesMouse() const override { return true; }
+  // Readable (and scrollable) from the keyboard too.
+  bool AcceptsFocus() const override { return true; }
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
   void SetText(LPCTSTR pstrText) override;
   void SetPos(RECT rc) override;

@@ -59,6 +59,34 @@ const char kBadImageLayout[] =
     "<Button name=\"crc\" float=\"true\" pos=\"60,0,0,0\" width=\"10\" height=\"10\" normalimage=\"image\\crc.bmp\"/>"
     "</VerticalLayout></Window>";
 
+// Controls of every kind a screen reader meets, on two pages.
+const char kAccessibleLayout[] =
+    "<Window size=\"300,200\">"
+    "<Include source=\"fonts.xml\" />"
+    "<TabLayout name=\"tabs\">"
+    "<VerticalLayout name=\"page0\" bkcolor=\"#FFFFFFFF\">"
+    "<Button name=\"close\" float=\"true\" pos=\"270,5,0,0\" width=\"20\" height=\"10\" tooltip=\"\xE5\x85\xB3\xE9\x97\xAD\" tabindex=\"1\""
+    "  normalimage=\"file='image\\strip.bmp' source='0,0,20,10'\" />"
+    "<Label name=\"caption\" float=\"true\" pos=\"10,10,0,0\" width=\"50\" height=\"20\" text=\"\xE4\xBD\x8D\xE7\xBD\xAE:\" />"
+    "<Label name=\"message\" float=\"true\" pos=\"10,100,0,0\" width=\"100\" height=\"20\" text=\"\" />"
+    "<Edit name=\"path\" float=\"true\" pos=\"70,10,0,0\" width=\"200\" height=\"24\" tipvalue=\"C:\\hint\" />"
+    "<Option name=\"agree\" float=\"true\" pos=\"10,40,0,0\" width=\"15\" height=\"15\" selected=\"true\""
+    "  text=\"\xE5\x90\x8C\xE6\x84\x8F\" textpadding=\"40,0,0,0\" />"
+    "<Option name=\"radio\" group=\"g\" float=\"true\" pos=\"100,40,0,0\" width=\"15\" height=\"15\" text=\"A\" />"
+    "<Button name=\"go\" float=\"true\" pos=\"10,70,0,0\" width=\"80\" height=\"24\" text=\"\xE5\xAE\x89\xE8\xA3\x85\" />"
+    "<Button name=\"gone\" float=\"true\" pos=\"100,70,0,0\" width=\"40\" height=\"24\" text=\"x\" enabled=\"false\" />"
+    "<RichEdit name=\"terms\" float=\"true\" pos=\"150,40,0,0\" width=\"140\" height=\"60\" visible=\"false\""
+    "  accessiblename=\"\xE5\x8D\x8F\xE8\xAE\xAE\" text=\"terms text\" />"
+    "<Progress name=\"bar\" float=\"true\" pos=\"10,130,0,0\" width=\"200\" height=\"10\" min=\"0\" max=\"200\""
+    "  value=\"50\" accessiblename=\"\xE8\xBF\x9B\xE5\xBA\xA6\" />"
+    "<Label name=\"picture\" float=\"true\" pos=\"220,130,0,0\" width=\"40\" height=\"40\" bkimage=\"image\\fill.bmp\" />"
+    "<Control name=\"spacer\" float=\"true\" pos=\"0,180,0,0\" width=\"10\" height=\"10\" />"
+    "</VerticalLayout>"
+    "<VerticalLayout name=\"page1\">"
+    "<Button name=\"next\" float=\"true\" pos=\"10,10,0,0\" width=\"80\" height=\"24\" text=\"next\" />"
+    "</VerticalLayout>"
+    "</TabLayout></Window>";
+
 std::string LongText() {
   std::string text;
   for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + " of the agreement&#10;";
@@ -79,6 +107,7 @@ void UseTestSkin() {
     std::vector<ZipItem> items = {
         {"test.xml", layout, true},
         {"host.xml", kHostLayout, true},
+        {"accessible.xml", kAccessibleLayout, true},
         {"fonts.xml", kFonts, true},
         {"broken.xml", "<Window size=\"10,10\"><VerticalLayout></Window>", true},
         {"bad_image.xml", kBadImageLayout, true},
@@ -139,6 +168,28 @@ void Click(HWND hwnd, int x, int y) {
 }
 
 void MouseMove(HWND hwnd, int x, int y) { ::SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+
+void PressKey(HWND hwnd, UINT vk, bool shift, bool repeat) {
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  ::SetKeyboardState(keys);
+  // The key goes where the system focus is: the window or its open field.
+  HWND target = ::GetFocus();
+  if (!target || (target != hwnd && !::IsChild(hwnd, target))) target = hwnd;
+  MSG msg = {};
+  msg.hwnd = target;
+  msg.message = WM_KEYDOWN;
+  msg.wParam = vk;
+  msg.lParam = 1 | (repeat ? (1 << 30) : 0);
+  if (!DuiLib::CPaintManagerUI::TranslateMessage(&msg)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+  keys[VK_SHIFT] = 0;
+  ::SetKeyboardState(keys);
+  PumpMessages();
+}
 
 void PumpMessages() {
   MSG msg;

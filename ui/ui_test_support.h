@@ -21,7 +21,8 @@ constexpr DWORD kCheckedColor = 0xFFFF00;
 constexpr DWORD kUncheckedColor = 0xFF00FF;
 
 // Registers the test skin package (layouts "test.xml", "host.xml",
-// "broken.xml", "bad_image.xml", fonts and images) with the framework.
+// "accessible.xml", "broken.xml", "bad_image.xml", fonts and images) with
+// the framework.
 void UseTestSkin();
 
 // A page window built from one layout of the test skin; records what it
@@ -58,6 +59,10 @@ class TestWindow : public DuiLib::WindowImplBase {
 // Sends a left click (down, up) at client |x|,|y|.
 void Click(HWND hwnd, int x, int y);
 void MouseMove(HWND hwnd, int x, int y);
+// A key press as the message loop hands it on: the window's pre-filters
+// first, then the window (or its focused native child). |shift| holds
+// Shift down meanwhile; |repeat| marks an auto-repeated key-down.
+void PressKey(HWND hwnd, UINT vk, bool shift = false, bool repeat = false);
 // Dispatches everything waiting in this thread's queue.
 void PumpMessages();
 // The window's controls painted off screen, pixel (x, y) as 0xRRGGBB.

@@ -9,6 +9,12 @@
 
 namespace {
 
+EntryAttributesHook g_entry_attributes_hook = nullptr;
+
+DWORD EntryAttributes(const std::string& path, DWORD reported) {
+  return g_entry_attributes_hook ? g_entry_attributes_hook(path, reported) : reported;
+}
+
 std::string WithoutTrailingSlashes(std::string path) {
   while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   return path;
@@ -82,18 +88,21 @@ void RemoveTreeContents(const std::string& directory_with_slash) {
   do {
     const std::string name = data.cFileName;
     const std::string child = directory_with_slash + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    const DWORD attributes = EntryAttributes(child, data.dwFileAttributes);
+    const bool is_link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (lstrcmpiA(name.c_str(), ".") == 0 || lstrcmpiA(name.c_str(), "..") == 0) continue;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      if (is_link) {
         // A junction or directory link: remove the link, never its target.
+        // Attributes are not touched: setting them may act on the target.
         RemoveDirectoryA(child.c_str());
       } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTreeContents(child + "\\");
         RemoveDirectoryA(child.c_str());
       }
     } else {
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!is_link) SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileA(child.c_str());
     }
   } while (FindNextFileA(find.Get(), &data));
@@ -114,16 +123,27 @@ bool FileExists(const std::string& path) {
   return file.IsValid();
 }
 
+bool IsExistingDirectory(const std::string& path) {
+  if (path.empty()) return false;
+  WIN32_FIND_DATAA data;
+  tn::ScopedFindHandle find(FindFirstFileA(WithoutTrailingSlashes(path).c_str(), &data));
+  return find && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void SetEntryAttributesHookForTesting(EntryAttributesHook hook) { g_entry_attributes_hook = hook; }
+
 bool IsReparsePoint(const std::string& path) {
   const std::string bare = WithoutTrailingSlashes(path);
-  const DWORD attributes = GetFileAttributesA(bare.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return true;
+  if (bare.empty()) return false;
+  DWORD attributes = GetFileAttributesA(bare.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // Wine reports a link's own attributes only through the directory listing.
+    WIN32_FIND_DATAA data;
+    tn::ScopedFindHandle find(FindFirstFileA(bare.c_str(), &data));
+    if (find) attributes = data.dwFileAttributes;
   }
-  // Wine reports a link's own attributes only through the directory listing.
-  WIN32_FIND_DATAA data;
-  tn::ScopedFindHandle find(FindFirstFileA(bare.c_str(), &data));
-  return find && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return (EntryAttributes(bare, attributes) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool IsRemovableTreePath(const std::string& path) {
@@ -145,7 +165,6 @@ bool RemoveDirectoryTree(const std::string& path) {
   if (directory.back() != '\\') directory += '\\';
 
   if (IsReparsePoint(path)) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RemoveDirectoryA(WithoutTrailingSlashes(path).c_str()) != FALSE;
   }
 

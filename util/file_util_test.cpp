@@ -119,4 +119,67 @@ TEST_F(FileUtilTest, LinkInsideTreeIsRemovedNotEntered) {
   EXPECT_TRUE(Exists(outside + "\\precious.txt"));
 }
 
+// Wine cannot make a link that its API reports as one, so the link cases go
+// through the attribute seam: real folders and files that the removal is
+// told are links. Removing "the link" of a real, non-empty folder fails,
+// which shows that the removal never entered it.
+std::string* g_pretend_links = nullptr;
+
+unsigned long PretendLinks(const std::string& path, unsigned long reported) {
+  for (size_t start = 0; start < g_pretend_links->size();) {
+    const size_t end = g_pretend_links->find('|', start);
+    if (lstrcmpiA(g_pretend_links->substr(start, end - start).c_str(), path.c_str()) == 0) {
+      return reported | FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return reported;
+}
+
+class LinkSeamTest : public FileUtilTest {
+ protected:
+  void Pretend(const std::string& paths) {
+    links_ = paths;
+    g_pretend_links = &links_;
+    SetEntryAttributesHookForTesting(&PretendLinks);
+  }
+  void TearDown() override {
+    SetEntryAttributesHookForTesting(nullptr);
+    g_pretend_links = nullptr;
+  }
+  std::string links_;
+};
+
+TEST_F(LinkSeamTest, LinksInsideTheTreeAreRemovedNeverEnteredNorChanged) {
+  const std::string root = MakeTree();
+  const std::string dir_link = root + "\\linked folder";
+  const std::string file_link = root + "\\linked.txt";
+  CreateDirectoryA(dir_link.c_str(), nullptr);
+  tn_test::WriteFileBytes(dir_link + "\\precious.txt", "keep me");
+  tn_test::WriteFileBytes(file_link, "target");
+  SetFileAttributesA(file_link.c_str(), FILE_ATTRIBUTE_READONLY);
+  Pretend(dir_link + "|" + file_link);
+
+  EXPECT_TRUE(IsReparsePoint(dir_link));
+  EXPECT_TRUE(RemoveDirectoryTree(root));
+  EXPECT_EQ("keep me", tn_test::ReadFileBytes(dir_link + "\\precious.txt"));
+  // Clearing the read-only flag of a link would clear its target's.
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+            GetFileAttributesA(file_link.c_str()) & FILE_ATTRIBUTE_READONLY);
+  // Everything that was not a link went.
+  EXPECT_FALSE(Exists(root + "\\a"));
+  EXPECT_FALSE(Exists(root + "\\top.txt"));
+}
+
+TEST_F(LinkSeamTest, ATreeThatIsItselfALinkLosesOnlyTheLink) {
+  const std::string root = MakeTree();
+  Pretend(root);
+  RemoveDirectoryTree(root);
+  EXPECT_EQ("top", tn_test::ReadFileBytes(root + "\\top.txt"));
+  EXPECT_TRUE(Exists(root + "\\a\\b\\deep.bin"));
+  SetEntryAttributesHookForTesting(nullptr);
+  EXPECT_FALSE(IsReparsePoint(root));
+}
+
 }  // namespace

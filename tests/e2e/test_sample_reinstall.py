@@ -8,7 +8,7 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import WELCOME, crop
+from test_shell_pages import WELCOME, crop, finish_page_shown
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -61,7 +61,7 @@ class SampleReinstallTest(tnharness.WineTestCase):
 
         def finish_shown():
             png = self.display.screenshot(os.path.join(SHOTS, shot + "_finish.png"))
-            return crop(png, window, OPEN_BUTTON) != welcome
+            return finish_page_shown(self.display, png, window, welcome)
         self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
         time.sleep(0.5)
         self.auto.click(window, *FINISH_CLOSE)

@@ -9,7 +9,7 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import OPTIONS, WELCOME, crop, find_browse_dialog
+from test_shell_pages import OPTIONS, WELCOME, crop, find_browse_dialog, finish_page_shown
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -58,7 +58,7 @@ class ShellFinishTest(tnharness.WineTestCase):
         # The finish page shows the start button where the welcome page has none.
         def finish_shown():
             png = self.display.screenshot(os.path.join(SHOTS, shot))
-            return crop(png, self.window, OPEN_BUTTON) != self.welcome_open_region
+            return finish_page_shown(self.display, png, self.window, self.welcome_open_region)
         self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
 
     def record(self):
@@ -123,7 +123,7 @@ class ShellFinishTest(tnharness.WineTestCase):
 
         def finish_shown():
             png = self.display.screenshot(os.path.join(SHOTS, "finish_chosen.png"))
-            return crop(png, self.window, OPEN_BUTTON) != self.welcome_open_region
+            return finish_page_shown(self.display, png, self.window, self.welcome_open_region)
         self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
         self.auto.click(self.window, *FINISH_OPEN)
         self.assertEqual(self.proc.wait(30), 0)

@@ -37,6 +37,20 @@ def crop(png, window, region):
          "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
 
 
+FINISH_OPEN_BUTTON = (240, 292, 130, 46)
+
+
+def finish_page_shown(display, png, window, welcome_region):
+    """True when the screenshot shows the finish page: its open button's
+    region differs from the welcome page's and is the button's blue, which
+    the installing page (white there) never is."""
+    if crop(png, window, FINISH_OPEN_BUTTON) == welcome_region:
+        return False
+    cx, cy = window.client_origin
+    r, g, b = display.pixel(png, cx + 250, cy + 300)
+    return b > 150 and r < 150
+
+
 def red_pixels(data):
     """Pixels of the information label's red text (anti-aliased included)."""
     return sum(1 for i in range(0, len(data), 3)

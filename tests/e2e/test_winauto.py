@@ -19,6 +19,9 @@ class WinAutoTest(tnharness.WineTestCase):
         self.assertEqual(self.auto.reg_read("HKLM", key, "Count", view=64), 7)
         self.assertTrue(self.auto.reg_key_exists("HKLM", key, view=32))
         self.assertFalse(self.auto.reg_key_exists("HKLM", r"Software\NoSuchKeyHere", view=32))
+        values = self.auto.reg_values("HKLM", key, view=32)
+        self.assertEqual(values.get("Name"), (1, "Tarnis模拟器"))  # REG_SZ
+        self.assertIsNone(self.auto.reg_values("HKLM", r"Software\NoSuchKeyHere", view=32))
         # In a 64-bit prefix the 32-bit view lives under Wow6432Node.
         self.assertEqual(
             self.auto.reg_read("HKLM", r"Software\Wow6432Node\TarnisAutoTest", "Name", view=64),

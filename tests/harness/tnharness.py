@@ -30,7 +30,9 @@ def base_env(prefix=None, display=None, arch=None):
         "LANG": "zh_CN.UTF-8",
         "LC_ALL": "zh_CN.UTF-8",
         "WINEDEBUG": env.get("TN_WINEDEBUG", "-all"),
-        "WINEDLLOVERRIDES": "mscoree=;mshtml=",
+        # No runtime download prompts; no menu entries or .desktop files on
+        # the host for the links a test makes.
+        "WINEDLLOVERRIDES": "mscoree=;mshtml=;winemenubuilder.exe=d",
     })
     env.pop("WINELOADERNOEXEC", None)
     if prefix:
@@ -49,6 +51,24 @@ def _wait_wineserver(env):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def _private_user_folders(prefix_path):
+    """Wine links a new prefix's Desktop, Documents, Downloads, ... to the
+    host user's home. A test's links and files must stay in its own prefix,
+    so every such link becomes a folder of the prefix."""
+    users = os.path.join(prefix_path, "drive_c", "users")
+    if not os.path.isdir(users):
+        return
+    for user in os.listdir(users):
+        home = os.path.join(users, user)
+        if not os.path.isdir(home) or os.path.islink(home):
+            continue
+        for name in os.listdir(home):
+            path = os.path.join(home, name)
+            if os.path.islink(path):
+                os.remove(path)
+                os.makedirs(path)
+
+
 def _make_template(path, arch):
     tmp = path + ".new"
     shutil.rmtree(tmp, ignore_errors=True)
@@ -61,6 +81,7 @@ def _make_template(path, arch):
                         "/v", face, "/t", "REG_SZ", "/d", FONT_FACE, "/f"],
                        env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _wait_wineserver(env)
+    _private_user_folders(tmp)
     os.rename(tmp, path)
 
 
@@ -93,6 +114,7 @@ class Prefix:
         self.path = tempfile.mkdtemp(prefix="pfx%d-" % self.bits, dir=scratch)
         os.rmdir(self.path)
         subprocess.run(["cp", "-a", "--reflink=auto", self.template, self.path], check=True)
+        _private_user_folders(self.path)
         if self.windows_version:
             self.set_windows_version(self.windows_version)
         return self
@@ -328,9 +350,30 @@ class WinAuto:
         code, lines = self.run("reg", root, key, "", "--view", view)
         return bool(lines) and lines[0].get("key", False)
 
+    def reg_values(self, root, key, view=32):
+        """Every value of a key as {name: (type, data)}; None without the key."""
+        code, lines = self.run("reg-values", root, key, "--view", view)
+        if code != 0:
+            return None
+        return {line["name"]: (line["type"], line["value"]) for line in lines}
+
     def resolve_lnk(self, windows_path):
         code, lines = self.run("lnk", windows_path)
         return lines[0] if code == 0 and lines else None
+
+    def accessible(self, window):
+        """The window's accessible client object (first entry, with its child
+        count and focused child id) and its children, as a reader sees them."""
+        code, lines = self.run("acc", _hwnd(window))
+        return lines if code == 0 else None
+
+    def accessible_action(self, window, child_id):
+        return self.run("acc-do", _hwnd(window), child_id)[0] == 0
+
+    def watch_events(self, window, seconds):
+        """Records the WinEvents |window| raises for |seconds| in the
+        background; returns an EventWatch, ready once its hook is set."""
+        return EventWatch(self, window, seconds)
 
     def processes(self):
         return [p["name"] for p in self.run("ps")[1]]
@@ -338,6 +381,35 @@ class WinAuto:
     def special_folder(self, csidl):
         code, lines = self.run("folder", csidl)
         return lines[0]["path"] if code == 0 and lines else None
+
+
+class EventWatch:
+    def __init__(self, auto, window, seconds):
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(
+            ["wine", auto.exe, "events", _hwnd(window), str(int(seconds * 1000))],
+            env=auto.prefix.env(auto.display), stdout=self.out, stderr=subprocess.DEVNULL,
+            stdin=subprocess.DEVNULL)
+        self.seconds = seconds
+
+    def _lines(self):
+        self.out.seek(0)
+        text = self.out.read().decode("utf-8", "replace")
+        return [json.loads(l) for l in text.splitlines() if l.strip().startswith("{")]
+
+    def wait_ready(self, timeout=30):
+        return wait_until(lambda: any(l.get("ready") for l in self._lines()), timeout, 0.2)
+
+    def result(self):
+        """Waits for the watch to end; the events seen, in order."""
+        try:
+            self.proc.wait(self.seconds + 60)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            raise
+        events = [l for l in self._lines() if "event" in l]
+        self.out.close()
+        return events
 
 
 def _hwnd(window):

@@ -10,10 +10,9 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-}  // namespace
-
-bool FindIniValue(const std::string& text, const std::string& section, const std::string& key,
-                  std::string* value) {
+// Walks the first section named |section|; false when there is none.
+template <typename Entry>
+bool WalkSection(const std::string& text, const std::string& section, Entry entry) {
   bool in_section = false;
   bool section_seen = false;
   size_t start = 0;
@@ -29,7 +28,7 @@ bool FindIniValue(const std::string& text, const std::string& section, const std
       const size_t close = line.find(']');
       const std::string name = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
       // Only the first section of that name counts.
-      if (in_section) return false;
+      if (in_section) return true;
       in_section = !section_seen && name == section;
       section_seen = section_seen || in_section;
       continue;
@@ -37,12 +36,37 @@ bool FindIniValue(const std::string& text, const std::string& section, const std
     if (!in_section) continue;
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
-    if (Trim(line.substr(0, equals)) == key) {
-      *value = Trim(line.substr(equals + 1));
-      return true;
-    }
+    if (!entry(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)))) return true;
   }
-  return false;
+  return section_seen;
+}
+
+}  // namespace
+
+bool FindIniValue(const std::string& text, const std::string& section, const std::string& key,
+                  std::string* value) {
+  bool found = false;
+  WalkSection(text, section, [&](const std::string& name, const std::string& data) {
+    if (name != key) return true;
+    *value = data;
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+std::vector<std::pair<std::string, std::string>> IniSectionEntries(const std::string& text,
+                                                                   const std::string& section) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  WalkSection(text, section, [&](const std::string& name, const std::string& data) {
+    entries.emplace_back(name, data);
+    return true;
+  });
+  return entries;
+}
+
+bool HasIniSection(const std::string& text, const std::string& section) {
+  return WalkSection(text, section, [](const std::string&, const std::string&) { return false; });
 }
 
 }  // namespace tnpack

@@ -1,21 +1,25 @@
 #include "tools/tnpack/packer.h"
 
-#include <sys/types.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "payload/archive_password.h"
 #include "payload/trailer.h"
 #include "tools/tnpack/ini_text.h"
 #include "tools/tnpack/pe_resources.h"
+#include "tools/tnpack/process.h"
+#include "tools/tnpack/product_check.h"
 #include "tools/tnpack/sevenzip_header.h"
+#include "tools/tnpack/work_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -23,6 +27,9 @@ namespace tnpack {
 namespace {
 
 constexpr uint32_t kConfigResourceId = 131;
+// Room kept below 2 GiB for the certificate table of a signed installer.
+constexpr int64_t kSignatureReserve = 256 * 1024;
+const char kInterrupted[] = "interrupted";
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   std::ifstream file(path, std::ios::binary);
@@ -31,90 +38,78 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   return !file.bad();
 }
 
-bool HasRegularFile(const fs::path& directory) {
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) return true;
-  }
-  return false;
-}
-
-// Runs |arguments| (no shell) and returns its exit status, or -1.
-int RunProgram(const std::vector<std::string>& arguments, const std::string& directory) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  std::fflush(stdout);
-  const pid_t child = fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(127);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A directory that is removed with its content when the scope ends.
-class TempDirectory {
+// Follows 7-Zip's progress output ("  5% 3 + name" redrawn with
+// backspaces) and passes each percentage on.
+class SevenZipProgress {
  public:
-  explicit TempDirectory(const fs::path& parent) {
-    std::string pattern = (parent / ".tnpack-XXXXXX").string();
-    if (mkdtemp(&pattern[0])) path_ = pattern;
+  explicit SevenZipProgress(Progress* progress) : progress_(progress) {}
+  void operator()(const std::string& piece) {
+    pending_ += piece;
+    size_t percent = pending_.find('%');
+    int latest = -1;
+    while (percent != std::string::npos) {
+      size_t digits = percent;
+      while (digits > 0 && pending_[digits - 1] >= '0' && pending_[digits - 1] <= '9') --digits;
+      if (digits < percent && percent - digits <= 3) {
+        latest = std::atoi(pending_.substr(digits, percent - digits).c_str());
+      }
+      percent = pending_.find('%', percent + 1);
+    }
+    if (pending_.size() > 16) pending_.erase(0, pending_.size() - 16);
+    if (latest >= 0) progress_->Update(latest / 100.0);
   }
-  ~TempDirectory() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
 
  private:
-  fs::path path_;
+  Progress* progress_;
+  std::string pending_;
 };
 
-bool CreateArchive(const PackOptions& options, const fs::path& archive, std::string* error) {
-  const fs::path product = fs::absolute(options.product_dir);
-  std::error_code status;
-  if (!fs::is_directory(product, status)) {
-    *error = "product folder " + options.product_dir + " does not exist";
-    return false;
-  }
-  if (!HasRegularFile(product)) {
-    *error = "product folder " + options.product_dir + " holds no files";
-    return false;
-  }
+std::string SevenZipFailure(const PackOptions& options, const ProgramRun& run, const std::string& what) {
+  if (!run.started) return "cannot run " + options.sevenzip_program + " (Debian package 7zip)";
+  std::string text = options.sevenzip_program + " failed " + what + " with exit code " +
+                     std::to_string(run.exit_code);
+  const std::string tail = OutputTail(run.output, 3);
+  if (!tail.empty()) text += ": " + tail;
+  return text;
+}
+
+bool CreateArchive(const PackOptions& options, const fs::path& product, const fs::path& archive,
+                   int64_t bytes_in, Progress* progress, std::string* error) {
   // The library decodes LZMA2 blocks of four times the dictionary on several
   // threads, each holding a block's input and output: 8 MiB blocks keep two
   // threads within about 35 MB. The header is compressed but stays readable
   // without the password.
   const std::vector<std::string> arguments = {
       options.sevenzip_program, "a", "-t7z", "-m0=lzma2:d=2m:c=8m", "-mmt=2", "-ms=on",
-      "-mhe=off", std::string("-p") + tn::kArchivePassword, "-y", "-bso0",
-      options.show_progress ? "-bsp1" : "-bsp0", "--", archive.string(), "*"};
-  const int exit_code = RunProgram(arguments, product.string());
-  if (exit_code != 0) {
-    *error = exit_code == 127 || exit_code < 0
-                 ? "cannot run " + options.sevenzip_program + " (Debian package 7zip)"
-                 : options.sevenzip_program + " failed with exit code " + std::to_string(exit_code);
+      "-mhe=off", std::string("-p") + tn::kArchivePassword, "-y", "-bso0", "-bsp1",
+      "--", archive.string(), "*"};
+  progress->Begin("compressing the product", bytes_in);
+  SevenZipProgress percent(progress);
+  const ProgramRun run = RunProgram(arguments, product.string(), std::ref(percent));
+  if (Interrupted()) {
+    *error = kInterrupted;
     return false;
   }
+  if (run.exit_code != 0) {
+    *error = SevenZipFailure(options, run, "to compress the product");
+    return false;
+  }
+  progress->Update(1.0);
   return true;
 }
 
-bool CopyInto(std::ofstream* out, const std::string& path) {
+bool CopyInto(std::ofstream* out, const std::string& path, int64_t total, int64_t* done,
+              Progress* progress) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::vector<char> buffer(1 << 20);
-  while (in) {
+  while (in && !Interrupted()) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     if (in.gcount() > 0) out->write(buffer.data(), in.gcount());
+    *done += in.gcount();
+    progress->Update(total > 0 ? static_cast<double>(*done) / total : 1.0);
   }
-  return !in.bad() && static_cast<bool>(*out);
+  return !in.bad() && static_cast<bool>(*out) && !Interrupted();
 }
 
 void WriteZeros(std::ofstream* out, int64_t count) {
@@ -124,6 +119,208 @@ void WriteZeros(std::ofstream* out, int64_t count) {
     out->write(zeros.data(), chunk);
     count -= chunk;
   }
+}
+
+bool IsInside(const fs::path& inner, const fs::path& outer) {
+  auto o = outer.begin();
+  auto i = inner.begin();
+  for (; o != outer.end(); ++o, ++i) {
+    if (i == inner.end() || *o != *i) return false;
+  }
+  return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code status;
+  return !a.empty() && !b.empty() && fs::equivalent(a, b, status) && !status;
+}
+
+// --out must name a regular file (or nothing yet) in an existing folder,
+// and none of the inputs.
+bool CheckOutputPath(const PackOptions& options, std::string* error) {
+  const std::string& out = options.output_path;
+  struct stat info;
+  if (out.back() == '/') {
+    *error = "--out " + out + " names a folder; name the installer file to write";
+    return false;
+  }
+  if (lstat(out.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      *error = "--out " + out + " is a folder; name the installer file to write";
+      return false;
+    }
+    if (S_ISLNK(info.st_mode)) {
+      *error = "--out " + out + " is a symbolic link; name the file itself";
+      return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      *error = "--out " + out + " is not a regular file (a FIFO, device node or socket); "
+               "tnpack replaces only regular files";
+      return false;
+    }
+  }
+  std::error_code status;
+  const fs::path parent = fs::absolute(out).parent_path();
+  if (!fs::is_directory(parent, status)) {
+    *error = "the folder of --out " + out + " does not exist";
+    return false;
+  }
+  if (SameFile(out, options.stub_path)) {
+    *error = "--out " + out + " is the stub itself; name a new file";
+    return false;
+  }
+  if (SameFile(out, options.archive_path)) {
+    *error = "--out " + out + " is the --archive file itself; name a new file";
+    return false;
+  }
+  if (!options.product_dir.empty()) {
+    const fs::path product = fs::canonical(options.product_dir, status);
+    if (!status && IsInside(fs::weakly_canonical(fs::absolute(out), status), product)) {
+      *error = "--out " + out + " lies inside the product folder " + options.product_dir +
+               "; the installer would pack itself";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadStub(const PackOptions& options, std::string* stub, std::string* error) {
+  const std::string& path = options.stub_path;
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    *error = "cannot read stub " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    *error = "stub " + path + " is a folder, not a Windows executable";
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *error = "stub " + path + " is not a regular file (a device or FIFO has no end to pack)";
+    return false;
+  }
+  if (info.st_size >= tn::kMaxInstallerSize) {
+    *error = "stub " + path + " is 2 GiB or larger; the installer must stay below 2 GiB";
+    return false;
+  }
+  if (!ReadWholeFile(path, stub)) {
+    *error = "cannot read stub " + path;
+    return false;
+  }
+  PeHeaders headers;
+  std::string reason;
+  if (!ReadPeHeaders(*stub, &headers, &reason)) {
+    *error = "stub " + path + " is not a Windows executable (" + reason + ")";
+    return false;
+  }
+  if (headers.image_end > stub->size()) {
+    *error = "stub " + path + " is cut short: its sections reach to byte " +
+             std::to_string(headers.image_end) + " but the file has " +
+             std::to_string(stub->size()) + " bytes";
+    return false;
+  }
+  if (headers.certificate_size != 0) {
+    *error = "stub " + path + " is signed already; the payload behind it would break that "
+             "signature. Pack the unsigned stub and sign the installer (--sign-pkcs12)";
+    return false;
+  }
+  return true;
+}
+
+// The product's programs that the configuration names, checked against
+// |items|: refused for a product folder, a warning for a ready archive.
+bool CheckPrograms(const std::string& config, const std::vector<ProductItem>& items,
+                   const std::string& where, bool refuse, PackResult* result) {
+  const std::vector<std::string> missing = MissingPrograms(items, ConfiguredPrograms(config));
+  if (missing.empty()) return true;
+  std::string list;
+  for (const std::string& name : missing) list += (list.empty() ? "" : ", ") + name;
+  const std::string text = where + " lacks " + list +
+                           ", which the installer's configuration names; the installation would "
+                           "report success without " + (missing.size() == 1 ? "it" : "them");
+  if (refuse) {
+    result->error = text;
+    return false;
+  }
+  result->warnings.push_back(text);
+  return true;
+}
+
+// A ready archive: plain header, every item encrypted, and it tests clean
+// with the installer's password.
+bool CheckReadyArchive(const PackOptions& options, const std::string& config, Progress* progress,
+                       PackResult* result) {
+  std::string& error = result->error;
+  const std::string& path = options.archive_path;
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = "archive " + path + (stat(path.c_str(), &info) != 0 ? " does not exist" : " is not a regular file");
+    return false;
+  }
+  SevenZipInfo header;
+  if (!InspectSevenZip(path, 0, &header, &error)) {
+    error = "archive " + path + ": " + error;
+    return false;
+  }
+  if (header.header_encrypted) {
+    error = "archive " + path +
+            " has an encrypted header; the installer opens it without a password (use -mhe=off)";
+    return false;
+  }
+  const ProgramRun listing = RunProgram({options.sevenzip_program, "l", "-slt", "-ba", "--", path});
+  if (Interrupted()) {
+    error = kInterrupted;
+    return false;
+  }
+  std::vector<ProductItem> items;
+  std::string unencrypted;
+  if (listing.exit_code != 0 || !ParseSevenZipListing(listing.output, &items, &unencrypted)) {
+    error = listing.exit_code != 0 ? SevenZipFailure(options, listing, "to list " + path)
+                                   : "archive " + path + " holds no items";
+    return false;
+  }
+  if (!unencrypted.empty()) {
+    error = "archive " + path + ": \"" + unencrypted +
+            "\" is not encrypted; the installer's archives are encrypted with its password "
+            "(pack with --product, or 7zz -p with that password)";
+    return false;
+  }
+  for (const ProductItem& item : items) {
+    item.folder ? ++result->folders : ++result->files;
+    result->bytes_in += item.size;
+  }
+  if (!CheckWindowsNames(items, "archive " + path, &error)) return false;
+  if (!CheckPrograms(config, items, "archive " + path, false, result)) return false;
+
+  progress->Begin("testing the archive with the installer's password", result->bytes_in);
+  SevenZipProgress percent(progress);
+  const ProgramRun test = RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword,
+                                      "-bso0", "-bsp1", "--", path},
+                                     "", std::ref(percent));
+  if (Interrupted()) {
+    error = kInterrupted;
+    return false;
+  }
+  if (test.exit_code != 0) {
+    // 7-Zip cannot tell a wrong password from damaged encrypted data.
+    error = "archive " + path + " does not test clean with the installer's password (another "
+            "password or damaged data; " + options.sevenzip_program + " t: " +
+            OutputTail(test.output, 2) + "); the installer would not install it";
+    return false;
+  }
+  progress->End();
+  return true;
+}
+
+std::string CommonName(const std::string& subject) {
+  size_t at = subject.find("CN=");
+  if (at == std::string::npos) return subject;
+  at += 3;
+  size_t end = at;
+  while (end < subject.size() && subject[end] != ',' && subject[end] != '/') {
+    end += subject[end] == '\\' ? 2 : 1;
+  }
+  return subject.substr(at, std::min(end, subject.size()) - at);
 }
 
 }  // namespace
@@ -137,6 +334,18 @@ std::string ReadStubMarker(const std::string& stub_image, std::string* error) {
     return std::string();
   }
   return marker;
+}
+
+std::string DescribeImage(const std::string& image) {
+  VersionInfo info;
+  std::string error;
+  if (!ReadVersionInfo(image, &info, &error)) return std::string();
+  std::string text = info.strings["ProductName"];
+  const std::string version = info.strings["ProductVersion"].empty() ? VersionText(info.product_version)
+                                                                     : info.strings["ProductVersion"];
+  text += (text.empty() ? "" : " ") + version;
+  if (!info.strings["CompanyName"].empty()) text += " (" + info.strings["CompanyName"] + ")";
+  return text;
 }
 
 bool VerifyInstaller(const std::string& path, const std::string& marker, int64_t search_start,
@@ -212,24 +421,12 @@ bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
   return true;
 }
 
-bool Pack(const PackOptions& options, PackResult* result) {
+bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
   std::string& error = result->error;
-  std::error_code size_error;
-  const uintmax_t stub_file_size = fs::file_size(options.stub_path, size_error);
-  if (!size_error && stub_file_size > static_cast<uintmax_t>(tn::kMaxInstallerSize)) {
-    error = "stub " + options.stub_path + " is 2 GiB or larger; the installer must stay below 2 GiB";
-    return false;
-  }
-  std::string stub;
-  if (!ReadWholeFile(options.stub_path, &stub)) {
-    error = "cannot read stub " + options.stub_path;
-    return false;
-  }
-  if (!IsPortableExecutable(stub)) {
-    error = "stub " + options.stub_path + " is not a Windows executable";
-    return false;
-  }
+  if (!CheckOutputPath(options, &error)) return false;
 
+  std::string stub;
+  if (!ReadStub(options, &stub, &error)) return false;
   std::string stub_error;
   const std::string stub_marker = ReadStubMarker(stub, &stub_error);
   if (!options.marker.empty() && !stub_marker.empty() && options.marker != stub_marker) {
@@ -245,28 +442,64 @@ bool Pack(const PackOptions& options, PackResult* result) {
     error = "the marker must be 1 to 49 bytes without NUL";
     return false;
   }
+  std::string config;
+  std::string ignored;
+  FindNamedTypeResource(stub, "INI", kConfigResourceId, &config, &ignored);
+  result->stub_identity = DescribeImage(stub);
 
   const fs::path output = fs::absolute(options.output_path);
-  TempDirectory work(output.parent_path());
+  WorkFolder work(output.parent_path());
   if (work.path().empty()) {
     error = "cannot create a work folder next to " + options.output_path;
     return false;
   }
+
+  if (options.sign) {
+    progress->Begin("checking the signing certificate");
+    if (!CheckSigningInputs(options.signing, work.path().string(), &result->signer, &error)) return false;
+    std::string publisher;
+    if (FindIniValue(config, "TARNIS_INFO", "Publisher", &publisher) && !publisher.empty() &&
+        GbkToUtf8(publisher) != CommonName(result->signer.subject)) {
+      result->warnings.push_back(
+          "the certificate names " + result->signer.subject + " but the configuration's Publisher is " +
+          GbkToUtf8(publisher) + ": the elevation prompt and the list of installed programs will "
+          "name different publishers");
+    }
+    progress->End(result->signer.subject);
+  }
+
   std::string archive_path = options.archive_path;
   if (!options.product_dir.empty()) {
+    progress->Begin("checking the product");
+    ProductTree tree;
+    if (!ScanProduct(options.product_dir, options.follow_links, &tree, &error)) return false;
+    const std::string where = "product folder " + options.product_dir;
+    if (!CheckWindowsNames(tree.items, where, &error)) return false;
+    if (!CheckPrograms(config, tree.items, where, true, result)) return false;
+    result->files = tree.files;
+    result->folders = tree.folders;
+    result->bytes_in = tree.bytes;
+    progress->End(std::to_string(tree.files) + " files, " + Bytes(tree.bytes));
     archive_path = (work.path() / "payload.7z").string();
-    if (!CreateArchive(options, archive_path, &error)) return false;
+    if (!CreateArchive(options, fs::canonical(options.product_dir), archive_path, tree.bytes,
+                       progress, &error)) {
+      return false;
+    }
+    progress->End();
+  } else if (!CheckReadyArchive(options, config, progress, result)) {
+    return false;
   }
+  if (Interrupted()) {
+    error = kInterrupted;
+    return false;
+  }
+
   SevenZipInfo info;
   if (!InspectSevenZip(archive_path, 0, &info, &error)) {
     error = "archive " + archive_path + ": " + error;
     return false;
   }
-  if (info.header_encrypted) {
-    error = "archive " + archive_path +
-            " has an encrypted header; the installer opens it without a password (use -mhe=off)";
-    return false;
-  }
+  std::error_code size_error;
   result->archive_size = static_cast<int64_t>(fs::file_size(archive_path, size_error));
 
   const int64_t stub_size = static_cast<int64_t>(stub.size());
@@ -274,17 +507,24 @@ bool Pack(const PackOptions& options, PackResult* result) {
                   options.explicit_search_start, result)) {
     return false;
   }
+  if (options.sign && result->output_size > tn::kMaxInstallerSize - kSignatureReserve) {
+    error = "the installer would be " + std::to_string(result->output_size) +
+            " bytes and its signature comes on top; it must stay below 2 GiB";
+    return false;
+  }
   const int64_t content_end = result->archive_offset + result->archive_size;
 
   const fs::path temporary = work.path() / "installer.tmp";
   {
+    progress->Begin("writing the installer", result->output_size);
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(stub.data(), static_cast<std::streamsize>(stub.size()));
     WriteZeros(&out, result->trailer_offset - stub_size);
     const std::string trailer = tn::BuildTrailer(result->marker, result->search_start);
     out.write(trailer.data(), static_cast<std::streamsize>(trailer.size()));
-    if (!CopyInto(&out, archive_path)) {
-      error = "cannot copy the archive into " + temporary.string();
+    int64_t done = result->archive_offset;
+    if (!CopyInto(&out, archive_path, result->output_size, &done, progress)) {
+      error = Interrupted() ? kInterrupted : "cannot copy the archive into " + temporary.string();
       return false;
     }
     WriteZeros(&out, result->output_size - content_end);
@@ -293,15 +533,69 @@ bool Pack(const PackOptions& options, PackResult* result) {
       error = "cannot write " + temporary.string();
       return false;
     }
+    progress->End();
   }
+  progress->Begin("verifying the installer");
   if (!VerifyInstaller(temporary.string(), result->marker, result->search_start,
                        result->archive_offset, &error)) {
     error = "self-check failed: " + error;
     return false;
   }
-  fs::permissions(temporary, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+  progress->End();
+
+  fs::path finished = temporary;
+  if (options.sign) {
+    progress->Begin("signing the installer");
+    const fs::path signed_file = work.path() / "installer.signed";
+    std::string url;
+    FindIniValue(config, "TARNIS_INFO", "URLInfoAbout", &url);
+    if (!SignFile(options.signing, url, temporary.string(), signed_file.string(), &error)) return false;
+    progress->End();
+    progress->Begin("verifying the signed installer");
+    // The certificate table goes behind everything: the trailer must still
+    // be found and the archive still start where it did.
+    if (!VerifyInstaller(signed_file.string(), result->marker, result->search_start,
+                         result->archive_offset, &error)) {
+      error = "the signed installer fails the self-check: " + error;
+      return false;
+    }
+    std::string head(64 * 1024, '\0');
+    std::ifstream in(signed_file, std::ios::binary);
+    in.read(&head[0], static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    PeHeaders headers;
+    if (!ReadPeHeaders(head, &headers, &error) || headers.certificate_size == 0 ||
+        headers.certificate_offset < content_end) {
+      error = "the signed installer's certificate table does not lie behind the archive";
+      return false;
+    }
+    result->certificate_offset = headers.certificate_offset;
+    result->certificate_size = headers.certificate_size;
+    if (!CheckSignature(options.signing, signed_file.string(), work.path().string(),
+                        &result->signature, &error)) {
+      return false;
+    }
+    if (!result->signature.valid) {
+      error = "osslsigncode verify rejects the signed installer: " + result->signature.problem;
+      return false;
+    }
+    result->output_size = static_cast<int64_t>(fs::file_size(signed_file, size_error));
+    if (result->output_size > tn::kMaxInstallerSize) {
+      error = "the signed installer is " + std::to_string(result->output_size) +
+              " bytes; it must stay below 2 GiB";
+      return false;
+    }
+    result->signed_installer = true;
+    progress->End("valid, " + result->signature.signer);
+    finished = signed_file;
+  }
+  if (Interrupted()) {
+    error = kInterrupted;
+    return false;
+  }
+  fs::permissions(finished, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                   fs::perm_options::add, size_error);
-  fs::rename(temporary, output, size_error);
+  fs::rename(finished, output, size_error);
   if (size_error) {
     error = "cannot move the installer to " + options.output_path + ": " + size_error.message();
     return false;

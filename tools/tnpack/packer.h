@@ -1,9 +1,14 @@
 // Builds a finished installer: stub + zero filler to the next 1 MiB
-// boundary + payload trailer + 7z archive (see payload/trailer.h).
+// boundary + payload trailer + 7z archive (see payload/trailer.h), then,
+// when asked, an Authenticode signature behind all of it.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "tools/tnpack/progress.h"
+#include "tools/tnpack/signing.h"
 
 namespace tnpack {
 
@@ -22,17 +27,31 @@ struct PackOptions {
   int64_t explicit_search_start = 0;
   std::string marker;  // empty: OFFSET_FLAG/flag of the stub's "INI" 131
   std::string sevenzip_program = "7zz";
-  bool show_progress = false;
+  bool follow_links = false;  // links inside the product are packed as what they point to
+  bool sign = false;          // signing.pkcs12 and signing.password_file are then set
+  SigningOptions signing;
 };
 
 struct PackResult {
   std::string error;  // empty on success
+  std::vector<std::string> warnings;
   std::string marker;
   int64_t trailer_offset = 0;
   int64_t archive_offset = 0;
   int64_t search_start = 0;
   int64_t archive_size = 0;
   int64_t output_size = 0;
+  // What went in: files and folders of the product (or the archive's
+  // items) and the bytes of its files.
+  int64_t files = 0;
+  int64_t folders = 0;
+  int64_t bytes_in = 0;
+  std::string stub_identity;  // "Tarnis模拟器 0.2.0.1726 (塔尼斯科技有限公司)" or empty
+  bool signed_installer = false;
+  SignatureCheck signature;
+  Certificate signer;
+  int64_t certificate_offset = 0;
+  int64_t certificate_size = 0;
 };
 
 // Where everything goes for a stub of |stub_size| bytes and an archive of
@@ -42,12 +61,21 @@ struct PackResult {
 bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
                 int64_t explicit_search_start, PackResult* result);
 
-// Packs according to |options|. On failure |result->error| says why and no
-// output file is left behind (an existing one is not touched).
-bool Pack(const PackOptions& options, PackResult* result);
+// Packs according to |options|, showing its steps on |progress|. On failure
+// (and when interrupted) |result->error| says why, no output file is left
+// behind (an existing one is not touched) and the work folder is gone.
+bool Pack(const PackOptions& options, Progress* progress, PackResult* result);
+inline bool Pack(const PackOptions& options, PackResult* result) {
+  Progress quiet;
+  return Pack(options, &quiet, result);
+}
 
 // The stub's configured trailer marker, or empty with |*error| set.
 std::string ReadStubMarker(const std::string& stub_image, std::string* error);
+
+// "ProductName ProductVersion (CompanyName)" from the image's version
+// information, or empty when it has none.
+std::string DescribeImage(const std::string& image);
 
 // Checks a finished installer file: the trailer search with |marker| gives
 // |search_start|, a valid 7z start header lies at |archive_offset|, and no

@@ -17,86 +17,13 @@
 #include "tools/tnpack/pe_resources.h"
 #include "tools/tnpack/sevenzip_header.h"
 #include "tools/tnpack/test_stub.h"
-
-namespace fs = std::filesystem;
+#include "tools/tnpack/tnpack_test_support.h"
 
 namespace {
 
+using namespace tnpack_test;
+
 constexpr int64_t kMiB = tn::kTrailerAlignment;
-const char kConfig[] =
-    "[TARNIS_INFO]\r\nDisplayName\t\t\t=Tarnis\xC4\xA3\xC4\xE2\xC6\xF7\r\n"
-    "[OFFSET_FLAG]\r\nflag = TN7zOffset \r\n[MIN_INSTALL_SPACE]\r\nsize_GB=7\r\n";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Runs a shell command line; its exit status and combined output.
-int RunCommand(const std::string& command, std::string* output = nullptr) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, n);
-  const int status = pclose(pipe);
-  if (output) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
-class TnpackTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tnpack-test-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-    const char* tool = std::getenv("TNPACK");
-    tnpack_ = tool ? tool : "tnpack";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // A small product tree with a nested folder, a space and an empty folder.
-  fs::path MakeProduct() {
-    const fs::path product = dir_ / "product";
-    WriteFile(product / "ZEVodirodaz.exe", std::string(5000, 'p'));
-    WriteFile(product / "bin" / "with space.dll", "library bytes");
-    fs::create_directories(product / "empty");
-    return product;
-  }
-
-  fs::path MakeArchive(const std::string& extra_switches) {
-    const fs::path product = MakeProduct();
-    const fs::path archive = dir_ / ("a" + std::to_string(++archives_) + ".7z");
-    EXPECT_EQ(0, RunCommand("cd " + Quote(product) + " && 7zz a -t7z -bso0 -bsp0 " + extra_switches +
-                     " " + Quote(archive) + " '*'"));
-    return archive;
-  }
-
-  fs::path WriteStub(const std::string& config, size_t size = 4096) {
-    const fs::path stub = dir_ / ("stub" + std::to_string(++stubs_) + ".exe");
-    WriteFile(stub, tnpack_test::MakeStubImage(config, size));
-    return stub;
-  }
-
-  std::string Tnpack(const std::string& arguments, int* status) {
-    std::string output;
-    *status = RunCommand(tnpack_ + " " + arguments, &output);
-    return output;
-  }
-
-  fs::path dir_;
-  std::string tnpack_;
-  int archives_ = 0;
-  int stubs_ = 0;
-};
 
 TEST_F(TnpackTest, ReadsMarkerFromStubConfiguration) {
   std::string error;
@@ -303,10 +230,7 @@ TEST_F(TnpackTest, RefusesBadInputAndLeavesNothingBehind) {
     EXPECT_EQ(previous, ReadFile(out)) << c.arguments;
   }
   // No work files are left next to the output.
-  for (const auto& entry : fs::directory_iterator(dir_)) {
-    EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tnpack-"))
-        << entry.path();
-  }
+  EXPECT_EQ("", LeftoverWorkFolders(dir_));
 }
 
 TEST_F(TnpackTest, VerificationCatchesAForeignArchiveBeforeThePayload) {

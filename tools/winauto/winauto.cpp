@@ -8,14 +8,20 @@
 //   winauto close HWND               post WM_CLOSE
 //   winauto wait-gone HWND MS
 //   winauto reg ROOT KEY VALUE [--view 32|64]
+//   winauto reg-values ROOT KEY [--view 32|64]   every value of the key
 //   winauto lnk PATH
 //   winauto ps
 //   winauto folder CSIDL
+//   winauto acc HWND                 the window's accessible client object and
+//                                    its children (AccessibleObjectFromWindow)
+//   winauto acc-do HWND CHILD        the child's default action
+//   winauto events HWND MS           the WinEvents the window raises for MS ms
 //
 // Every result is printed as one JSON object per line in UTF-8. Exit code 0
 // on success, 1 when the thing asked for does not exist (window, value,
 // file), 2 on bad usage.
 #include <windows.h>
+#include <oleacc.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -235,12 +241,28 @@ HKEY ParseRoot(const wchar_t* name) {
   return nullptr;
 }
 
+// The data of one value as JSON: a number for REG_DWORD, a string for the
+// string types, null for the others.
+std::string JsonValueData(DWORD type, const std::vector<BYTE>& data) {
+  if (type == REG_DWORD) return std::to_string(*reinterpret_cast<const DWORD*>(data.data()));
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    return Json(reinterpret_cast<const wchar_t*>(data.data()));
+  }
+  return "null";
+}
+
+REGSAM ParseView(int argc, wchar_t** argv, int at) {
+  if (argc >= at + 2 && !wcscmp(argv[at], L"--view") && !wcscmp(argv[at + 1], L"64")) {
+    return KEY_WOW64_64KEY;
+  }
+  return KEY_WOW64_32KEY;
+}
+
 int ReadRegistry(int argc, wchar_t** argv) {
   if (argc < 5) return 2;
   HKEY root = ParseRoot(argv[2]);
   if (!root) return 2;
-  REGSAM view = KEY_WOW64_32KEY;
-  if (argc >= 7 && !wcscmp(argv[5], L"--view") && !wcscmp(argv[6], L"64")) view = KEY_WOW64_64KEY;
+  const REGSAM view = ParseView(argc, argv, 5);
   tn::ScopedRegKey key;
   if (RegOpenKeyExW(root, argv[3], 0, KEY_READ | view, key.Receive()) != ERROR_SUCCESS) {
     Print("{\"key\":false}");
@@ -254,15 +276,33 @@ int ReadRegistry(int argc, wchar_t** argv) {
   }
   std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
   RegQueryValueExW(key.Get(), value_name, nullptr, &type, data.data(), &size);
-  std::string value;
-  if (type == REG_DWORD) {
-    value = std::to_string(*reinterpret_cast<DWORD*>(data.data()));
-  } else if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-    value = Json(reinterpret_cast<wchar_t*>(data.data()));
-  } else {
-    value = "null";
+  Print("{\"key\":true,\"type\":" + std::to_string(type) + ",\"value\":" +
+        JsonValueData(type, data) + "}");
+  return 0;
+}
+
+int ListRegistryValues(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  HKEY root = ParseRoot(argv[2]);
+  if (!root) return 2;
+  tn::ScopedRegKey key;
+  if (RegOpenKeyExW(root, argv[3], 0, KEY_READ | ParseView(argc, argv, 4), key.Receive()) !=
+      ERROR_SUCCESS) {
+    return 1;
   }
-  Print("{\"key\":true,\"type\":" + std::to_string(type) + ",\"value\":" + value + "}");
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[16384];
+    DWORD name_length = 16384, type = 0, size = 0;
+    if (RegEnumValueW(key.Get(), index, name, &name_length, nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
+    name_length = 16384;
+    RegEnumValueW(key.Get(), index, name, &name_length, nullptr, &type, data.data(), &size);
+    Print("{\"name\":" + Json(name) + ",\"type\":" + std::to_string(type) + ",\"size\":" +
+          std::to_string(size) + ",\"value\":" + JsonValueData(type, data) + "}");
+  }
   return 0;
 }
 
@@ -327,8 +367,172 @@ int SpecialFolder(const wchar_t* csidl) {
   return 0;
 }
 
+std::string AccessibleText(IAccessible* acc, const VARIANT& child,
+                           HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
+  BSTR text = nullptr;
+  if ((acc->*getter)(child, &text) != S_OK || !text) return "null";
+  std::string out = Json(text);
+  SysFreeString(text);
+  return out;
+}
+
+std::string StateNames(long state) {
+  static const struct { long bit; const char* name; } kNames[] = {
+      {STATE_SYSTEM_UNAVAILABLE, "unavailable"}, {STATE_SYSTEM_FOCUSED, "focused"},
+      {STATE_SYSTEM_CHECKED, "checked"},         {STATE_SYSTEM_READONLY, "readonly"},
+      {STATE_SYSTEM_INVISIBLE, "invisible"},     {STATE_SYSTEM_FOCUSABLE, "focusable"},
+      {STATE_SYSTEM_PROTECTED, "protected"},     {STATE_SYSTEM_PRESSED, "pressed"},
+  };
+  std::string out = "[";
+  for (const auto& entry : kNames) {
+    if (!(state & entry.bit)) continue;
+    if (out.size() > 1) out += ",";
+    out += std::string("\"") + entry.name + "\"";
+  }
+  return out + "]";
+}
+
+// One JSON object describing |child| of |acc| (CHILDID_SELF for |acc| itself).
+std::string DescribeAccessible(IAccessible* acc, long child_id) {
+  VARIANT child;
+  VariantInit(&child);
+  child.vt = VT_I4;
+  child.lVal = child_id;
+  VARIANT role, state;
+  VariantInit(&role);
+  VariantInit(&state);
+  long role_id = -1, state_bits = 0;
+  if (acc->get_accRole(child, &role) == S_OK && role.vt == VT_I4) role_id = role.lVal;
+  if (acc->get_accState(child, &state) == S_OK && state.vt == VT_I4) state_bits = state.lVal;
+  VariantClear(&role);
+  VariantClear(&state);
+  wchar_t role_text[128] = {};
+  if (role_id >= 0) GetRoleTextW(static_cast<DWORD>(role_id), role_text, 128);
+  long x = 0, y = 0, w = 0, h = 0;
+  acc->accLocation(&x, &y, &w, &h, child);
+  char numbers[256];
+  std::snprintf(numbers, sizeof(numbers),
+                "\"id\":%ld,\"role\":%ld,\"state\":%ld,\"x\":%ld,\"y\":%ld,\"w\":%ld,\"h\":%ld",
+                child_id, role_id, state_bits, x, y, w, h);
+  return std::string("{") + numbers + ",\"role_text\":" + Json(role_text) +
+         ",\"states\":" + StateNames(state_bits) +
+         ",\"name\":" + AccessibleText(acc, child, &IAccessible::get_accName) +
+         ",\"value\":" + AccessibleText(acc, child, &IAccessible::get_accValue) +
+         ",\"description\":" + AccessibleText(acc, child, &IAccessible::get_accDescription) +
+         ",\"action\":" + AccessibleText(acc, child, &IAccessible::get_accDefaultAction) + "}";
+}
+
+// The client object and its children, as a screen reader walks them.
+int Accessible(HWND hwnd) {
+  if (!IsWindow(hwnd)) return 1;
+  tn::ScopedComInit com;
+  tn::ComPtr<IAccessible> acc;
+  HRESULT hr = AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          acc.ReceiveVoid());
+  if (FAILED(hr) || !acc) {
+    char error[64];
+    std::snprintf(error, sizeof(error), "{\"error\":\"0x%08lx\"}", static_cast<unsigned long>(hr));
+    Print(error);
+    return 1;
+  }
+  long count = 0;
+  acc->get_accChildCount(&count);
+  VARIANT focus;
+  VariantInit(&focus);
+  long focus_id = -1;
+  if (acc->get_accFocus(&focus) == S_OK && focus.vt == VT_I4) focus_id = focus.lVal;
+  VariantClear(&focus);
+  std::string self = DescribeAccessible(acc.Get(), CHILDID_SELF);
+  self.pop_back();
+  Print(self + ",\"children\":" + std::to_string(count) + ",\"focus\":" + std::to_string(focus_id) + "}");
+  if (count <= 0) return 0;
+  std::vector<VARIANT> children(static_cast<size_t>(count));
+  for (VARIANT& v : children) VariantInit(&v);
+  long obtained = 0;
+  if (FAILED(AccessibleChildren(acc.Get(), 0, count, children.data(), &obtained))) obtained = 0;
+  for (long i = 0; i < obtained; ++i) {
+    VARIANT& v = children[static_cast<size_t>(i)];
+    if (v.vt == VT_I4) {
+      Print(DescribeAccessible(acc.Get(), v.lVal));
+    } else if (v.vt == VT_DISPATCH && v.pdispVal) {
+      tn::ComPtr<IAccessible> child;
+      if (SUCCEEDED(v.pdispVal->QueryInterface(IID_IAccessible, child.ReceiveVoid())))
+        Print(DescribeAccessible(child.Get(), CHILDID_SELF));
+    }
+    VariantClear(&v);
+  }
+  return 0;
+}
+
+int AccessibleAction(HWND hwnd, long child_id) {
+  if (!IsWindow(hwnd)) return 1;
+  tn::ScopedComInit com;
+  tn::ComPtr<IAccessible> acc;
+  if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                        acc.ReceiveVoid()))) {
+    return 1;
+  }
+  VARIANT child;
+  VariantInit(&child);
+  child.vt = VT_I4;
+  child.lVal = child_id;
+  HRESULT hr = acc->accDoDefaultAction(child);
+  char line[64];
+  std::snprintf(line, sizeof(line), "{\"result\":\"0x%08lx\"}", static_cast<unsigned long>(hr));
+  Print(line);
+  return hr == S_OK ? 0 : 1;
+}
+
+HWND g_event_window = nullptr;
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  if (hwnd != g_event_window) return;
+  char numbers[160];
+  std::snprintf(numbers, sizeof(numbers), "{\"event\":%lu,\"object\":%ld,\"child\":%ld,\"time\":%lu",
+                static_cast<unsigned long>(event), static_cast<long>(object), static_cast<long>(child),
+                static_cast<unsigned long>(GetTickCount()));
+  std::string line = numbers;
+  // What a reader would read at once: the object the event names.
+  tn::ComPtr<IAccessible> acc;
+  VARIANT target;
+  VariantInit(&target);
+  if (object == OBJID_CLIENT &&
+      SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child),
+                                          acc.Receive(), &target)) &&
+      acc && target.vt == VT_I4) {
+    std::string described = DescribeAccessible(acc.Get(), target.lVal);
+    line += ",\"target\":" + described;
+  }
+  VariantClear(&target);
+  Print(line + "}");
+}
+
+// Every WinEvent the window raises during |ms| milliseconds, one line each,
+// after a {"ready":true} line once the hook is in place.
+int WatchEvents(HWND hwnd, DWORD ms) {
+  if (!IsWindow(hwnd)) return 1;
+  tn::ScopedComInit com;
+  g_event_window = hwnd;
+  // All processes, filtered by window in the callback: Wine 8 delivers no
+  // out-of-context events to a hook limited to the window's process.
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnWinEvent, 0, 0,
+                                       WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+  if (!hook) return 1;
+  Print("{\"ready\":true}");
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= ms) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  UnhookWinEvent(hook);
+  return 0;
+}
+
 int Usage() {
-  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|lnk|ps|folder\"}");
+  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|reg-values|lnk|ps|folder|acc|acc-do|events\"}");
   return 2;
 }
 
@@ -357,8 +561,12 @@ int wmain(int argc, wchar_t** argv) {
     return WaitGone(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
   }
   if (command == L"reg") return ReadRegistry(argc, argv);
+  if (command == L"reg-values") return ListRegistryValues(argc, argv);
   if (command == L"lnk" && argc == 3) return ResolveLink(argv[2]);
   if (command == L"ps") return ListProcesses();
   if (command == L"folder" && argc == 3) return SpecialFolder(argv[2]);
+  if (command == L"acc" && argc == 3) return Accessible(ParseWindow(argv[2]));
+  if (command == L"acc-do" && argc == 4) return AccessibleAction(ParseWindow(argv[2]), _wtol(argv[3]));
+  if (command == L"events" && argc == 4) return WatchEvents(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
   return Usage();
 }

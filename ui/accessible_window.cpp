@@ -1,0 +1,610 @@
+#include "ui/accessible_window.h"
+
+#include <ole2.h>
+#include <oleacc.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "ui/ui_button.h"
+#include "ui/ui_container.h"
+#include "ui/ui_control.h"
+#include "ui/ui_edit.h"
+#include "ui/ui_manager.h"
+#include "ui/ui_option.h"
+#include "ui/ui_progress.h"
+
+namespace DuiLib {
+
+namespace {
+
+// Framework texts are in the installer's code page (as Utf8ToAnsi makes them).
+constexpr UINT kAnsiCodePage = 936;
+// Posted to the window by accDoDefaultAction: wParam is the control.
+const UINT kDoDefaultActionMessage = WM_APP + 0x2D2;
+
+const char kActionPress[] = "按下";
+const char kActionCheck[] = "选中";
+const char kActionUncheck[] = "取消选中";
+const char kActionSelect[] = "选择";
+
+// oleacc is loaded when a reader first asks, from the system folder only:
+// the installer starts from a download folder, where a planted library of
+// that name must not be picked up. It stays loaded, as objects handed out
+// may outlive any window.
+struct OleAccess {
+  using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
+  using CreateStdAccessibleObjectFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
+  LresultFromObjectFn lresultFromObject = nullptr;
+  CreateStdAccessibleObjectFn createStdAccessibleObject = nullptr;
+};
+
+const OleAccess& GetOleAccess() {
+  static const OleAccess access = [] {
+    OleAccess result;
+    char path[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + sizeof("\\oleacc.dll") > MAX_PATH) return result;
+    std::strcat(path, "\\oleacc.dll");
+    HMODULE module = ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module) return result;
+    result.lresultFromObject = reinterpret_cast<OleAccess::LresultFromObjectFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "LresultFromObject")));
+    result.createStdAccessibleObject = reinterpret_cast<OleAccess::CreateStdAccessibleObjectFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "CreateStdAccessibleObject")));
+    return result;
+  }();
+  return access;
+}
+
+BSTR ToBstr(const CDuiString& text) {
+  if (text.IsEmpty()) return nullptr;
+  int length = ::MultiByteToWideChar(kAnsiCodePage, 0, text.GetData(), text.GetLength(), nullptr, 0);
+  if (length <= 0) return nullptr;
+  BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length));
+  if (!result) return nullptr;
+  ::MultiByteToWideChar(kAnsiCodePage, 0, text.GetData(), text.GetLength(), result, length);
+  return result;
+}
+
+// S_OK with the text, S_FALSE for an empty one.
+HRESULT ReturnText(const CDuiString& text, BSTR* out) {
+  *out = ToBstr(text);
+  if (*out) return S_OK;
+  return text.IsEmpty() ? S_FALSE : E_OUTOFMEMORY;
+}
+
+bool IsLeaf(CControlUI* control) {
+  return !control->GetInterface("IContainer") || control->GetInterface("RichEdit");
+}
+
+bool HasSomethingToTell(CControlUI* control) {
+  // Every label counts, also an empty one: an empty message line still is
+  // the place where a message appears, and the ids of the page stay put.
+  return control->GetInterface("Label") || control->AcceptsFocus() ||
+         !control->GetBkImage().IsEmpty() || !control->GetAccessibleName().IsEmpty();
+}
+
+void CollectFrom(CControlUI* control, std::vector<CControlUI*>& out) {
+  if (IsLeaf(control)) {
+    if (HasSomethingToTell(control)) out.push_back(control);
+    return;
+  }
+  if (!control->IsVisible()) return;
+  if (auto* tabs = static_cast<CTabLayoutUI*>(control->GetInterface("TabLayout"))) {
+    if (CControlUI* page = tabs->GetItemAt(tabs->GetCurSel())) CollectFrom(page, out);
+    return;
+  }
+  auto* container = static_cast<IContainerUI*>(control->GetInterface("IContainer"));
+  for (int i = 0; i < container->GetCount(); ++i) CollectFrom(container->GetItemAt(i), out);
+}
+
+CDuiString WithoutTrailingColon(CDuiString text) {
+  std::string value = text.str();
+  for (;;) {
+    if (!value.empty() && (value.back() == ':' || value.back() == ' ')) {
+      value.pop_back();
+    } else if (value.size() >= 2 && value.compare(value.size() - 2, 2, "\xA3\xBA") == 0) {
+      value.resize(value.size() - 2);  // full-width colon in GBK
+    } else {
+      break;
+    }
+  }
+  return CDuiString(value);
+}
+
+// An edit field is named, as in Windows dialogs, by the text label before it.
+CDuiString LabelBefore(CPaintManagerUI* manager, CControlUI* control) {
+  std::vector<CControlUI*> controls = CollectPageControls(manager);
+  auto it = std::find(controls.begin(), controls.end(), control);
+  while (it != controls.begin()) {
+    --it;
+    CControlUI* candidate = *it;
+    if (candidate->GetInterface("Button") || candidate->GetInterface("Edit") ||
+        candidate->GetInterface("Progress") || !candidate->GetInterface("Label")) {
+      continue;
+    }
+    if (!candidate->GetText().IsEmpty()) return WithoutTrailingColon(candidate->GetText());
+  }
+  return CDuiString();
+}
+
+bool WindowHasFocus(HWND hwnd) {
+  HWND focus = ::GetFocus();
+  return focus && (focus == hwnd || ::IsChild(hwnd, focus));
+}
+
+}  // namespace
+
+std::vector<CControlUI*> CollectPageControls(CPaintManagerUI* manager) {
+  std::vector<CControlUI*> controls;
+  if (!manager) return controls;
+  CControlUI* root = manager->GetRoot();
+  if (!root || root->GetManager() != manager) return controls;
+  CollectFrom(root, controls);
+  return controls;
+}
+
+void DescribeControl(CPaintManagerUI* manager, CControlUI* control, TAccessibleInfo* info) {
+  *info = TAccessibleInfo();
+  auto* option = static_cast<COptionUI*>(control->GetInterface("Option"));
+  auto* edit = static_cast<CEditUI*>(control->GetInterface("Edit"));
+  auto* progress = static_cast<CProgressUI*>(control->GetInterface("Progress"));
+  const bool richEdit = control->GetInterface("RichEdit") != nullptr;
+  const bool button = control->GetInterface("Button") != nullptr;
+
+  if (option) {
+    info->lRole = option->GetGroup().IsEmpty() ? ROLE_SYSTEM_CHECKBUTTON : ROLE_SYSTEM_RADIOBUTTON;
+  } else if (button) {
+    info->lRole = ROLE_SYSTEM_PUSHBUTTON;
+  } else if (edit || richEdit) {
+    info->lRole = ROLE_SYSTEM_TEXT;
+  } else if (progress) {
+    info->lRole = ROLE_SYSTEM_PROGRESSBAR;
+  } else if (control->GetInterface("Label") &&
+             !(control->GetText().IsEmpty() && !control->GetBkImage().IsEmpty())) {
+    info->lRole = ROLE_SYSTEM_STATICTEXT;
+  } else {
+    info->lRole = ROLE_SYSTEM_GRAPHIC;
+  }
+
+  // The name: what the skin says for the reader, else what the control
+  // shows (a text field shows its value, not its name), else its tooltip.
+  info->sName = control->GetAccessibleName();
+  if (info->sName.IsEmpty() && edit) info->sName = LabelBefore(manager, control);
+  if (info->sName.IsEmpty() && !edit && !richEdit) info->sName = control->GetText();
+  if (info->sName.IsEmpty()) info->sName = control->GetToolTip();
+  if (control->GetToolTip() != info->sName) info->sDescription = control->GetToolTip();
+
+  if (edit) {
+    if (!edit->IsPasswordMode()) info->sValue = edit->GetText();
+    if (info->sDescription.IsEmpty()) info->sDescription = edit->GetTipValue();
+  } else if (richEdit) {
+    info->sValue = control->GetText();
+  } else if (progress) {
+    long long range = static_cast<long long>(progress->GetMaxValue()) - progress->GetMinValue();
+    long long done = static_cast<long long>(progress->GetValue()) - progress->GetMinValue();
+    int percent = range > 0 ? static_cast<int>(done * 100 / range) : 0;
+    info->sValue.Format("%d%%", percent);
+  }
+
+  if (option) {
+    if (!option->GetGroup().IsEmpty()) info->sDefaultAction = kActionSelect;
+    else info->sDefaultAction = option->IsSelected() ? kActionUncheck : kActionCheck;
+  } else if (button) {
+    info->sDefaultAction = kActionPress;
+  }
+
+  long state = 0;
+  if (!control->IsVisible()) state |= STATE_SYSTEM_INVISIBLE;
+  if (!control->IsEnabled()) state |= STATE_SYSTEM_UNAVAILABLE;
+  if (control->AcceptsFocus() && control->IsVisible() && control->IsEnabled()) {
+    state |= STATE_SYSTEM_FOCUSABLE;
+    HWND hwnd = manager ? manager->GetPaintWindow() : nullptr;
+    if (manager && manager->GetFocus() == control && hwnd && WindowHasFocus(hwnd))
+      state |= STATE_SYSTEM_FOCUSED;
+  }
+  if (option && option->IsSelected()) state |= STATE_SYSTEM_CHECKED;
+  if (richEdit || (edit && edit->IsReadOnly())) state |= STATE_SYSTEM_READONLY;
+  if (edit && edit->IsPasswordMode()) state |= STATE_SYSTEM_PROTECTED;
+  if (info->lRole == ROLE_SYSTEM_STATICTEXT) state |= STATE_SYSTEM_READONLY;
+  info->lState = state;
+}
+
+void NotifyAccessibleEvent(CControlUI* control, DWORD event) {
+  if (!control) return;
+  CPaintManagerUI* manager = control->GetManager();
+  HWND hwnd = manager ? manager->GetPaintWindow() : nullptr;
+  if (!hwnd || !::IsWindowVisible(hwnd)) return;
+  std::vector<CControlUI*> controls = CollectPageControls(manager);
+  auto it = std::find(controls.begin(), controls.end(), control);
+  if (it == controls.end()) return;
+  ::NotifyWinEvent(event, hwnd, OBJID_CLIENT, static_cast<LONG>(it - controls.begin()) + 1);
+}
+
+void NotifyAccessibleClientEvent(CPaintManagerUI* manager, DWORD event) {
+  HWND hwnd = manager ? manager->GetPaintWindow() : nullptr;
+  if (!hwnd || !::IsWindowVisible(hwnd)) return;
+  ::NotifyWinEvent(event, hwnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
+// --- the client object ----------------------------------------------------------
+
+class CAccessibleObject final : public IAccessible, public IOleWindow {
+ public:
+  CAccessibleObject(CPaintManagerUI* manager, HWND hwnd) : m_pManager(manager), m_hWnd(hwnd) {}
+
+  void Disconnect() {
+    m_pManager = nullptr;
+    if (m_pStandard) {
+      IAccessible* standard = m_pStandard;
+      m_pStandard = nullptr;
+      standard->Release();
+    }
+  }
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible)) {
+      *ppv = static_cast<IAccessible*>(this);
+    } else if (riid == IID_IOleWindow) {
+      *ppv = static_cast<IOleWindow*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_lRef)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG ref = ::InterlockedDecrement(&m_lRef);
+    if (ref == 0) {
+      Disconnect();
+      delete this;
+    }
+    return static_cast<ULONG>(ref);
+  }
+
+  // IOleWindow
+  STDMETHODIMP GetWindow(HWND* phwnd) override {
+    if (!phwnd) return E_POINTER;
+    *phwnd = m_pManager ? m_hWnd : nullptr;
+    return m_pManager ? S_OK : CO_E_OBJNOTCONNECTED;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IDispatch: clients use the interface's own methods.
+  STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+  // IAccessible
+  STDMETHODIMP get_accParent(IDispatch** ppdispParent) override {
+    if (!ppdispParent) return E_POINTER;
+    *ppdispParent = nullptr;
+    IAccessible* standard = Standard();
+    if (!standard) return m_pManager ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    return standard->get_accParent(ppdispParent);
+  }
+  STDMETHODIMP get_accChildCount(long* pcountChildren) override {
+    if (!pcountChildren) return E_POINTER;
+    *pcountChildren = 0;
+    if (!m_pManager) return CO_E_OBJNOTCONNECTED;
+    *pcountChildren = static_cast<long>(CollectPageControls(m_pManager).size());
+    return S_OK;
+  }
+  STDMETHODIMP get_accChild(VARIANT varChild, IDispatch** ppdispChild) override {
+    if (!ppdispChild) return E_POINTER;
+    *ppdispChild = nullptr;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) {
+      *ppdispChild = static_cast<IAccessible*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return S_FALSE;  // a simple element: its parent answers for it
+  }
+  STDMETHODIMP get_accName(VARIANT varChild, BSTR* pszName) override {
+    return ChildText(varChild, pszName, &IAccessible::get_accName, &TAccessibleInfo::sName);
+  }
+  STDMETHODIMP get_accValue(VARIANT varChild, BSTR* pszValue) override {
+    if (!pszValue) return E_POINTER;
+    *pszValue = nullptr;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) return DISP_E_MEMBERNOTFOUND;
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    const long role = info.lRole;
+    if (role != ROLE_SYSTEM_TEXT && role != ROLE_SYSTEM_PROGRESSBAR) return DISP_E_MEMBERNOTFOUND;
+    return ReturnText(info.sValue, pszValue);
+  }
+  STDMETHODIMP get_accDescription(VARIANT varChild, BSTR* pszDescription) override {
+    return ChildText(varChild, pszDescription, &IAccessible::get_accDescription, &TAccessibleInfo::sDescription);
+  }
+  STDMETHODIMP get_accRole(VARIANT varChild, VARIANT* pvarRole) override {
+    if (!pvarRole) return E_POINTER;
+    ::VariantInit(pvarRole);
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    pvarRole->vt = VT_I4;
+    if (!control) {
+      pvarRole->lVal = ROLE_SYSTEM_CLIENT;
+      return S_OK;
+    }
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    pvarRole->lVal = info.lRole;
+    return S_OK;
+  }
+  STDMETHODIMP get_accState(VARIANT varChild, VARIANT* pvarState) override {
+    if (!pvarState) return E_POINTER;
+    ::VariantInit(pvarState);
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) {
+      IAccessible* standard = Standard();
+      if (standard) return standard->get_accState(varChild, pvarState);
+      pvarState->vt = VT_I4;
+      pvarState->lVal = 0;
+      return S_OK;
+    }
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    pvarState->vt = VT_I4;
+    pvarState->lVal = info.lState;
+    return S_OK;
+  }
+  STDMETHODIMP get_accHelp(VARIANT, BSTR* pszHelp) override {
+    if (pszHelp) *pszHelp = nullptr;
+    return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
+  }
+  STDMETHODIMP get_accHelpTopic(BSTR* pszHelpFile, VARIANT, long* pidTopic) override {
+    if (pszHelpFile) *pszHelpFile = nullptr;
+    if (pidTopic) *pidTopic = 0;
+    return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
+  }
+  STDMETHODIMP get_accKeyboardShortcut(VARIANT, BSTR* pszKeyboardShortcut) override {
+    if (pszKeyboardShortcut) *pszKeyboardShortcut = nullptr;
+    return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
+  }
+  STDMETHODIMP get_accFocus(VARIANT* pvarChild) override {
+    if (!pvarChild) return E_POINTER;
+    ::VariantInit(pvarChild);
+    if (!m_pManager) return CO_E_OBJNOTCONNECTED;
+    if (!WindowHasFocus(m_hWnd)) return S_FALSE;
+    pvarChild->vt = VT_I4;
+    pvarChild->lVal = IdOf(m_pManager->GetFocus());
+    return S_OK;
+  }
+  STDMETHODIMP get_accSelection(VARIANT* pvarChildren) override {
+    if (pvarChildren) ::VariantInit(pvarChildren);
+    return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
+  }
+  STDMETHODIMP get_accDefaultAction(VARIANT varChild, BSTR* pszDefaultAction) override {
+    if (!pszDefaultAction) return E_POINTER;
+    *pszDefaultAction = nullptr;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) return DISP_E_MEMBERNOTFOUND;
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    if (info.sDefaultAction.IsEmpty()) return DISP_E_MEMBERNOTFOUND;
+    return ReturnText(info.sDefaultAction, pszDefaultAction);
+  }
+  STDMETHODIMP accSelect(long flagsSelect, VARIANT varChild) override {
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    if (!control || flagsSelect != SELFLAG_TAKEFOCUS) return DISP_E_MEMBERNOTFOUND;
+    if (!control->AcceptsFocus() || !control->IsVisible() || !control->IsEnabled()) return S_FALSE;
+    control->SetFocus();
+    return S_OK;
+  }
+  STDMETHODIMP accLocation(long* pxLeft, long* pyTop, long* pcxWidth, long* pcyHeight,
+                           VARIANT varChild) override {
+    if (!pxLeft || !pyTop || !pcxWidth || !pcyHeight) return E_POINTER;
+    *pxLeft = *pyTop = *pcxWidth = *pcyHeight = 0;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    RECT rc;
+    if (!control) {
+      ::GetClientRect(m_hWnd, &rc);
+    } else {
+      rc = control->GetPos();
+      // A check box's caption lies beside its box: both are the control.
+      if (control->GetInterface("Option")) {
+        RECT painted = control->GetPaintBounds();
+        ::UnionRect(&rc, &rc, &painted);
+      }
+    }
+    POINT origin = {0, 0};
+    ::ClientToScreen(m_hWnd, &origin);
+    *pxLeft = rc.left + origin.x;
+    *pyTop = rc.top + origin.y;
+    *pcxWidth = rc.right - rc.left;
+    *pcyHeight = rc.bottom - rc.top;
+    return S_OK;
+  }
+  STDMETHODIMP accNavigate(long navDir, VARIANT varStart, VARIANT* pvarEndUpAt) override {
+    if (!pvarEndUpAt) return E_POINTER;
+    ::VariantInit(pvarEndUpAt);
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varStart, &control);
+    if (FAILED(hr)) return hr;
+    const long count = static_cast<long>(CollectPageControls(m_pManager).size());
+    long target = 0;
+    if (!control) {
+      if (navDir == NAVDIR_FIRSTCHILD) target = 1;
+      else if (navDir == NAVDIR_LASTCHILD) target = count;
+      else if (IAccessible* standard = Standard()) return standard->accNavigate(navDir, varStart, pvarEndUpAt);
+      else return S_FALSE;
+    } else {
+      const long id = IdOf(control);
+      if (navDir == NAVDIR_NEXT) target = id + 1;
+      else if (navDir == NAVDIR_PREVIOUS) target = id - 1;
+      else if (navDir == NAVDIR_FIRSTCHILD || navDir == NAVDIR_LASTCHILD) return S_FALSE;
+      else return DISP_E_MEMBERNOTFOUND;
+    }
+    if (target < 1 || target > count) return S_FALSE;
+    pvarEndUpAt->vt = VT_I4;
+    pvarEndUpAt->lVal = target;
+    return S_OK;
+  }
+  STDMETHODIMP accHitTest(long xLeft, long yTop, VARIANT* pvarChild) override {
+    if (!pvarChild) return E_POINTER;
+    ::VariantInit(pvarChild);
+    if (!m_pManager) return CO_E_OBJNOTCONNECTED;
+    POINT pt = {xLeft, yTop};
+    ::ScreenToClient(m_hWnd, &pt);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    if (!::PtInRect(&client, pt)) return S_FALSE;
+    pvarChild->vt = VT_I4;
+    pvarChild->lVal = CHILDID_SELF;
+    // The topmost listed control under the point (later ones paint over
+    // earlier ones).
+    std::vector<CControlUI*> controls = CollectPageControls(m_pManager);
+    for (size_t i = controls.size(); i-- > 0;) {
+      RECT rc = controls[i]->GetPos();
+      if (controls[i]->IsVisible() && ::PtInRect(&rc, pt)) {
+        pvarChild->lVal = static_cast<long>(i) + 1;
+        break;
+      }
+    }
+    return S_OK;
+  }
+  STDMETHODIMP accDoDefaultAction(VARIANT varChild) override {
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(varChild, &control);
+    if (FAILED(hr)) return hr;
+    if (!control || !control->GetInterface("Button")) return DISP_E_MEMBERNOTFOUND;
+    if (!control->IsVisible() || !control->IsEnabled()) return S_FALSE;
+    // Run as a click would, from the window's queue: the handler may open a
+    // message box, which must not hold the reader's call.
+    ::PostMessageA(m_hWnd, kDoDefaultActionMessage, reinterpret_cast<WPARAM>(control), 0);
+    return S_OK;
+  }
+  STDMETHODIMP put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
+  STDMETHODIMP put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
+
+ private:
+  ~CAccessibleObject() = default;
+
+  IAccessible* Standard() {
+    if (!m_pStandard && m_pManager) {
+      const OleAccess& access = GetOleAccess();
+      if (access.createStdAccessibleObject) {
+        void* object = nullptr;
+        if (SUCCEEDED(access.createStdAccessibleObject(m_hWnd, OBJID_CLIENT, __uuidof(IAccessible), &object)))
+          m_pStandard = static_cast<IAccessible*>(object);
+      }
+    }
+    return m_pStandard;
+  }
+
+  long IdOf(CControlUI* control) const {
+    if (!control) return CHILDID_SELF;
+    std::vector<CControlUI*> controls = CollectPageControls(m_pManager);
+    auto it = std::find(controls.begin(), controls.end(), control);
+    return it == controls.end() ? CHILDID_SELF : static_cast<long>(it - controls.begin()) + 1;
+  }
+
+  // The control named by |child|, or null for the client object itself.
+  HRESULT Resolve(const VARIANT& child, CControlUI** control) {
+    *control = nullptr;
+    if (!m_pManager || !::IsWindow(m_hWnd)) return CO_E_OBJNOTCONNECTED;
+    if (child.vt != VT_I4) return E_INVALIDARG;
+    if (child.lVal == CHILDID_SELF) return S_OK;
+    std::vector<CControlUI*> controls = CollectPageControls(m_pManager);
+    if (child.lVal < 1 || child.lVal > static_cast<long>(controls.size())) return E_INVALIDARG;
+    *control = controls[static_cast<size_t>(child.lVal - 1)];
+    return S_OK;
+  }
+
+  HRESULT ChildText(const VARIANT& child, BSTR* out, HRESULT (STDMETHODCALLTYPE IAccessible::*self)(VARIANT, BSTR*),
+                    CDuiString TAccessibleInfo::*field) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(child, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) {
+      IAccessible* standard = Standard();
+      return standard ? (standard->*self)(child, out) : S_FALSE;
+    }
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    return ReturnText(info.*field, out);
+  }
+
+  LONG m_lRef = 1;
+  CPaintManagerUI* m_pManager;
+  HWND m_hWnd;
+  IAccessible* m_pStandard = nullptr;
+};
+
+// --- CAccessibleWindow -------------------------------------------------------
+
+CAccessibleWindow::CAccessibleWindow(CPaintManagerUI* manager) : m_pManager(manager) {}
+
+CAccessibleWindow::~CAccessibleWindow() { Disconnect(); }
+
+void CAccessibleWindow::Disconnect() {
+  if (!m_pObject) return;
+  CAccessibleObject* object = m_pObject;
+  m_pObject = nullptr;
+  object->Disconnect();
+  // Proxies in readers let go of the object now rather than at their exit.
+  ::CoDisconnectObject(static_cast<IAccessible*>(object), 0);
+  object->Release();
+}
+
+bool CAccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  if (uMsg == kDoDefaultActionMessage) {
+    auto* control = reinterpret_cast<CControlUI*>(wParam);
+    lRes = 0;
+    // The page may have changed since the reader asked.
+    if (!CControlUI::IsLive(control)) return true;
+    std::vector<CControlUI*> controls = CollectPageControls(m_pManager);
+    if (std::find(controls.begin(), controls.end(), control) == controls.end()) return true;
+    if (auto* button = static_cast<CButtonUI*>(control->GetInterface("Button"))) button->Activate();
+    return true;
+  }
+  if (uMsg != WM_GETOBJECT || static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return false;
+  HWND hwnd = m_pManager->GetPaintWindow();
+  const OleAccess& access = GetOleAccess();
+  if (!hwnd || !access.lresultFromObject) return false;
+  // Handing out an object needs a COM apartment on this thread; it stays
+  // for the thread's life (the reader may call back at any time).
+  static thread_local bool comReady = false;
+  if (!comReady) {
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    comReady = SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
+    if (!comReady) return false;
+  }
+  if (!m_pObject) m_pObject = new CAccessibleObject(m_pManager, hwnd);
+  lRes = access.lresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(m_pObject));
+  return true;
+}
+
+}  // namespace DuiLib
