@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/focus_navigator.h"
 #include "ui/image_resample.h"
 #include "ui/render.h"
 #include "ui/test_zip_writer.h"
@@ -278,6 +279,28 @@ TEST_F(DpiWindowTest, DpiChangeScalesLayoutFontsAndCaptionAndKeepsTheState) {
 
   window.manager().SetFocus(nullptr);
   EXPECT_EQ("D:\\Games\\Tarnis", edit->GetText().str());
+}
+
+TEST_F(DpiWindowTest, TheKeyboardFocusRingGrowsWithTheScale) {
+  BOOL cues = FALSE;
+  ::SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &cues, 0);
+  ::SystemParametersInfoA(SPI_SETKEYBOARDCUES, 0, nullptr, 0);
+  TestWindow window("dpi.xml");
+  ASSERT_TRUE(window.CreateAt(0, 0));
+  SendDpiChanged(window.GetHWND(), 144, nullptr);
+  ui_test::PressKey(window.GetHWND(), VK_TAB, false);
+  CControlUI* btn = window.Find<CControlUI>("btn");
+  ASSERT_EQ(btn, window.manager().GetFocus());
+  // At 96 DPI: 1 pixel of halo, 2 of ring, 1 of gap; at 144 DPI 2, 3, 1.
+  RECT cue = CFocusNavigator::CueRect(btn);
+  EXPECT_EQ(btn->GetPos().left - 6, cue.left);
+  ui_test::Snapshot snapshot(window.manager());
+  const int y = (btn->GetPos().top + btn->GetPos().bottom) / 2;
+  const DWORD ring = 0x1C60C4;
+  EXPECT_EQ(0xFFFFFFu, snapshot.At(cue.left + 1, y));
+  for (int x = cue.left + 2; x <= cue.left + 4; ++x) EXPECT_EQ(ring, snapshot.At(x, y)) << x - cue.left;
+  EXPECT_NE(ring, snapshot.At(cue.left + 5, y));
+  ::SystemParametersInfoA(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(cues)), 0);
 }
 
 TEST_F(DpiWindowTest, ANonsenseDpiMessageLeavesTheWindowAt96) {

@@ -49,7 +49,8 @@ def one_run(tree, display, dpi):
         os.unlink(out)
     if int(values.get("dpi", "0")) != dpi:
         raise RuntimeError("the viewer drew for %s DPI, not %d" % (values.get("dpi"), dpi))
-    return {"wall": float(values["skinned_ms"]), "cpu": float(values["skinned_cpu_ms"]),
+    return {"wall": float(values["skinned_ms"]), "created": float(values["skinned_created_ms"]),
+            "cpu": float(values["skinned_cpu_ms"]),
             "process_cpu": process_cpu, "plain": float(values["plain_ms"]),
             "plain_after": float(values["plain_after_ms"])}
 
@@ -71,12 +72,15 @@ def main():
                 results[dpi].append(one_run(tree, display, dpi))
     print("runs: %d per DPI, fresh prefix each, order rotated" % runs)
     for dpi in dpis:
+        print("%d DPI wall, run by run: %s" % (dpi, " ".join("%.1f" % x["wall"] for x in results[dpi])))
+    for dpi in dpis:
         r = results[dpi]
 
         def med(key):
             values = [x[key] for x in r]
             return "median %.1f ms (min %.1f, max %.1f)" % (statistics.median(values), min(values), max(values))
         print("%d DPI: skinned window, creation to first paint: wall %s" % (dpi, med("wall")))
+        print("%d DPI:   of which building the window %s" % (dpi, med("created")))
         print("%d DPI:   same span, UI thread CPU %s" % (dpi, med("cpu")))
         print("%d DPI:   whole viewer process CPU %s" % (dpi, med("process_cpu")))
         print("%d DPI: plain Win32 window, creation to first paint: %s" % (dpi, med("plain")))

@@ -31,12 +31,12 @@ void CollectStops(CControlUI* control, std::vector<CControlUI*>& stops) {
 }
 
 // A rounded frame of |width| pixels just inside |rc|.
-void RoundFrame(HDC hDC, const RECT& rc, int width, DWORD argb) {
+void RoundFrame(HDC hDC, const RECT& rc, int width, int cornerDiameter, DWORD argb) {
   HPEN pen = ::CreatePen(PS_INSIDEFRAME, width, ToColorRef(argb));
   if (!pen) return;
   HGDIOBJ oldPen = ::SelectObject(hDC, pen);
   HGDIOBJ oldBrush = ::SelectObject(hDC, ::GetStockObject(NULL_BRUSH));
-  ::RoundRect(hDC, rc.left, rc.top, rc.right, rc.bottom, kCornerDiameter, kCornerDiameter);
+  ::RoundRect(hDC, rc.left, rc.top, rc.right, rc.bottom, cornerDiameter, cornerDiameter);
   ::SelectObject(hDC, oldBrush);
   ::SelectObject(hDC, oldPen);
   ::DeleteObject(pen);
@@ -126,7 +126,10 @@ RECT CFocusNavigator::CueRect(CControlUI* pControl) {
   RECT painted = pControl->GetPaintBounds();
   if (painted.right > painted.left && painted.bottom > painted.top) ::UnionRect(&rc, &rc, &painted);
   // Ring and halo outside the gap.
-  ::InflateRect(&rc, kRingGap + kRingWidth + 1, kRingGap + kRingWidth + 1);
+  // The ring's lengths are 96-DPI pixels like the skin's.
+  int margin = kRingGap + kRingWidth + 1;
+  if (CPaintManagerUI* manager = pControl->GetManager()) margin = manager->GetDpiScale().Scale(margin);
+  ::InflateRect(&rc, margin, margin);
   return rc;
 }
 
@@ -142,9 +145,11 @@ void CFocusNavigator::PaintCue(HDC hDC) {
   if (!focus || !focus->IsVisible() || focus->GetManager() != m_pManager) return;
   RECT outer = CueRect(focus);
   m_rcLastCue = outer;
-  RoundFrame(hDC, outer, 1, kHaloColor);
-  ::InflateRect(&outer, -1, -1);
-  RoundFrame(hDC, outer, kRingWidth, m_dwCueColor);
+  const CDpiScale& scale = m_pManager->GetDpiScale();
+  const int halo = scale.Scale(1), corner = scale.Scale(kCornerDiameter);
+  RoundFrame(hDC, outer, halo, corner, kHaloColor);
+  ::InflateRect(&outer, -halo, -halo);
+  RoundFrame(hDC, outer, scale.Scale(kRingWidth), corner, m_dwCueColor);
 }
 
 }  // namespace DuiLib

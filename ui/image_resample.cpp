@@ -6,40 +6,59 @@ namespace DuiLib {
 
 namespace {
 
+// Weights are 8-bit fixed point summing to exactly 256, so that two
+// channels can be weighted in one 32-bit multiply (0x00RR00BB and
+// 0x00AA00GG lanes: 255 * 256 + 128 still fits 16 bits) and a flat colour
+// comes out exactly as it went in.
+constexpr uint32_t kOne = 256;
+
 // One target pixel's share of the source along one axis: source indices
-// [first, first + weights.size()) with weights summing to 1 << 16.
+// [first, first + count) with weights summing to kOne.
 struct Span {
   int first = 0;
-  std::vector<uint32_t> weights;
+  int count = 0;
+  uint32_t weights[8] = {};  // enough for shrinking to an eighth and more
 };
 
-constexpr uint32_t kOne = 1u << 16;
-
-// Splits |sourceLength| source pixels over |targetLength| target pixels.
+// Splits |sourceLength| source pixels over |targetLength| target pixels by
+// area. Beyond 8 : 1 shrinking only the first 8 covered pixels count (the
+// skin's images are never shrunk that far).
 std::vector<Span> MakeSpans(int sourceLength, int targetLength) {
   std::vector<Span> spans(static_cast<size_t>(targetLength));
   // Positions in units of 1 / targetLength source pixel, so that every
   // boundary is an integer.
   const long long scale = targetLength;
   for (int i = 0; i < targetLength; ++i) {
-    long long begin = static_cast<long long>(i) * sourceLength;  // in 1/scale units
+    long long begin = static_cast<long long>(i) * sourceLength;
     long long end = begin + sourceLength;
     Span& span = spans[static_cast<size_t>(i)];
     span.first = static_cast<int>(begin / scale);
-    int last = static_cast<int>((end - 1) / scale);
+    int last = std::min(static_cast<int>((end - 1) / scale), span.first + 7);
     uint32_t given = 0;
     for (int s = span.first; s <= last; ++s) {
       long long lo = std::max(begin, static_cast<long long>(s) * scale);
       long long hi = std::min(end, static_cast<long long>(s + 1) * scale);
       uint32_t weight = static_cast<uint32_t>((hi - lo) * kOne / sourceLength);
-      span.weights.push_back(weight);
+      span.weights[span.count++] = weight;
       given += weight;
     }
     // Rounding leftovers go to the largest share, so a flat colour stays flat.
-    auto largest = std::max_element(span.weights.begin(), span.weights.end());
+    uint32_t* largest = std::max_element(span.weights, span.weights + span.count);
     *largest += kOne - given;
   }
   return spans;
+}
+
+// Weighted sum of |count| pixels |step| apart.
+inline uint32_t Blend(const uint32_t* p, int step, const Span& span) {
+  if (span.count == 1) return *p;
+  uint32_t redBlue = 0, alphaGreen = 0;
+  for (int k = 0; k < span.count; ++k, p += step) {
+    uint32_t w = span.weights[k];
+    redBlue += (*p & 0x00FF00FFu) * w;
+    alphaGreen += ((*p >> 8) & 0x00FF00FFu) * w;
+  }
+  return (((redBlue + 0x00800080u) >> 8) & 0x00FF00FFu) | ((alphaGreen + 0x00800080u) & 0xFF00FF00u);
 }
 
 }  // namespace
@@ -54,38 +73,24 @@ bool ResamplePixels(const uint32_t* pixels, int width, int height, int stride, P
   const int sw = from.right - from.left, sh = from.bottom - from.top;
   if (!pixels || sw <= 0 || sh <= 0 || targetWidth <= 0 || targetHeight <= 0) return false;
 
+  // Across first, every source row once, into |rows|; then down.
   const std::vector<Span> across = MakeSpans(sw, targetWidth);
   const std::vector<Span> down = MakeSpans(sh, targetHeight);
-  // Horizontal pass into 16.16 channel sums, then the vertical pass.
-  std::vector<uint64_t> acc(static_cast<size_t>(targetWidth) * 4);
-  out->assign(static_cast<size_t>(targetWidth) * targetHeight, 0);
-  for (int y = 0; y < targetHeight; ++y) {
-    const Span& vertical = down[static_cast<size_t>(y)];
-    std::fill(acc.begin(), acc.end(), 0);
-    for (size_t k = 0; k < vertical.weights.size(); ++k) {
-      const uint32_t* source = pixels + static_cast<size_t>(from.top + vertical.first + static_cast<int>(k)) * stride + from.left;
-      for (int x = 0; x < targetWidth; ++x) {
-        const Span& horizontal = across[static_cast<size_t>(x)];
-        uint32_t sum[4] = {0, 0, 0, 0};
-        for (size_t j = 0; j < horizontal.weights.size(); ++j) {
-          uint32_t p = source[horizontal.first + static_cast<int>(j)];
-          uint32_t w = horizontal.weights[j];
-          for (int c = 0; c < 4; ++c) sum[c] += ((p >> (8 * c)) & 0xFF) * w;
-        }
-        for (int c = 0; c < 4; ++c) {
-          acc[static_cast<size_t>(x) * 4 + c] += static_cast<uint64_t>(sum[c]) * vertical.weights[k];
-        }
-      }
-    }
-    uint32_t* target = out->data() + static_cast<size_t>(y) * targetWidth;
+  std::vector<uint32_t> rows(static_cast<size_t>(targetWidth) * sh);
+  for (int y = 0; y < sh; ++y) {
+    const uint32_t* source = pixels + static_cast<size_t>(from.top + y) * stride + from.left;
+    uint32_t* target = rows.data() + static_cast<size_t>(y) * targetWidth;
     for (int x = 0; x < targetWidth; ++x) {
-      uint32_t value = 0;
-      for (int c = 0; c < 4; ++c) {
-        uint64_t v = (acc[static_cast<size_t>(x) * 4 + c] + (1ull << 31)) >> 32;
-        value |= static_cast<uint32_t>(std::min<uint64_t>(v, 255)) << (8 * c);
-      }
-      target[x] = value;
+      const Span& span = across[static_cast<size_t>(x)];
+      target[x] = Blend(source + span.first, 1, span);
     }
+  }
+  out->resize(static_cast<size_t>(targetWidth) * targetHeight);
+  for (int y = 0; y < targetHeight; ++y) {
+    const Span& span = down[static_cast<size_t>(y)];
+    const uint32_t* source = rows.data() + static_cast<size_t>(span.first) * targetWidth;
+    uint32_t* target = out->data() + static_cast<size_t>(y) * targetWidth;
+    for (int x = 0; x < targetWidth; ++x) target[x] = Blend(source + x, targetWidth, span);
   }
   return true;
 }

@@ -2,7 +2,8 @@
 // averaging: every target pixel is the mean of the source area it covers,
 // weighted by coverage. Shrinking keeps thin lines as lighter lines instead
 // of dropping them, and enlarging keeps edges sharp with one blended pixel
-// where a source pixel boundary falls inside a target pixel. No Windows
+// where a source pixel boundary falls inside a target pixel. Weights are
+// 8-bit fixed point; a flat colour stays exactly that colour. No Windows
 // headers: shared with the host tests.
 #pragma once
 

@@ -205,21 +205,22 @@ const TImageInfo* ChooseSkinImage(LPCSTR path, int percent, int* variantPercent)
   *variantPercent = 100;
   if (!path || !*path) return nullptr;
   if (percent > 100) {
-    const TImageInfo* largest = nullptr;
-    int largestPercent = 100;
-    for (int candidate : kImageVariantPercents) {
-      const TImageInfo* variant = LoadSkinImage(ImageVariantPath(path, candidate).c_str());
-      if (!variant) continue;
-      if (candidate >= percent) {
-        *variantPercent = candidate;
+    // Only the variant that is used gets loaded: the smallest one not below
+    // |percent|, else the largest one below it.
+    const int count = static_cast<int>(sizeof(kImageVariantPercents) / sizeof(kImageVariantPercents[0]));
+    int first = 0;
+    while (first < count && kImageVariantPercents[first] < percent) ++first;
+    for (int i = first; i < count; ++i) {
+      if (const TImageInfo* variant = LoadSkinImage(ImageVariantPath(path, kImageVariantPercents[i]).c_str())) {
+        *variantPercent = kImageVariantPercents[i];
         return variant;
       }
-      largest = variant;
-      largestPercent = candidate;
     }
-    if (largest) {
-      *variantPercent = largestPercent;
-      return largest;
+    for (int i = first - 1; i >= 0; --i) {
+      if (const TImageInfo* variant = LoadSkinImage(ImageVariantPath(path, kImageVariantPercents[i]).c_str())) {
+        *variantPercent = kImageVariantPercents[i];
+        return variant;
+      }
     }
   }
   return LoadSkinImage(path);
