@@ -155,7 +155,7 @@ class KeyboardAccessTest(tnharness.WineTestCase):
 
         # A click on the box: the reader sees it unchecked, a second click
         # checks it again. The click gives the focus but shows no cue.
-        watch = self.auto.watch_events(self.window, 40)
+        watch = self.auto.watch_events(self.window, 60)
         self.assertTrue(watch.wait_ready(), "event hook not ready")
         self.auto.click(self.window, 20, 359)
         self.assertNotIn("checked", self.child("我已阅读并同意")["states"])
