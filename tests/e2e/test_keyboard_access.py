@@ -283,6 +283,11 @@ class KeyboardAccessTest(tnharness.WineTestCase):
                 self.assertEqual(names["安装进度"]["role"], ROLE_PROGRESSBAR)
                 seen_values.append(int(names["安装进度"]["value"].rstrip("%")))
                 close_states.append(names["关闭"]["states"])
+                if len(seen_values) == 1:
+                    roles = {n: c["role"] for n, c in names.items()}
+                    self.assertEqual(roles.get("正在安装..."), ROLE_STATICTEXT)
+                    self.assertEqual(roles.get("最小化"), ROLE_PUSHBUTTON)
+                    self.assertIn(ROLE_GRAPHIC, roles.values())  # the rotating picture
                 if len(seen_values) == 2:
                     self.shot("install_installing")
             time.sleep(0.3)
@@ -305,6 +310,10 @@ class KeyboardAccessTest(tnharness.WineTestCase):
         self.assertGreaterEqual(
             len([e for e in events if e["event"] == EVENT_OBJECT_REORDER and e["child"] == 0]), 2)
 
+        client, children = self.tree()
+        self.assertEqual({c["name"]: c["role"] for c in children},
+                         {"最小化": ROLE_PUSHBUTTON, "关闭": ROLE_PUSHBUTTON, "立即体验": ROLE_PUSHBUTTON})
+        self.assertNotIn("unavailable", self.child("关闭")["states"])
         self.key("Tab")
         png = self.expect_stop("立即体验", FINISH_OPEN, "install_finish_open")
         self.assertTrue(self.ring_at(png, FINISH_OPEN))
