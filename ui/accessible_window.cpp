@@ -322,17 +322,9 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ChildText(varChild, pszName, &IAccessible::get_accName, &TAccessibleInfo::sName);
   }
   STDMETHODIMP get_accValue(VARIANT varChild, BSTR* pszValue) override {
-    if (!pszValue) return E_POINTER;
-    *pszValue = nullptr;
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    if (!control) return DISP_E_MEMBERNOTFOUND;
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    const long role = info.lRole;
-    if (role != ROLE_SYSTEM_TEXT && role != ROLE_SYSTEM_PROGRESSBAR) return DISP_E_MEMBERNOTFOUND;
-    return ReturnText(info.sValue, pszValue);
+    return ControlOnlyText(varChild, pszValue, &TAccessibleInfo::sValue, [](const TAccessibleInfo& info) {
+      return info.lRole == ROLE_SYSTEM_TEXT || info.lRole == ROLE_SYSTEM_PROGRESSBAR;
+    });
   }
   STDMETHODIMP get_accDescription(VARIANT varChild, BSTR* pszDescription) override {
     return ChildText(varChild, pszDescription, &IAccessible::get_accDescription, &TAccessibleInfo::sDescription);
@@ -399,16 +391,8 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
   }
   STDMETHODIMP get_accDefaultAction(VARIANT varChild, BSTR* pszDefaultAction) override {
-    if (!pszDefaultAction) return E_POINTER;
-    *pszDefaultAction = nullptr;
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    if (!control) return DISP_E_MEMBERNOTFOUND;
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    if (info.sDefaultAction.IsEmpty()) return DISP_E_MEMBERNOTFOUND;
-    return ReturnText(info.sDefaultAction, pszDefaultAction);
+    return ControlOnlyText(varChild, pszDefaultAction, &TAccessibleInfo::sDefaultAction,
+                           [](const TAccessibleInfo& info) { return !info.sDefaultAction.IsEmpty(); });
   }
   STDMETHODIMP accSelect(long flagsSelect, VARIANT varChild) override {
     CControlUI* control = nullptr;
@@ -554,6 +538,22 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     }
     TAccessibleInfo info;
     DescribeControl(m_pManager, control, &info);
+    return ReturnText(info.*field, out);
+  }
+
+  // A property only some controls have: DISP_E_MEMBERNOTFOUND for the
+  // client itself and for the controls |has| rules out.
+  HRESULT ControlOnlyText(const VARIANT& child, BSTR* out, CDuiString TAccessibleInfo::*field,
+                          bool (*has)(const TAccessibleInfo&)) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(child, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) return DISP_E_MEMBERNOTFOUND;
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    if (!has(info)) return DISP_E_MEMBERNOTFOUND;
     return ReturnText(info.*field, out);
   }
 
