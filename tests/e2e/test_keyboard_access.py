@@ -222,6 +222,11 @@ class KeyboardAccessTest(tnharness.WineTestCase):
 
         self.key("Tab")
         self.expect_stop("安装位置", OPTIONS["edit_path"], "options_path")
+        # The keyboard is in the native edit window now; it has the same name.
+        fields = [k for k in self.auto.children(self.window) if k["class"].lower() == "edit"]
+        self.assertEqual(len(fields), 1)
+        native = self.auto.accessible(fields[0]["hwnd"])
+        self.assertEqual((native[0]["name"], native[0]["role"]), ("安装位置", ROLE_TEXT))
         self.auto.type_text("D:\\TnKeys")
         time.sleep(0.5)
         self.assertEqual(self.child("安装位置")["value"], "D:\\TnKeys")
