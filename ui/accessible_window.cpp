@@ -57,6 +57,17 @@ const OleAccess& GetOleAccess() {
   return access;
 }
 
+// Handing out an object needs a COM apartment on this thread; it stays for
+// the thread's life (the reader may call back at any time).
+bool EnsureApartment() {
+  static thread_local bool ready = false;
+  if (!ready) {
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ready = SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
+  }
+  return ready;
+}
+
 BSTR ToBstr(const CDuiString& text) {
   if (text.IsEmpty()) return nullptr;
   int length = ::MultiByteToWideChar(kAnsiCodePage, 0, text.GetData(), text.GetLength(), nullptr, 0);
@@ -322,17 +333,9 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ChildText(varChild, pszName, &IAccessible::get_accName, &TAccessibleInfo::sName);
   }
   STDMETHODIMP get_accValue(VARIANT varChild, BSTR* pszValue) override {
-    if (!pszValue) return E_POINTER;
-    *pszValue = nullptr;
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    if (!control) return DISP_E_MEMBERNOTFOUND;
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    const long role = info.lRole;
-    if (role != ROLE_SYSTEM_TEXT && role != ROLE_SYSTEM_PROGRESSBAR) return DISP_E_MEMBERNOTFOUND;
-    return ReturnText(info.sValue, pszValue);
+    return ControlOnlyText(varChild, pszValue, &TAccessibleInfo::sValue, [](const TAccessibleInfo& info) {
+      return info.lRole == ROLE_SYSTEM_TEXT || info.lRole == ROLE_SYSTEM_PROGRESSBAR;
+    });
   }
   STDMETHODIMP get_accDescription(VARIANT varChild, BSTR* pszDescription) override {
     return ChildText(varChild, pszDescription, &IAccessible::get_accDescription, &TAccessibleInfo::sDescription);
@@ -399,16 +402,8 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
   }
   STDMETHODIMP get_accDefaultAction(VARIANT varChild, BSTR* pszDefaultAction) override {
-    if (!pszDefaultAction) return E_POINTER;
-    *pszDefaultAction = nullptr;
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    if (!control) return DISP_E_MEMBERNOTFOUND;
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    if (info.sDefaultAction.IsEmpty()) return DISP_E_MEMBERNOTFOUND;
-    return ReturnText(info.sDefaultAction, pszDefaultAction);
+    return ControlOnlyText(varChild, pszDefaultAction, &TAccessibleInfo::sDefaultAction,
+                           [](const TAccessibleInfo& info) { return !info.sDefaultAction.IsEmpty(); });
   }
   STDMETHODIMP accSelect(long flagsSelect, VARIANT varChild) override {
     CControlUI* control = nullptr;
@@ -557,11 +552,122 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ReturnText(info.*field, out);
   }
 
+  // A property only some controls have: DISP_E_MEMBERNOTFOUND for the
+  // client itself and for the controls |has| rules out.
+  HRESULT ControlOnlyText(const VARIANT& child, BSTR* out, CDuiString TAccessibleInfo::*field,
+                          bool (*has)(const TAccessibleInfo&)) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(child, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) return DISP_E_MEMBERNOTFOUND;
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    if (!has(info)) return DISP_E_MEMBERNOTFOUND;
+    return ReturnText(info.*field, out);
+  }
+
   LONG m_lRef = 1;
   CPaintManagerUI* m_pManager;
   HWND m_hWnd;
   IAccessible* m_pStandard = nullptr;
 };
+
+// --- the native field's object ---------------------------------------------------
+
+// The system's object for a native window, with another name for the
+// window itself; everything else is the system's.
+class CRenamedAccessible final : public IAccessible {
+ public:
+  CRenamedAccessible(IAccessible* inner, BSTR name) : m_pInner(inner), m_bstrName(name) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible)) {
+      *ppv = static_cast<IAccessible*>(this);
+      AddRef();
+      return S_OK;
+    }
+    // IOleWindow and the rest come from the system's object.
+    return m_pInner->QueryInterface(riid, ppv);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_lRef)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG ref = ::InterlockedDecrement(&m_lRef);
+    if (ref == 0) delete this;
+    return static_cast<ULONG>(ref);
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* p) override { return m_pInner->GetTypeInfoCount(p); }
+  STDMETHODIMP GetTypeInfo(UINT i, LCID l, ITypeInfo** p) override { return m_pInner->GetTypeInfo(i, l, p); }
+  STDMETHODIMP GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override {
+    return m_pInner->GetIDsOfNames(r, n, c, l, d);
+  }
+  STDMETHODIMP Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
+                      UINT* a) override {
+    return m_pInner->Invoke(d, r, l, f, p, v, e, a);
+  }
+  STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
+    if (!name) return E_POINTER;
+    if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return m_pInner->get_accName(child, name);
+    *name = ::SysAllocString(m_bstrName);
+    return *name ? S_OK : E_OUTOFMEMORY;
+  }
+  STDMETHODIMP get_accParent(IDispatch** p) override { return m_pInner->get_accParent(p); }
+  STDMETHODIMP get_accChildCount(long* p) override { return m_pInner->get_accChildCount(p); }
+  STDMETHODIMP get_accChild(VARIANT c, IDispatch** p) override { return m_pInner->get_accChild(c, p); }
+  STDMETHODIMP get_accValue(VARIANT c, BSTR* p) override { return m_pInner->get_accValue(c, p); }
+  STDMETHODIMP get_accDescription(VARIANT c, BSTR* p) override { return m_pInner->get_accDescription(c, p); }
+  STDMETHODIMP get_accRole(VARIANT c, VARIANT* p) override { return m_pInner->get_accRole(c, p); }
+  STDMETHODIMP get_accState(VARIANT c, VARIANT* p) override { return m_pInner->get_accState(c, p); }
+  STDMETHODIMP get_accHelp(VARIANT c, BSTR* p) override { return m_pInner->get_accHelp(c, p); }
+  STDMETHODIMP get_accHelpTopic(BSTR* f, VARIANT c, long* t) override { return m_pInner->get_accHelpTopic(f, c, t); }
+  STDMETHODIMP get_accKeyboardShortcut(VARIANT c, BSTR* p) override {
+    return m_pInner->get_accKeyboardShortcut(c, p);
+  }
+  STDMETHODIMP get_accFocus(VARIANT* p) override { return m_pInner->get_accFocus(p); }
+  STDMETHODIMP get_accSelection(VARIANT* p) override { return m_pInner->get_accSelection(p); }
+  STDMETHODIMP get_accDefaultAction(VARIANT c, BSTR* p) override { return m_pInner->get_accDefaultAction(c, p); }
+  STDMETHODIMP accSelect(long f, VARIANT c) override { return m_pInner->accSelect(f, c); }
+  STDMETHODIMP accLocation(long* x, long* y, long* w, long* h, VARIANT c) override {
+    return m_pInner->accLocation(x, y, w, h, c);
+  }
+  STDMETHODIMP accNavigate(long d, VARIANT s, VARIANT* e) override { return m_pInner->accNavigate(d, s, e); }
+  STDMETHODIMP accHitTest(long x, long y, VARIANT* c) override { return m_pInner->accHitTest(x, y, c); }
+  STDMETHODIMP accDoDefaultAction(VARIANT c) override { return m_pInner->accDoDefaultAction(c); }
+  STDMETHODIMP put_accName(VARIANT c, BSTR n) override { return m_pInner->put_accName(c, n); }
+  STDMETHODIMP put_accValue(VARIANT c, BSTR v) override { return m_pInner->put_accValue(c, v); }
+
+ private:
+  ~CRenamedAccessible() {
+    m_pInner->Release();
+    ::SysFreeString(m_bstrName);
+  }
+
+  LONG m_lRef = 1;
+  IAccessible* m_pInner;
+  BSTR m_bstrName;
+};
+
+bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  if (!control || static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return false;
+  const OleAccess& access = GetOleAccess();
+  if (!access.lresultFromObject || !access.createStdAccessibleObject || !EnsureApartment()) return false;
+  TAccessibleInfo info;
+  DescribeControl(control->GetManager(), control, &info);
+  BSTR name = ToBstr(info.sName);
+  if (!name) return false;
+  void* standard = nullptr;
+  if (FAILED(access.createStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), &standard))) {
+    ::SysFreeString(name);
+    return false;
+  }
+  auto* renamed = new CRenamedAccessible(static_cast<IAccessible*>(standard), name);
+  lRes = access.lresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(renamed));
+  renamed->Release();
+  return true;
+}
 
 // --- CAccessibleWindow -------------------------------------------------------
 
@@ -594,14 +700,7 @@ bool CAccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, L
   HWND hwnd = m_pManager->GetPaintWindow();
   const OleAccess& access = GetOleAccess();
   if (!hwnd || !access.lresultFromObject) return false;
-  // Handing out an object needs a COM apartment on this thread; it stays
-  // for the thread's life (the reader may call back at any time).
-  static thread_local bool comReady = false;
-  if (!comReady) {
-    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    comReady = SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
-    if (!comReady) return false;
-  }
+  if (!EnsureApartment()) return false;
   if (!m_pObject) m_pObject = new CAccessibleObject(m_pManager, hwnd);
   lRes = access.lresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(m_pObject));
   return true;

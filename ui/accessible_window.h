@@ -51,6 +51,13 @@ void NotifyAccessibleEvent(CControlUI* control, DWORD event);
 // Raises |event| for the client object of |manager|'s window itself.
 void NotifyAccessibleClientEvent(CPaintManagerUI* manager, DWORD event);
 
+// Answers WM_GETOBJECT of the native field that stands in for |control|
+// while it is being edited: the system's own object for that window, but
+// named as the control is (a bare edit window would have no name, and it is
+// what a reader meets when the keyboard reaches the field). True and
+// |lRes| set when answered.
+bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+
 // The accessible side of one window, owned by its paint manager.
 class CAccessibleWindow {
  public:

@@ -203,6 +203,21 @@ TEST_F(AccessibleWindowTest, FocusFollowsTheKeyboard) {
   EXPECT_EQ(7, focus.lVal);
 }
 
+TEST_F(AccessibleWindowTest, TheOpenEditFieldIsNamedLikeItsControl) {
+  PressKey(hwnd_, VK_TAB);
+  HWND field = Find<CEditUI>("path")->GetNativeWindow();
+  ASSERT_NE(nullptr, field);
+  tn::ComPtr<IAccessible> native;
+  ASSERT_HRESULT_SUCCEEDED(::AccessibleObjectFromWindow(field, static_cast<DWORD>(OBJID_CLIENT),
+                                                        IID_IAccessible, native.ReceiveVoid()));
+  EXPECT_EQ(L"位置", Text(native.Get(), CHILDID_SELF, &IAccessible::get_accName));
+  // The rest is the system's own object for the edit window.
+  EXPECT_EQ(ROLE_SYSTEM_TEXT, Long(native.Get(), CHILDID_SELF, &IAccessible::get_accRole));
+  HWND window = nullptr;
+  EXPECT_HRESULT_SUCCEEDED(::WindowFromAccessibleObject(native.Get(), &window));
+  EXPECT_EQ(field, window);
+}
+
 TEST_F(AccessibleWindowTest, ChangesRaiseWinEvents) {
   WatchEvents();
   PressKey(hwnd_, VK_TAB);

@@ -121,6 +121,17 @@ void CFocusNavigator::ShowCue() {
 }
 
 RECT CFocusNavigator::CueRect(CControlUI* pControl) {
+  // A button that is only a text (a link) gets its ring close around the
+  // text: such links sit in a line of other text.
+  auto* button = static_cast<CButtonUI*>(pControl->GetInterface("Button"));
+  if (button && !pControl->GetInterface("Option") && button->GetNormalImage().IsEmpty() &&
+      pControl->GetBkImage().IsEmpty()) {
+    RECT text = button->GetTextRect();
+    if (text.right > text.left && text.bottom > text.top) {
+      ::InflateRect(&text, kRingWidth + 1, kRingWidth + 1);
+      return text;
+    }
+  }
   RECT rc = pControl->GetPos();
   // A check box's caption lies beside its box; the ring takes both in.
   RECT painted = pControl->GetPaintBounds();
@@ -144,6 +155,14 @@ void CFocusNavigator::PaintCue(HDC hDC) {
   CControlUI* focus = m_pManager->GetFocus();
   if (!focus || !focus->IsVisible() || focus->GetManager() != m_pManager) return;
   RECT outer = CueRect(focus);
+  // A control at the window's edge keeps a whole ring, inside the window.
+  RECT client;
+  if (::GetClientRect(m_pManager->GetPaintWindow(), &client) && client.right > 0) {
+    outer.left = std::max(outer.left, client.left);
+    outer.top = std::max(outer.top, client.top);
+    outer.right = std::min(outer.right, client.right);
+    outer.bottom = std::min(outer.bottom, client.bottom);
+  }
   m_rcLastCue = outer;
   const CDpiScale& scale = m_pManager->GetDpiScale();
   const int halo = scale.Scale(1), corner = scale.Scale(kCornerDiameter);

@@ -203,6 +203,11 @@ LRESULT CEditUI::HandleNativeMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
         else CloseNativeEdit();
       }
       return 0;
+    case WM_GETOBJECT: {
+      LRESULT result = 0;
+      if (AnswerNativeGetObject(this, hWnd, wParam, lParam, result)) return result;
+      break;
+    }
     case WM_NCDESTROY:
       // The host window is going away with its children.
       if (hWnd == m_hWndEdit) {

@@ -27,6 +27,8 @@ class CLabelUI : public CControlUI {
   int GetFont() const { return m_iFont; }
   void SetFont(int index) { m_iFont = index; Invalidate(); }
   RECT GetTextPadding() const { return m_rcTextPadding; }
+  // Where the text was drawn last (empty before the first paint).
+  RECT GetTextRect() const { return m_rcText; }
   void SetTextPadding(RECT rc) { m_rcTextPadding = rc; Invalidate(); }
 
  protected:

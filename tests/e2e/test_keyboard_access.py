@@ -153,15 +153,16 @@ class KeyboardAccessTest(tnharness.WineTestCase):
         self.assertEqual((install["x"] - cx, install["y"] - cy, install["w"], install["h"]),
                          WELCOME["btn_install"])
 
-        # A click on the box gives the focus but shows no cue (nor changes
-        # anything for good: a second click restores the box).
-        watch = self.auto.watch_events(self.window, 40)
+        # A click on the box: the reader sees it unchecked, a second click
+        # checks it again. The click gives the focus but shows no cue.
+        watch = self.auto.watch_events(self.window, 60)
         self.assertTrue(watch.wait_ready(), "event hook not ready")
-        for _ in range(2):
-            self.auto.click(self.window, 20, 359)
+        self.auto.click(self.window, 20, 359)
+        self.assertNotIn("checked", self.child("我已阅读并同意")["states"])
+        self.auto.click(self.window, 20, 359)
+        self.assertIn("checked", self.child("我已阅读并同意")["states"])
         png = self.shot("welcome_clicked")
         self.assertFalse(self.ring_at(png, WELCOME["btn_checkbox"]), "cue shown before any key")
-        self.assertIn("checked", self.child("我已阅读并同意")["states"])
 
         # Shift+Tab from the box reaches the install button; the cue appears.
         self.key("shift+Tab")
@@ -221,6 +222,11 @@ class KeyboardAccessTest(tnharness.WineTestCase):
 
         self.key("Tab")
         self.expect_stop("安装位置", OPTIONS["edit_path"], "options_path")
+        # The keyboard is in the native edit window now; it has the same name.
+        fields = [k for k in self.auto.children(self.window) if k["class"].lower() == "edit"]
+        self.assertEqual(len(fields), 1)
+        native = self.auto.accessible(fields[0]["hwnd"])
+        self.assertEqual((native[0]["name"], native[0]["role"]), ("安装位置", ROLE_TEXT))
         self.auto.type_text("D:\\TnKeys")
         time.sleep(0.5)
         self.assertEqual(self.child("安装位置")["value"], "D:\\TnKeys")
@@ -282,6 +288,11 @@ class KeyboardAccessTest(tnharness.WineTestCase):
                 self.assertEqual(names["安装进度"]["role"], ROLE_PROGRESSBAR)
                 seen_values.append(int(names["安装进度"]["value"].rstrip("%")))
                 close_states.append(names["关闭"]["states"])
+                if len(seen_values) == 1:
+                    roles = {n: c["role"] for n, c in names.items()}
+                    self.assertEqual(roles.get("正在安装..."), ROLE_STATICTEXT)
+                    self.assertEqual(roles.get("最小化"), ROLE_PUSHBUTTON)
+                    self.assertIn(ROLE_GRAPHIC, roles.values())  # the rotating picture
                 if len(seen_values) == 2:
                     self.shot("install_installing")
             time.sleep(0.3)
@@ -304,6 +315,10 @@ class KeyboardAccessTest(tnharness.WineTestCase):
         self.assertGreaterEqual(
             len([e for e in events if e["event"] == EVENT_OBJECT_REORDER and e["child"] == 0]), 2)
 
+        client, children = self.tree()
+        self.assertEqual({c["name"]: c["role"] for c in children},
+                         {"最小化": ROLE_PUSHBUTTON, "关闭": ROLE_PUSHBUTTON, "立即体验": ROLE_PUSHBUTTON})
+        self.assertNotIn("unavailable", self.child("关闭")["states"])
         self.key("Tab")
         png = self.expect_stop("立即体验", FINISH_OPEN, "install_finish_open")
         self.assertTrue(self.ring_at(png, FINISH_OPEN))
