@@ -97,14 +97,10 @@ say "running $rounds rounds"
 # The harness takes its template prefixes and scratch space from this tree.
 export TN_BUILD_DIR="$win" TN_SOURCE_DIR="$root"
 # The fixed pauses between the click and the finish page on a first
-# installation: 300 ms before the extraction and 200 ms before loading the
-# library, plus 300 ms after ending the configured processes and 200 ms
-# after ending the hypervisor's once those steps are built.
-pauses=500
-seams="$root/app/install_seams.cpp"
-grep -q 'void TerminateConfiguredProcesses() {}' "$seams" 2>/dev/null || pauses=$((pauses + 300))
-grep -q 'void TerminateHypervisorProcesses() {}' "$seams" 2>/dev/null || pauses=$((pauses + 200))
-pauses="${TN_BENCH_PAUSES_MS:-$pauses}"
+# installation: 300 ms after ending the configured processes, 200 ms after
+# ending the hypervisor's, 300 ms before the extraction and 200 ms before
+# loading the library.
+pauses="${TN_BENCH_PAUSES_MS:-1000}"
 # TN_BENCH_BASELINE: a folder with an earlier build's extract_bench.exe and
 # packed setup.exe, measured beside the current ones.
 baseline=()
