@@ -37,18 +37,17 @@ def crop(png, window, region):
          "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
 
 
-FINISH_OPEN_BUTTON = (240, 292, 130, 46)
+# The finish page's check mark: a point of its white circle, two of the mark.
+FINISH_MARK = ((283, 76), (298, 107), (313, 96))
 
 
-def finish_page_shown(display, png, window, welcome_region):
-    """True when the screenshot shows the finish page: its open button's
-    region differs from the welcome page's and is the button's blue, which
-    the installing page (white there) never is."""
-    if crop(png, window, FINISH_OPEN_BUTTON) == welcome_region:
-        return False
+def finish_page_shown(display, png, window, welcome_region=None):
+    """True when the screenshot shows the finish page: the white circle with
+    its green check mark, which no other page (nor a pressed button) has."""
     cx, cy = window.client_origin
-    r, g, b = display.pixel(png, cx + 250, cy + 300)
-    return b > 150 and r < 150
+    white, green1, green2 = (display.pixel(png, cx + x, cy + y) for x, y in FINISH_MARK)
+    return min(white) > 240 and all(g[1] > 150 and g[0] < 80 and g[2] < 130
+                                     for g in (green1, green2))
 
 
 def red_pixels(data):

@@ -19,7 +19,7 @@ import unittest
 
 import signing_certificate
 import tnharness
-from test_shell_pages import WELCOME, crop
+from test_shell_pages import WELCOME, crop, finish_page_shown
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -138,16 +138,11 @@ class SignedInstallTest(tnharness.WineTestCase):
                        window, OPEN_BUTTON)
         auto.click(window, *WELCOME["btn_install"])
         auto.hover(window, 300, 100)
-        expected = sum(len(files) for _, _, files in os.walk(PRODUCT))
-
-        def extracted():
-            return sum(len(files) for _, _, files in os.walk(install_dir)) >= expected
-        self.assertTrue(tnharness.wait_until(extracted, 120, 0.5), shot + ": not extracted")
 
         def finish_shown():
             png = display.screenshot(os.path.join(SHOTS, shot + "_finish.png"))
-            return crop(png, window, OPEN_BUTTON) != welcome
-        self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), shot + ": no finish page")
+            return finish_page_shown(display, png, window, welcome)
+        self.assertTrue(tnharness.wait_until(finish_shown, 150, 1.0), shot + ": no finish page")
         time.sleep(0.5)
         auto.click(window, *FINISH_CLOSE)
         self.assertEqual(0, proc.wait(30), shot)
@@ -161,6 +156,11 @@ class SignedInstallTest(tnharness.WineTestCase):
                                   state["signed"], "signed")
         product = file_tree(PRODUCT)
         for name, digest in product.items():
+            if name == "VMware14.exe":
+                # The hypervisor's setup ran (no VMware 14 in the prefix) and
+                # was removed afterwards.
+                self.assertNotIn(name, unsigned)
+                continue
             self.assertEqual(digest, unsigned.get(name), name)
         self.assertEqual(unsigned, signed)
 
