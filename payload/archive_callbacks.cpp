@@ -55,7 +55,7 @@ bool IsDirectory(const std::wstring& path) {
 HRESULT CopyPassword(bool defined, const std::wstring& password, BSTR* out) {
   *out = nullptr;
   if (!defined) {
-    std::printf("Error: \nPassword is not defined\n");
+    WriteStatus("Error: \nPassword is not defined\n");
     return E_ABORT;
   }
   *out = ::SysAllocStringLen(password.data(), static_cast<UINT>(password.size()));
@@ -129,6 +129,7 @@ void CArchiveExtractCallback::SetProgressSink(ExtractProgressFunction function,
 }
 
 void CArchiveExtractCallback::FinishPendingFiles() {
+  status_.Flush();
   if (!finisher_) return;
   finisher_->Drain();
   const uint64_t failed = finisher_->failed();
@@ -237,6 +238,7 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
   // Such an item is skipped and counted as failed; extraction goes on.
   if (!IsSafeItemPath(item_path_)) {
     item_refused_ = true;
+    status_.Flush();
     PrintError("Item path leaves the output directory", item_path_);
     return S_OK;
   }
@@ -269,11 +271,13 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
         ::SetFileAttributesW(disk_path_.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
       }
       if (!::DeleteFileW(disk_path_.c_str())) {
+        status_.Flush();
         PrintError("Can not delete output file", disk_path_);
         return E_ABORT;
       }
     }
     if (!stream_spec->Open(disk_path_, CREATE_ALWAYS)) {
+      status_.Flush();
       PrintError("Can not open output file", disk_path_);
       return E_ABORT;
     }
@@ -291,7 +295,8 @@ Z7_COM7F_IMF(CArchiveExtractCallback::PrepareOperation(Int32 ask_extract_mode)) 
   const char* label = "Extracting  ";
   if (ask_extract_mode == kAskTest) label = "Testing     ";
   else if (ask_extract_mode != kAskExtract) label = "Skipping    ";
-  std::printf("%s%s", label, WideToSystemAnsi(item_path_).c_str());
+  status_.Append(label);
+  status_.Append(WideToSystemAnsi(item_path_));
   return S_OK;
 }
 
@@ -304,11 +309,11 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetOperationResult(Int32 operation_result)
         "Unsupported Method", "Data Error", "CRC Failed", "Unavailable data",
         "Unexpected end of data", "There are some data after the end of the payload data",
         "Is not archive", "Headers Error"};
-    std::printf("  :  ");
+    status_.Append("  :  ");
     if (operation_result >= 1 && operation_result <= 8) {
-      std::printf("Error : %s", kMessages[operation_result - 1]);
+      status_.Append(std::string("Error : ") + kMessages[operation_result - 1]);
     } else {
-      std::printf("Error #%d", static_cast<int>(operation_result));
+      status_.Append("Error #" + std::to_string(operation_result));
     }
   }
 
@@ -332,11 +337,12 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetOperationResult(Int32 operation_result)
     ::SetFileAttributesW(disk_path_.c_str(), attributes);
   }
   item_refused_ = false;
-  std::printf("\n");
+  status_.Append("\n");
   return S_OK;
 }
 
 Z7_COM7F_IMF(CArchiveExtractCallback::CryptoGetTextPassword(BSTR* password)) {
+  status_.Flush();
   return CopyPassword(PasswordIsDefined, Password, password);
 }
 

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "payload/archive_streams.h"
+#include "payload/console_status.h"
 #include "payload/extract_progress.h"
 #include "payload/output_file_finisher.h"
 #include "payload/sevenzip_interfaces.h"
@@ -104,6 +105,9 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   // Folders made or found during this extraction: each is asked for once,
   // not once for every file in it.
   std::unordered_set<std::wstring> known_directories_;
+
+  // "Extracting  <path>" and the result of each item.
+  ConsoleStatusBuffer status_;
 
   COutFileStream* output_stream_spec_ = nullptr;
   ComPtr<ISequentialOutStream> output_stream_;

@@ -4,11 +4,26 @@
 
 #include "util/text_encoding.h"
 
-void PrintError(const char* message, const std::string& detail) {
-  std::printf("Error: \n%s\n%s", message, detail.c_str());
+void WriteStatus(const std::string& text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+}
+
+void PrintError(const char* message, const std::string& detail) {
+  WriteStatus(std::string("Error: \n") + message + "\n" + detail);
 }
 
 void PrintError(const char* message, const std::wstring& detail) {
   PrintError(message, WideToSystemAnsi(detail));
+}
+
+void ConsoleStatusBuffer::Append(const char* text) {
+  pending_ += text;
+  if (pending_.size() >= kWriteAt) Flush();
+}
+
+void ConsoleStatusBuffer::Flush() {
+  if (pending_.empty()) return;
+  WriteStatus(pending_);
+  pending_.clear();
 }
