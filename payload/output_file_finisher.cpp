@@ -55,7 +55,9 @@ bool OutputFileFinisher::FinishNow(FinishedFile* file) {
     static_cast<void>(::SetFileTime(file->file.Get(), nullptr, nullptr, &file->modification_time));
   }
   const bool closed = ::CloseHandle(file->file.Release()) != FALSE;
-  if (file->attributes_defined) {
+  // A file just created and written carries the archive flag alone, as
+  // most items ask: setting it again would open the file once more.
+  if (file->attributes_defined && file->attributes != FILE_ATTRIBUTE_ARCHIVE) {
     // Best effort, as for a file finished inline.
     static_cast<void>(::SetFileAttributesW(file->path.c_str(), file->attributes));
   }

@@ -1,6 +1,7 @@
 // Finishes extracted files on a small pool of threads: sets the stored
 // last-write time on the open file, closes it and applies the stored
-// attributes. Each of these is a round trip to the kernel (under Wine to the
+// attributes (the archive flag alone, which a new file has already, is not
+// set again). Each of these is a round trip to the kernel (under Wine to the
 // Wine server, and on Windows closing is where virus scanners act), so doing
 // them here lets the archive library's thread go on decoding the next item.
 #pragma once

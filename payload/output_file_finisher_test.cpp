@@ -73,6 +73,36 @@ TEST(OutputFileFinisherTest, WorkersStampCloseAndSetAttributes) {
   for (const std::wstring& path : paths) ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST(OutputFileFinisherTest, EveryStoredAttributeValueIsWhatTheFileEndsWith) {
+  // The archive flag alone, which a new file already has, is not set again;
+  // every other value must still replace what the file was created with.
+  tn_test::ScopedTempDir dir;
+  const DWORD kValues[] = {FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN,
+                           FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_SYSTEM};
+  std::vector<std::wstring> paths;
+  {
+    OutputFileFinisher finisher(2, 4);
+    for (DWORD value : kValues) {
+      paths.push_back(Wide(dir.Join("attr" + std::to_string(value))));
+      FinishedFile file = WrittenFile(paths.back(), "a");
+      file.attributes_defined = true;
+      file.attributes = value;
+      finisher.Finish(std::move(file));
+    }
+  }
+  // Wine reports the archive flag on every file, whatever was set; the
+  // flags it keeps are compared.
+  const DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    SCOPED_TRACE(kValues[i]);
+    const DWORD now = ::GetFileAttributesW(paths[i].c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, now);
+    EXPECT_EQ(kValues[i] & kKept, now & kKept);
+    EXPECT_NE(0u, now & FILE_ATTRIBUTE_ARCHIVE);
+    ::SetFileAttributesW(paths[i].c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
 TEST(OutputFileFinisherTest, WaitForPathReturnsOnlyOnceTheNameIsFree) {
   // The extraction replaces a file of the same name right after this wait:
   // the earlier handle must be gone, whatever the case of the name.
