@@ -12,6 +12,7 @@
 #include "pages/custom_install.h"
 #include "pages/install_dir.h"
 #include "pages/install_success.h"
+#include "pages/page_test_support.h"
 #include "tests/support/test_support.h"
 #include "util/process_util.h"
 
@@ -31,14 +32,10 @@ void PumpMessages(DWORD milliseconds) {
 
 class HomePageTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    skin_ = new std::string(tn_test::ReadFileBytes(tn_test::BuildPath("skin\\skin.zip")));
-    DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleA(nullptr));
-    DuiLib::CPaintManagerUI::SetResourceZip(&(*skin_)[0], static_cast<unsigned>(skin_->size()));
-  }
+  static void SetUpTestSuite() { skin_loaded_ = UseShippedSkin(); }
 
   void SetUp() override {
-    ASSERT_FALSE(skin_->empty()) << "skin.zip missing";
+    ASSERT_TRUE(skin_loaded_) << "skin.zip missing";
     CIniInfoManager* config = CIniInfoManager::GetInstance();
     config->ClearAll();
     config->AddIniData("TARNIS_INFO", "RegeditKeyName", "ZEVodirodaz");
@@ -98,13 +95,13 @@ class HomePageTest : public ::testing::Test {
         ->GetCurSel();
   }
 
-  static std::string* skin_;
+  static bool skin_loaded_;
   DuiLib::COptionUI missing_option_;
   UI_HomePage* home_ = nullptr;
   HWND hwnd_ = nullptr;
 };
 
-std::string* HomePageTest::skin_ = nullptr;
+bool HomePageTest::skin_loaded_ = false;
 
 TEST_F(HomePageTest, OpensOnTheWelcomePageWithItsState) {
   EXPECT_EQ(CurrentTab(), 0);

@@ -10,7 +10,6 @@ usage: completion_bench.py [RUNS]     (default 5; prints every run and the media
 Needs the build trees (scripts/build.sh); not run by ctest.
 """
 import os
-import shutil
 import statistics
 import sys
 import unittest
@@ -22,22 +21,17 @@ os.environ.setdefault("TN_HOST_BUILD_DIR", os.path.join(ROOT, "build", "host"))
 sys.path[:0] = [os.path.join(ROOT, "tests", "harness"), os.path.join(ROOT, "tests", "e2e")]
 
 import tnharness  # noqa: E402
-from install_session import (  # noqa: E402
-    InstallerTestCase, pack, require_sample_build, scratch_dir)
+from install_session import PackedInstallerTestCase, pack  # noqa: E402
 
 SECONDS = []
 
 
-class CompletionRun(InstallerTestCase):
-    @classmethod
-    def setUpClass(cls):
-        require_sample_build()
-        cls.scratch = scratch_dir("completion-bench-")
-        cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
+class CompletionRun(PackedInstallerTestCase):
+    scratch_prefix = "completion-bench-"
 
     @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.scratch, ignore_errors=True)
+    def pack_installers(cls):
+        cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
 
     def test_install(self):
         self.register_hypervisor("14.1.1")

@@ -17,6 +17,7 @@
 #include "config/ini_info_manager.h"
 #include "pages/page_host.h"
 #include "payload/install_messages.h"
+#include "pages/page_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -45,14 +46,10 @@ class TestHost : public PageHost {
 
 class InstallingPageTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    skin_ = new std::string(tn_test::ReadFileBytes(tn_test::BuildPath("skin\\skin.zip")));
-    DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleA(nullptr));
-    DuiLib::CPaintManagerUI::SetResourceZip(&(*skin_)[0], static_cast<unsigned>(skin_->size()));
-  }
+  static void SetUpTestSuite() { skin_loaded_ = UseShippedSkin(); }
 
   void SetUp() override {
-    ASSERT_FALSE(skin_->empty()) << "skin.zip missing";
+    ASSERT_TRUE(skin_loaded_) << "skin.zip missing";
     CIniInfoManager* config = CIniInfoManager::GetInstance();
     config->ClearAll();
     config->AddIniData("TARNIS_INFO", "DisplayName", "Tarnis模拟器");
@@ -81,13 +78,13 @@ class InstallingPageTest : public ::testing::Test {
   DuiLib::CControlUI* Find(const char* name) { return page_->GetRoot()->FindByName(name); }
   std::string Text(const char* name) { return std::string(Find(name)->GetText()); }
 
-  static std::string* skin_;
+  static bool skin_loaded_;
   tn_test::ScopedTempDir dir_;
   TestHost host_;
   UI_Installing* page_ = nullptr;
 };
 
-std::string* InstallingPageTest::skin_ = nullptr;
+bool InstallingPageTest::skin_loaded_ = false;
 
 TEST_F(InstallingPageTest, ProgressRunsTheCompletionOnceAtTheFirstHundred) {
   Send(WM_INSTALL_PROGRESS, 0);

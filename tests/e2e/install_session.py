@@ -14,7 +14,7 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import OPTIONS, WELCOME, crop, find_browse_dialog
+from test_shell_pages import OPTIONS, WELCOME, crop, pick_folder_by_keyboard
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
 PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
@@ -75,17 +75,18 @@ def pack(out, product=PRODUCT, archive=None, stub="tnsetup.exe"):
     return out
 
 
-def make_slow_product(out, files=2000):
-    """The sample product and |files| small files more: enough to keep the
-    extraction busy for some seconds, so that a test can look at the machine
-    between the start of the installation and its completion."""
+def make_slow_product(out, files=2000, size=256):
+    """The sample product and |files| small files more (|size| random bytes
+    each): enough to keep the extraction busy for some seconds, so that a
+    test can look at the machine between the start of the installation and
+    its completion."""
     shutil.copytree(PRODUCT, out)
     rng = random.Random(14)
     for index in range(files):
         folder = os.path.join(out, "filler", "%02d" % (index // 100))
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, "%04d.bin" % index), "wb") as f:
-            f.write(rng.randbytes(256))
+            f.write(rng.randbytes(size))
     return out
 
 
@@ -268,17 +269,28 @@ class InstallerTestCase(tnharness.WineTestCase):
         """Picks C:\\<the folder starting with |first_letter|> in the options
         page's folder dialog, by keyboard as a user would."""
         self.click(OPTIONS["btn_browser"])
-        dialog = find_browse_dialog(self.auto)
-        self.assertIsNotNone(dialog, "folder dialog not found")
-        time.sleep(1)
-        # The last top item is the computer; open it, open its first drive
-        # (C:) and jump to the folder by its first letter.
-        for key in ("End", "Right", "Down", "Right", "Down", first_letter):
-            self.auto.key(key)
-            time.sleep(0.5)
-        ok = [k["title"] for k in self.auto.children(dialog)
-              if k["class"].lower() == "button" and k["title"] in ("确定", "OK")]
-        self.assertTrue(ok)
-        self.assertTrue(self.auto.press(dialog, ok[0]))
-        self.assertTrue(self.auto.wait_gone(dialog, 10))
-        time.sleep(0.5)
+        pick_folder_by_keyboard(self, self.auto, first_letter)
+
+
+class PackedInstallerTestCase(InstallerTestCase):
+    """Installers packed once for the class into a scratch folder of its own,
+    which goes with the class: subclasses name the folder (scratch_prefix)
+    and pack into cls.scratch in pack_installers()."""
+
+    scratch_prefix = "installers-"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        require_sample_build()
+        cls.scratch = scratch_dir(cls.scratch_prefix)
+        cls.pack_installers()
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+        super().tearDownClass()
+
+    @classmethod
+    def pack_installers(cls):
+        raise NotImplementedError

@@ -10,7 +10,7 @@ import unittest
 import tnharness
 from install_session import (
     CAPTION, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_STARTUP, DISPLAY_NAME, INSTALL_DIR,
-    PRODUCT, UNINSTALL_KEY, InstallerTestCase, pack, require_sample_build, scratch_dir)
+    PRODUCT, UNINSTALL_KEY, PackedInstallerTestCase, pack)
 
 sys.path.insert(0, os.path.join(tnharness.SOURCE_DIR, "tests", "harness"))
 from damage_payload import damage_payload  # noqa: E402
@@ -19,21 +19,17 @@ DAMAGED_ITEM = "data/system/system.img"
 FAILED_TEXT = "安装过程中出错!\n安装模拟器失败，程序退出!"
 
 
-class DamagedPayloadTest(InstallerTestCase):
+class DamagedPayloadTest(PackedInstallerTestCase):
+    scratch_prefix = "damaged-payload-"
+
     @classmethod
-    def setUpClass(cls):
-        require_sample_build()
-        cls.scratch = scratch_dir("damaged-payload-")
+    def pack_installers(cls):
         cls.intact_setup_exe = pack(os.path.join(cls.scratch, "IntactSetup.exe"))
         cls.damaged_setup_exe = os.path.join(cls.scratch, "DamagedSetup.exe")
         shutil.copy(cls.intact_setup_exe, cls.damaged_setup_exe)
         # Bytes flipped in the packed data of the block that holds the item;
         # the archive's headers stay whole, so it still opens.
         damage_payload(cls.damaged_setup_exe, item=DAMAGED_ITEM)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def setUp(self):
         super().setUp()

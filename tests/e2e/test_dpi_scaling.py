@@ -7,19 +7,16 @@ and a screenshot of every page at every DPI under
 Wine has no monitors of different DPI and never sends WM_DPICHANGED; the
 framework's handling of that message is covered by the Windows tests."""
 import os
-import random
 import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
 import tnharness
+from install_session import make_slow_product, pack, require_sample_build, scratch_dir
 from test_shell_pages import A1, A2
 from test_shell_startup import CAPTION, SETUP_WIN
 
-TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
-PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
 SHOTS = os.path.join(tnharness.BUILD_DIR, "screenshots", "dpi")
 
 # Controls as the skin places them (x, y, w, h at 96 DPI).
@@ -64,33 +61,14 @@ def close_to(a, b, tolerance=14):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
-def pack(product, out):
-    subprocess.run([TNPACK, "--stub", os.path.join(tnharness.BUILD_DIR, "tnsetup.exe"),
-                    "--product", product, "--out", out],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
 class DpiScalingTest(tnharness.WineTestCase):
     @classmethod
     def setUpClass(cls):
-        if not (os.path.exists(TNPACK) and os.path.isfile(os.path.join(PRODUCT, "ZEVodirodaz.exe"))):
-            raise unittest.SkipTest("tnpack or the sample product is not built")
-        cls.scratch = tempfile.mkdtemp(prefix="dpi-", dir=os.path.join(tnharness.BUILD_DIR, "scratch"))
+        require_sample_build()
+        cls.scratch = scratch_dir("dpi-")
         # Enough small files that the installing page stays for a while.
-        product = os.path.join(cls.scratch, "product")
-        rng = random.Random(11)
-        for folder in range(40):
-            path = os.path.join(product, "data%02d" % folder)
-            os.makedirs(path)
-            for index in range(80):
-                with open(os.path.join(path, "f%03d.bin" % index), "wb") as f:
-                    f.write(rng.randbytes(2048))
-        for name in os.listdir(PRODUCT):
-            source = os.path.join(PRODUCT, name)
-            if os.path.isfile(source):
-                shutil.copy(source, product)
-        cls.setup_exe = os.path.join(cls.scratch, "TarnisSetup.exe")
-        pack(product, cls.setup_exe)
+        product = make_slow_product(os.path.join(cls.scratch, "product"), files=3200, size=2048)
+        cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"), product=product)
 
     @classmethod
     def tearDownClass(cls):

@@ -10,8 +10,7 @@ import unittest
 import tnharness
 from install_session import (
     COMPLETION_STARTED, HYPERVISOR_STARTED, INSTALL_DIR, OPTIONS, PICTURE, PRODUCT, SHOTS,
-    STATUS_LINE, WELCOME, InstallerTestCase, crop, make_slow_product, pack, require_sample_build,
-    scratch_dir)
+    STATUS_LINE, WELCOME, PackedInstallerTestCase, crop, make_slow_product, pack)
 from test_shell_startup import start_idle_as
 
 SWITCHES = (' /s /pass /v/qn REBOOT=Suppress EULAS_AGREED=1 '
@@ -22,11 +21,11 @@ def ink(pixels):
     return sum(1 for i in range(0, len(pixels), 3) if pixels[i] < 200)
 
 
-class HypervisorSetupTest(InstallerTestCase):
+class HypervisorSetupTest(PackedInstallerTestCase):
+    scratch_prefix = "hypervisor-"
+
     @classmethod
-    def setUpClass(cls):
-        require_sample_build()
-        cls.scratch = scratch_dir("hypervisor-")
+    def pack_installers(cls):
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
         product = make_slow_product(os.path.join(cls.scratch, "product"))
         cls.slow_setup_exe = pack(os.path.join(cls.scratch, "SlowSetup.exe"), product=product)
@@ -37,10 +36,6 @@ class HypervisorSetupTest(InstallerTestCase):
         with open(os.path.join(blocked, "Vmware.bat", "keep.txt"), "wb") as f:
             f.write(b"in the way")
         cls.blocked_setup_exe = pack(os.path.join(cls.scratch, "BlockedSetup.exe"), product=blocked)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def batch_file(self, install_dir):
         return os.path.join(self.win_to_host(install_dir), "Vmware.bat")

@@ -4,15 +4,13 @@ entry, its links, the report hand-off; and how long the completion sequence
 takes under Wine (a measurement, printed and kept, not asserted)."""
 import configparser
 import os
-import shutil
 import unittest
 
 import tnharness
 from install_session import (
     CSIDL_APPDATA, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_STARTUP, DISPLAY_NAME,
     INSTALL_DIR, OPTIONS, PRODUCT, REG_DWORD, REG_SZ, UNINSTALL_KEY, UNINSTALL_KEY_WOW64,
-    UNINSTALL_LINK_NAME, VERSION, InstallerTestCase, crop, pack, require_sample_build,
-    scratch_dir, tree)
+    UNINSTALL_LINK_NAME, VERSION, PackedInstallerTestCase, crop, pack, tree)
 from test_shell_pages import OPTION_BOXES, WELCOME
 
 QUICK_LAUNCH = r"\Microsoft\Internet Explorer\Quick Launch"
@@ -31,18 +29,14 @@ SHIPPED_VALUES = {
 }
 
 
-class InstallActionsBase(InstallerTestCase):
+class InstallActionsBase(PackedInstallerTestCase):
+    scratch_prefix = "install-actions-"
+
     @classmethod
-    def setUpClass(cls):
-        require_sample_build()
-        cls.scratch = scratch_dir("install-actions-")
+    def pack_installers(cls):
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
         cls.numeric_setup_exe = pack(os.path.join(cls.scratch, "NumericSetup.exe"),
                                      stub="tnsetup_numeric_entries.exe")
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def setUp(self):
         super().setUp()

@@ -6,16 +6,14 @@ stop show the focus cue."""
 import os
 import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
 import tnharness
+from install_session import make_slow_product, pack, require_sample_build, scratch_dir
 from test_shell_pages import A1
 from test_shell_startup import CAPTION, SETUP_WIN, SHOTS
 
-TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
-PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
 RECORD = r"C:\shell_record.log"
 
 ROLE_CLIENT, ROLE_GRAPHIC, ROLE_STATICTEXT, ROLE_TEXT = 10, 40, 41, 42
@@ -42,19 +40,12 @@ CUE = (0x1C, 0x60, 0xC4)
 USER_PREFERENCES_MASK = "9e1e078012000000"
 
 
-def pack(product, out):
-    subprocess.run([TNPACK, "--stub", os.path.join(tnharness.BUILD_DIR, "tnsetup.exe"),
-                    "--product", product, "--out", out],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
 class KeyboardAccessTest(tnharness.WineTestCase):
     bits = 64
 
     @classmethod
     def setUpClass(cls):
-        cls.scratch = tempfile.mkdtemp(prefix="keyboard-",
-                                       dir=os.path.join(tnharness.BUILD_DIR, "scratch"))
+        cls.scratch = scratch_dir("keyboard-")
 
     @classmethod
     def tearDownClass(cls):
@@ -252,20 +243,10 @@ class KeyboardAccessTest(tnharness.WineTestCase):
         self.assertEqual(self.proc.wait(30), 0)
 
     def test_whole_installation_by_keyboard(self):
-        if not (os.path.exists(TNPACK) and os.path.isfile(os.path.join(PRODUCT, "ZEVodirodaz.exe"))):
-            self.skipTest("tnpack or the sample product is not built")
+        require_sample_build()
         # Enough small files that the installing page stays a few seconds.
-        product = os.path.join(self.scratch, "product")
-        shutil.copytree(PRODUCT, product)
-        for folder in range(30):
-            path = os.path.join(product, "data%02d" % folder)
-            os.makedirs(path)
-            for index in range(100):
-                with open(os.path.join(path, "f%03d.bin" % index), "wb") as f:
-                    f.write(os.urandom(2048))
-        setup = os.path.join(self.scratch, "TarnisSetup.exe")
-        pack(product, setup)
-        self.start(setup)
+        product = make_slow_product(os.path.join(self.scratch, "product"), files=3000, size=2048)
+        self.start(pack(os.path.join(self.scratch, "TarnisSetup.exe"), product=product))
 
         self.key("Tab")
         self.expect_stop("立即安装", WELCOME["btn_install"], "install_welcome")

@@ -12,7 +12,7 @@ import tnharness
 from install_session import (
     COMPLETION_STARTED, CSIDL_APPDATA, CSIDL_COMMON_PROGRAMS, CSIDL_DESKTOPDIRECTORY,
     CSIDL_PROGRAMS, CSIDL_STARTUP, DISPLAY_NAME, INSTALL_DIR, OPTIONS, UNINSTALL_KEY, WELCOME,
-    InstallerTestCase, make_slow_product, pack, require_sample_build, scratch_dir)
+    PackedInstallerTestCase, make_slow_product, pack)
 
 QUICK_LAUNCH = r"\Microsoft\Internet Explorer\Quick Launch"
 SENTINEL = b"left by the test"
@@ -50,18 +50,14 @@ FOLDERS_ONLY_LIST = r"""<List>
 """
 
 
-class PreviousInstallTest(InstallerTestCase):
+class PreviousInstallTest(PackedInstallerTestCase):
+    scratch_prefix = "previous-install-"
+
     @classmethod
-    def setUpClass(cls):
-        require_sample_build()
-        cls.scratch = scratch_dir("previous-install-")
+    def pack_installers(cls):
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
         product = make_slow_product(os.path.join(cls.scratch, "product"))
         cls.slow_setup_exe = pack(os.path.join(cls.scratch, "SlowSetup.exe"), product=product)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def setUp(self):
         super().setUp()

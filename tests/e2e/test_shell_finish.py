@@ -9,7 +9,7 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import OPTIONS, WELCOME, crop, find_browse_dialog, finish_page_shown
+from test_shell_pages import OPTIONS, WELCOME, crop, finish_page_shown, pick_folder_by_keyboard
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -100,21 +100,9 @@ class ShellFinishTest(tnharness.WineTestCase):
         self.welcome_open_region = crop(png, self.window, OPEN_BUTTON)
         self.auto.click(self.window, *WELCOME["btn_custom_install"])
         self.auto.click(self.window, *OPTIONS["btn_browser"])
-        dialog = find_browse_dialog(self.auto)
-        self.assertIsNotNone(dialog, "folder dialog not found")
-        time.sleep(1)
-        # Keyboard through the folder tree: the last top item is the computer;
-        # open it, open its first drive (C:) and pick "Games".
-        for key in ("End", "Right", "Down", "Right", "Down", "g"):
-            self.auto.key(key)
-            time.sleep(0.5)
-        self.display.screenshot(os.path.join(SHOTS, "options_browse_games.png"))
-        ok = [k["title"] for k in self.auto.children(dialog)
-              if k["class"].lower() == "button" and k["title"] in ("确定", "OK")]
-        self.assertTrue(ok)
-        self.assertTrue(self.auto.press(dialog, ok[0]))
-        self.assertTrue(self.auto.wait_gone(dialog, 10))
-        time.sleep(0.5)
+        # Keyboard through the folder tree to "Games".
+        pick_folder_by_keyboard(self, self.auto, "g", before_ok=lambda: self.display.screenshot(
+            os.path.join(SHOTS, "options_browse_games.png")))
         self.display.screenshot(os.path.join(SHOTS, "options_chosen_folder.png"))
         self.auto.click(self.window, *OPTIONS["btn_install"])
         installed = self.prefix.drive_c("Games", "ZEVodirodaz", "ZEVodirodaz.exe")

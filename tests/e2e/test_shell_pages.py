@@ -2,6 +2,7 @@
 real clicks; what the user sees is judged from screenshots."""
 import os
 import subprocess
+import time
 import unittest
 
 import tnharness
@@ -66,6 +67,28 @@ def find_browse_dialog(auto):
                 return window
         return None
     return tnharness.wait_until(dialog, 20, 0.5)
+
+
+def pick_folder_by_keyboard(case, auto, first_letter, before_ok=None):
+    """In the open folder dialog, picks C:\\<the folder starting with
+    |first_letter|> by keyboard as a user would and presses OK; |before_ok|
+    runs once the folder is selected."""
+    dialog = find_browse_dialog(auto)
+    case.assertIsNotNone(dialog, "folder dialog not found")
+    time.sleep(1)
+    # The last top item is the computer; open it, open its first drive (C:)
+    # and jump to the folder by its first letter.
+    for key in ("End", "Right", "Down", "Right", "Down", first_letter):
+        auto.key(key)
+        time.sleep(0.5)
+    if before_ok:
+        before_ok()
+    ok = [k["title"] for k in auto.children(dialog)
+          if k["class"].lower() == "button" and k["title"] in ("确定", "OK")]
+    case.assertTrue(ok)
+    case.assertTrue(auto.press(dialog, ok[0]))
+    case.assertTrue(auto.wait_gone(dialog, 10))
+    time.sleep(0.5)
 
 
 class ShellPagesTest(tnharness.WineTestCase):
