@@ -1,7 +1,5 @@
 #include "payload/archive_callbacks.h"
 
-#include <cstdio>
-
 #include "payload/console_status.h"
 #include "payload/item_path.h"
 #include "util/text_encoding.h"
