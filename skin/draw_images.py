@@ -18,6 +18,7 @@ minimise and close buttons, which are cut from the sky at their place, blend
 into every page, and the installing page's pictures continue the sky of the
 welcome background seamlessly below its title bar.
 """
+import math
 import os
 import re
 import shutil
@@ -54,6 +55,75 @@ SCALES = (1, 2)
 
 NUMBER = r"(-?[0-9.]+)"
 RECTANGLE = re.compile(r"^(round)?rectangle %s,%s %s,%s( %s,%s)?$" % ((NUMBER,) * 4 + (NUMBER,) * 2))
+POINT = re.compile(r"(-?[0-9.]+),(-?[0-9.]+)")
+
+# The finish page's check mark: the corners of its stroke and its width.
+CHECK_MARK_CENTRE = (WIDTH // 2, 96)
+CHECK_MARK_COLOUR = "#27AE60"
+CHECK_MARK = ((-18, 1), (-5, 14), (19, -12))
+CHECK_MARK_WIDTH = 7
+# The check boxes' tick, in the 15 x 15 box.
+TICK = ((4, 7), (6.5, 9.5), (11, 4.5))
+TICK_WIDTH = 1.8
+
+
+# Wide strokes are drawn as the filled outline of the stroke, never with
+# ImageMagick's own stroker: some builds of Debian 12's ImageMagick 6.9.11
+# split a wide polyline's last segment into spikes at a sharp corner and draw
+# an open arc at 200 % as a closed sliver. A filled polygon comes out the
+# same in every build.
+
+def stroke_outline(points, width):
+    """The outline of the polyline through |points| drawn |width| wide, with
+    mitred corners and square-cut ends, as the corners of one polygon."""
+    half = width / 2.0
+    normals = []
+    for (x0, y0), (x1, y1) in zip(points, points[1:]):
+        length = ((x1 - x0) ** 2 + (y1 - y0) ** 2) ** 0.5
+        normals.append(((y0 - y1) / length, (x1 - x0) / length))
+
+    def offset(side):
+        out = []
+        for i, (x, y) in enumerate(points):
+            if i == 0:
+                nx, ny = normals[0]
+            elif i == len(points) - 1:
+                nx, ny = normals[-1]
+            else:
+                (ax, ay), (bx, by) = normals[i - 1], normals[i]
+                # The mitre: where the two offset edges meet.
+                k = 1.0 / (1.0 + ax * bx + ay * by)
+                nx, ny = (ax + bx) * k, (ay + by) * k
+            out.append((x + side * half * nx, y + side * half * ny))
+        return out
+    return offset(1) + offset(-1)[::-1]
+
+
+def arc_outline(cx, cy, radius, start, end, width, steps=24):
+    """The outline of an arc of a circle drawn |width| wide with square-cut
+    ends; angles in degrees, clockwise from the x axis as on screen."""
+    half = width / 2.0
+    angles = [math.radians(start + (end - start) * i / steps) for i in range(steps + 1)]
+    outer = [(cx + (radius + half) * math.cos(a), cy + (radius + half) * math.sin(a)) for a in angles]
+    inner = [(cx + (radius - half) * math.cos(a), cy + (radius - half) * math.sin(a)) for a in angles]
+    return outer + inner[::-1]
+
+
+def polygon(points):
+    return "polygon " + " ".join("%.2f,%.2f" % p for p in points)
+
+
+def check_mark_outline():
+    """The finish page's check mark as a polygon in 100 % coordinates."""
+    cx, cy = CHECK_MARK_CENTRE
+    return stroke_outline([(cx + x, cy + y) for x, y in CHECK_MARK], CHECK_MARK_WIDTH)
+
+
+def to_scale(points, scale):
+    """100 % coordinates at |scale|: a pixel centre goes to the centre of the
+    block of pixels it becomes."""
+    shift = (scale - 1) / 2.0
+    return [(scale * x + shift, scale * y + shift) for x, y in points]
 
 
 class Painter:
@@ -78,10 +148,14 @@ class Painter:
         A plain (round)rectangle is mapped pixel for pixel: filled, its
         corners name its first and last pixel, so it grows to cover all the
         pixels those become; stroked, its outline runs through pixel centres,
-        which move to the centres of the larger pixels. Anything else is
-        transformed as a shape (strokes scale with it)."""
+        which move to the centres of the larger pixels. A plain polygon's
+        corners move the same way. Anything else is transformed as a shape
+        (strokes scale with it)."""
         if self.scale == 1:
             return cmd
+        if cmd.startswith("polygon "):
+            points = [(float(x), float(y)) for x, y in POINT.findall(cmd)]
+            return polygon(to_scale(points, self.scale))
         box = RECTANGLE.match(cmd)
         if not box:
             return "scale %g,%g %s" % (self.scale, self.scale, cmd)
@@ -280,12 +354,11 @@ class Skin:
             self.bubbles(base, height, 2)
             self.phone(base, 96, 150, 66, 120, -10, alpha=0x30)
             self.phone(base, 518, 150, 66, 120, 10, alpha=0x30)
-            cx, cy, r = WIDTH // 2, 96, 38
+            (cx, cy), r = CHECK_MARK_CENTRE, 38
             self.p.draw(base,
                         ("#FFFFFF30", "none", 0, "circle %d,%d %d,%d" % (cx, cy, cx + r + 9, cy)),
                         ("white", "none", 0, "circle %d,%d %d,%d" % (cx, cy, cx + r, cy)),
-                        ("none", "#27AE60", 7, "polyline %d,%d %d,%d %d,%d" % (
-                            cx - 18, cy + 1, cx - 5, cy + 14, cx + 19, cy - 12)))
+                        (CHECK_MARK_COLOUR, "none", 0, polygon(check_mark_outline())))
             t, tw, th = self.p.text("安装完成", 28, "white", bold=True)
             self.p.over(base, t, (WIDTH - tw) // 2, 148)
             s, sw, _ = self.p.text("Tarnis模拟器已成功安装到您的电脑，立即开启精彩安卓之旅", 14, "#FFFFFFD9")
@@ -326,8 +399,8 @@ class Skin:
                         ("#FF7A8A", "none", 0, "circle 240,116 247,116"),
                         ("#7CF0C0", "none", 0, "circle 208,116 215,116"),
                         ("#9FD0FF", "none", 0, "circle 224,132 231,132"))
-            self.p.draw(base, ("none", "#FFFFFF70", 2, "arc 46,40 110,104 190,260"),
-                        ("none", "#FFFFFF50", 2, "arc 30,24 126,120 190,260"))
+            self.p.draw(base, ("#FFFFFF70", "none", 0, polygon(arc_outline(78, 72, 32, 190, 260, 2))),
+                        ("#FFFFFF50", "none", 0, polygon(arc_outline(78, 72, 48, 190, 260, 2))))
 
         def multi(base):
             self.phone(base, 118, 112, 66, 124, -14, alpha=0x70)
@@ -409,10 +482,10 @@ class Skin:
 
     def check_boxes(self):
         box = "roundrectangle 1,1 13,13 2,2"
-        tick = "polyline 4,7 6.5,9.5 11,4.5"
+        tick = polygon(stroke_outline(TICK, TICK_WIDTH))
 
         def checked(fill):
-            return self.slot(15, 15, "white", [(fill, fill, 1, box), ("none", "white", 1.8, tick)])
+            return self.slot(15, 15, "white", [(fill, fill, 1, box), ("white", "none", 0, tick)])
 
         def empty(fill, rim):
             return self.slot(15, 15, "white", [(fill, rim, 1, box)])

@@ -12,6 +12,7 @@ import zipfile
 SOURCE_DIR = os.environ.get("TN_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD_DIR = os.environ.get("TN_BUILD_DIR", os.path.join(SOURCE_DIR, "build", "win32"))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "skin"))
+import draw_images  # noqa: E402
 import skin_layout  # noqa: E402
 
 ZIP_PATH = os.path.join(BUILD_DIR, "skin", "skin.zip")
@@ -129,6 +130,66 @@ def pixel(bmp, x, y):
     return bmp[i + 2], bmp[i + 1], bmp[i]
 
 
+def inside(polygon, x, y):
+    """Even-odd test of the point x, y against |polygon|."""
+    result = False
+    for (x0, y0), (x1, y1) in zip(polygon, polygon[1:] + polygon[:1]):
+        if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
+            result = not result
+    return result
+
+
+def edge_distance(polygon, x, y):
+    """Distance of the point x, y from the nearest edge of |polygon|."""
+    best = float("inf")
+    for (x0, y0), (x1, y1) in zip(polygon, polygon[1:] + polygon[:1]):
+        dx, dy = x1 - x0, y1 - y0
+        t = max(0.0, min(1.0, ((x - x0) * dx + (y - y0) * dy) / (dx * dx + dy * dy)))
+        best = min(best, ((x0 + t * dx - x) ** 2 + (y0 + t * dy - y) ** 2) ** 0.5)
+    return best
+
+
+def shape_faults(bmp, polygon, colour, ground, top=0):
+    """How a drawn shape of |colour| on |ground| differs from |polygon| (image
+    coordinates, rows from |top| of the bitmap): the pixels at least half
+    covered with the colour must form one shape (8-connected), none of them
+    more than a pixel outside the polygon, and every pixel more than a pixel
+    inside it must be covered. Returns a list of faults, empty when whole."""
+    xs, ys = [p[0] for p in polygon], [p[1] for p in polygon]
+    x0, x1 = int(min(xs)) - 3, int(max(xs)) + 4
+    y0, y1 = int(min(ys)) - 3, int(max(ys)) + 4
+    span = sum(abs(g - c) for g, c in zip(ground, colour))
+
+    def covered(x, y):
+        return sum(abs(p - g) for p, g in zip(pixel(bmp, x, top + y), ground)) * 2 >= span
+    mask = {(x, y) for x in range(x0, x1) for y in range(y0, y1) if covered(x, y)}
+    faults = []
+    for x, y in sorted(mask):
+        if not inside(polygon, x, y) and edge_distance(polygon, x, y) > 1.0:
+            faults.append("(%d, %d) is drawn outside the shape" % (x, y))
+    for x in range(x0, x1):
+        for y in range(y0, y1):
+            if (x, y) not in mask and inside(polygon, x, y) and edge_distance(polygon, x, y) > 1.0:
+                faults.append("(%d, %d) inside the shape is not drawn" % (x, y))
+    if mask:
+        seen, todo = set(), [min(mask)]
+        while todo:
+            x, y = todo.pop()
+            if (x, y) in seen or (x, y) not in mask:
+                continue
+            seen.add((x, y))
+            todo += [(x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)]
+        if len(seen) != len(mask):
+            faults.append("the shape falls apart: %d of its %d pixels are connected" % (len(seen), len(mask)))
+    else:
+        faults.append("nothing drawn")
+    return faults
+
+
+def hex_colour(text):
+    return tuple(int(text[i:i + 2], 16) for i in (1, 3, 5))
+
+
 class SkinPackageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -240,6 +301,22 @@ class SkinPackageTest(unittest.TestCase):
         empty_inside = [brightness(empty, x, y) for x in range(4, 11) for y in range(4, 11)]
         self.assertGreater(min(empty_inside), 700, "unticked box is not empty")
         self.assertLess(brightness(empty, 1, 7), 650, "unticked box has no visible rim")
+
+    def test_check_marks_are_whole(self):
+        # The finish page's mark and the ticked box's tick are filled
+        # polygons; a stroker that splits a sharp corner into spikes shows up
+        # as pixels outside the outline and holes inside it.
+        mark = draw_images.check_mark_outline()
+        tick = draw_images.stroke_outline(draw_images.TICK, draw_images.TICK_WIDTH)
+        green = hex_colour(draw_images.CHECK_MARK_COLOUR)
+        cases = [("bg_install_success.bmp", mark, 1, green, (255, 255, 255)),
+                 ("bg_install_success@2x.bmp", mark, 2, green, (255, 255, 255)),
+                 ("checkbox@2x.bmp", tick, 2, (255, 255, 255), hex_colour(draw_images.BLUE))]
+        for name, outline, scale, colour, ground in cases:
+            with self.subTest(image=name):
+                faults = shape_faults(self.data("image/" + name), draw_images.to_scale(outline, scale),
+                                      colour, ground)
+                self.assertEqual(faults, [], "%s: %s" % (name, "; ".join(faults[:8])))
 
     def test_progress_fill_visible_against_its_track(self):
         track = pixel(self.data("image/progress_bg.bmp"), 5, 2)
