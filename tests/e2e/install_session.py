@@ -35,8 +35,6 @@ FINISH_OPEN = (305, 315)
 FINISH_CLOSE = (590, 13)
 STATUS_LINE = (24, 318, 150, 20)
 PICTURE = (0, 32, 610, 228)
-# The finish page's check mark: a point of its white circle, two of the mark.
-FINISH_MARK = ((283, 76), (298, 107), (313, 96))
 
 # Special folders (CSIDL values).
 CSIDL_DESKTOPDIRECTORY = 0x10
@@ -242,24 +240,19 @@ class InstallerTestCase(tnharness.WineTestCase):
         # Off the buttons, so that no hover look counts as a page change.
         self.auto.hover(self.window, 300, 100)
 
-    def pixels(self, png, points):
-        """(r, g, b) of client points of the installer window in a screenshot."""
-        cx, cy = self.window.client_origin
-        fmt = ";".join(",".join("%%[fx:int(255*p{%d,%d}.%s)]" % (cx + x, cy + y, c) for c in "rgb")
-                       for x, y in points)
-        out = subprocess.run(["convert", png, "-format", fmt, "info:"],
-                             check=True, capture_output=True, text=True).stdout
-        return [tuple(int(v) for v in p.split(",")) for p in out.strip().split(";")]
+    def page(self):
+        """The page the installer shows, as its accessible tree says."""
+        return self.auto.page(self.window).page
 
-    def finish_shown(self, shot):
-        """The finish page: its white circle with the green check mark."""
-        white, green1, green2 = self.pixels(self.shot(shot), FINISH_MARK)
-        return (min(white) > 240 and all(g[1] > 150 and g[0] < 80 and g[2] < 130
-                                         for g in (green1, green2)))
+    def wait_page(self, page, shot, timeout=90):
+        """Waits for |page|; fails at once, saying why, when the installer
+        ends or shows a dialog instead. The screenshot |shot| shows it."""
+        why = self.auto.wait_page(self.window, page, timeout, proc=self.proc,
+                                  screenshot=os.path.join(SHOTS, shot + ".png"))
+        self.assertIsNone(why, why)
 
     def wait_finish(self, shot, timeout=90):
-        self.assertTrue(tnharness.wait_until(lambda: self.finish_shown(shot), timeout, 1.0),
-                        "no finish page")
+        self.wait_page("finish", shot, timeout)
 
     def close_from_finish(self):
         self.click(FINISH_CLOSE)

@@ -8,7 +8,7 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import WELCOME, crop, finish_page_shown
+from test_shell_pages import WELCOME
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -16,7 +16,6 @@ PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
 INSTALL_DIR = r"C:\Program Files (x86)\ZEVodirodaz"
 UNINSTALL_KEY = r"SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ZEVodirodaz"
 FINISH_CLOSE = (590, 13)
-OPEN_BUTTON = (240, 292, 130, 46)
 
 
 class SampleReinstallTest(tnharness.WineTestCase):
@@ -48,8 +47,7 @@ class SampleReinstallTest(tnharness.WineTestCase):
         window = self.auto.find_window(title="TNInstall", cls="UI_HomePage", timeout=40)
         self.assertIsNotNone(window)
         time.sleep(1)
-        welcome = crop(self.display.screenshot(os.path.join(SHOTS, shot + "_welcome.png")),
-                       window, OPEN_BUTTON)
+        self.display.screenshot(os.path.join(SHOTS, shot + "_welcome.png"))
         self.auto.click(window, *WELCOME["btn_install"])
         # Off the buttons, so that no hover look counts as a page change.
         self.auto.hover(window, 300, 100)
@@ -59,10 +57,9 @@ class SampleReinstallTest(tnharness.WineTestCase):
             return sum(len(files) for _, _, files in os.walk(self.install_dir)) >= expected
         self.assertTrue(tnharness.wait_until(extracted, 120, 0.5), "the product was not extracted")
 
-        def finish_shown():
-            png = self.display.screenshot(os.path.join(SHOTS, shot + "_finish.png"))
-            return finish_page_shown(self.display, png, window, welcome)
-        self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
+        why = self.auto.wait_page(window, "finish", 60, proc=proc,
+                                  screenshot=os.path.join(SHOTS, shot + "_finish.png"))
+        self.assertIsNone(why, why)
         time.sleep(0.5)
         self.auto.click(window, *FINISH_CLOSE)
         self.assertEqual(0, proc.wait(30))

@@ -9,7 +9,7 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import OPTIONS, WELCOME, crop, finish_page_shown, pick_folder_by_keyboard
+from test_shell_pages import OPTIONS, WELCOME, pick_folder_by_keyboard
 from test_shell_startup import SETUP_WIN, SHOTS
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
@@ -17,7 +17,6 @@ PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
 INSTALL_DIR = r"C:\Program Files (x86)\ZEVodirodaz"
 FINISH_OPEN = (305, 315)
 FINISH_CLOSE = (590, 13)
-OPEN_BUTTON = (240, 292, 130, 46)
 RECORD = r"C:\shell_record.log"
 
 
@@ -55,11 +54,12 @@ class ShellFinishTest(tnharness.WineTestCase):
         installed = self.prefix.drive_c("Program Files (x86)", "ZEVodirodaz", "ZEVodirodaz.exe")
         self.assertTrue(tnharness.wait_until(lambda: os.path.exists(installed), 60, 0.5),
                         "the product was not extracted")
-        # The finish page shows the start button where the welcome page has none.
-        def finish_shown():
-            png = self.display.screenshot(os.path.join(SHOTS, shot))
-            return finish_page_shown(self.display, png, self.window, self.welcome_open_region)
-        self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
+        self.wait_finish(shot)
+
+    def wait_finish(self, shot):
+        why = self.auto.wait_page(self.window, "finish", 60, proc=self.proc,
+                                  screenshot=os.path.join(SHOTS, shot))
+        self.assertIsNone(why, why)
 
     def record(self):
         path = self.prefix.drive_c("shell_record.log")
@@ -70,8 +70,7 @@ class ShellFinishTest(tnharness.WineTestCase):
 
     def test_open_starts_the_product_and_closes(self):
         self.start(self.setup_exe)
-        png = self.display.screenshot(os.path.join(SHOTS, "finish_before.png"))
-        self.welcome_open_region = crop(png, self.window, OPEN_BUTTON)
+        self.display.screenshot(os.path.join(SHOTS, "finish_before.png"))
         self.install_to_finish("finish.png")
         self.auto.click(self.window, *FINISH_OPEN)
         self.assertEqual(self.proc.wait(30), 0)
@@ -84,8 +83,7 @@ class ShellFinishTest(tnharness.WineTestCase):
 
     def test_close_does_not_start_the_product(self):
         self.start(self.setup_exe)
-        png = self.display.screenshot(os.path.join(SHOTS, "finish_before_close.png"))
-        self.welcome_open_region = crop(png, self.window, OPEN_BUTTON)
+        self.display.screenshot(os.path.join(SHOTS, "finish_before_close.png"))
         self.install_to_finish("finish_close.png")
         self.auto.click(self.window, *FINISH_CLOSE)
         self.assertEqual(self.proc.wait(30), 0)
@@ -96,8 +94,7 @@ class ShellFinishTest(tnharness.WineTestCase):
     def test_chosen_folder_is_where_the_product_starts_from(self):
         os.makedirs(self.prefix.drive_c("Games"))
         self.start(self.setup_exe)
-        png = self.display.screenshot(os.path.join(SHOTS, "finish_before_chosen.png"))
-        self.welcome_open_region = crop(png, self.window, OPEN_BUTTON)
+        self.display.screenshot(os.path.join(SHOTS, "finish_before_chosen.png"))
         self.auto.click(self.window, *WELCOME["btn_custom_install"])
         self.auto.click(self.window, *OPTIONS["btn_browser"])
         # Keyboard through the folder tree to "Games".
@@ -108,11 +105,7 @@ class ShellFinishTest(tnharness.WineTestCase):
         installed = self.prefix.drive_c("Games", "ZEVodirodaz", "ZEVodirodaz.exe")
         self.assertTrue(tnharness.wait_until(lambda: os.path.exists(installed), 60, 0.5),
                         "the product was not extracted into the chosen folder")
-
-        def finish_shown():
-            png = self.display.screenshot(os.path.join(SHOTS, "finish_chosen.png"))
-            return finish_page_shown(self.display, png, self.window, self.welcome_open_region)
-        self.assertTrue(tnharness.wait_until(finish_shown, 60, 1.0), "no finish page")
+        self.wait_finish("finish_chosen.png")
         self.auto.click(self.window, *FINISH_OPEN)
         self.assertEqual(self.proc.wait(30), 0)
         self.assertTrue(tnharness.wait_until(lambda: "program=ZEVodirodaz.exe" in self.record(), 20, 0.5))

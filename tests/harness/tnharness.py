@@ -218,6 +218,36 @@ def wait_until(predicate, timeout=10.0, interval=0.1):
         time.sleep(interval)
 
 
+# Each page of the installer by the accessible name of a control that only
+# that page has, as a screen reader finds it: the finish page's start button,
+# the installing page's progress bar, the options page's browse button and
+# the welcome page's link to the options.
+PAGE_SIGNS = (("finish", "立即体验"), ("installing", "安装进度"), ("options", "浏览…"),
+              ("welcome", "自定义安装＞"))
+
+
+class PageView:
+    """One reading of the installer window's accessible tree."""
+
+    def __init__(self, lines):
+        self.lines = lines or []
+        self.controls = {c.get("name"): c for c in self.lines[1:] if c.get("name")}
+        self.page = next((page for page, sign in PAGE_SIGNS if sign in self.controls), None)
+
+    @property
+    def progress(self):
+        """The progress bar's value ("57%"), on the installing page."""
+        bar = self.controls.get("安装进度")
+        return bar.get("value") if bar else None
+
+    def __str__(self):
+        if not self.lines:
+            return "no accessible window"
+        if self.page == "installing":
+            return "installing (%s)" % self.progress
+        return self.page or "unknown page (%s)" % ", ".join(sorted(self.controls))
+
+
 def wine_path(unix_path):
     """The Windows view of a host path (Wine maps / to Z:)."""
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
@@ -366,6 +396,62 @@ class WinAuto:
         count and focused child id) and its children, as a reader sees them."""
         code, lines = self.run("acc", _hwnd(window))
         return lines if code == 0 else None
+
+    def page(self, window):
+        """The page the installer window shows, as its accessible tree says."""
+        return PageView(self.accessible(window))
+
+    def dialogs(self, pid=None):
+        """[(window, text)] of the visible dialog windows (message boxes
+        among them), only those of process |pid| when it is given."""
+        found = []
+        for window in self.windows():
+            if window.cls != "#32770" or (pid is not None and window.pid != pid):
+                continue
+            text = "\n".join(k["title"] for k in self.children(window)
+                              if k["class"].lower() == "static" and k["title"])
+            found.append((window, text))
+        return found
+
+    def wait_page(self, window, page, timeout, proc=None, screenshot=None, interval=0.5):
+        """Waits until the installer window shows |page| ("welcome",
+        "options", "installing", "finish"). Returns None when it does, else
+        why not: the installer ended (|proc| is its wine process), a dialog
+        of the installer is up (its caption and text), or the time ran out;
+        with the last page seen and, given |screenshot| (a path), a
+        screenshot taken then. On success the screenshot shows the page."""
+        deadline = time.monotonic() + timeout
+        last = None
+        unanswered = 0
+        while True:
+            reason = None
+            if proc is not None and proc.poll() is not None:
+                reason = "the installer ended with exit code %s" % proc.returncode
+            else:
+                view = self.page(window)
+                if view.page == page:
+                    if screenshot:
+                        time.sleep(0.3)  # the switch is in the tree before it is painted
+                        self.display.screenshot(screenshot)
+                    return None
+                if view.lines:
+                    last = view
+                unanswered = 0 if view.lines else unanswered + 1
+                for dialog, text in self.dialogs(window.pid):
+                    reason = "a dialog is up: %r says %r" % (dialog.title, text)
+                    break
+                if reason is None and unanswered >= 3:
+                    reason = "the installer window does not answer (gone?)"
+                if reason is None and time.monotonic() > deadline:
+                    reason = "not shown within %g s" % timeout
+            if reason:
+                reason = "no %s page: %s; last page seen: %s" % (page, reason, last or "none")
+                if screenshot:
+                    with contextlib.suppress(subprocess.CalledProcessError):
+                        self.display.screenshot(screenshot)
+                    reason += "; screenshot: %s" % screenshot
+                return reason
+            time.sleep(interval)
 
     def accessible_action(self, window, child_id):
         return self.run("acc-do", _hwnd(window), child_id)[0] == 0
