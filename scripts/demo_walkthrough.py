@@ -43,9 +43,11 @@ RECORD = r"C:\tn_demo_record.log"
 QUICK_LAUNCH = r"\Microsoft\Internet Explorer\Quick Launch"
 # Special folders (CSIDL): desktop, Start menu, Startup, application data.
 DESKTOP, START_MENU, STARTUP, APP_DATA = 0x10, 0x0B, 0x07, 0x1A
-# The finish page's check mark: a point of its white circle, two of the mark.
-FINISH_MARK = ((283, 76), (298, 107), (313, 96))
 STATUS_LINE = (24, 318, 150, 20)
+PRODUCT_PROGRAM = "ZEVodirodaz.exe"
+REPORT_PROGRAM = "ZiduVaziruzOzuded.exe"
+# The links an installation with every choice selected makes, by folder.
+EXPECTED_LINKS = ("Start menu", "desktop", "Quick Launch", "Startup")
 
 
 def host_path(prefix, windows_path):
@@ -69,9 +71,13 @@ def read_record(prefix):
 
 
 def report_install(prefix, auto):
-    """Prints where the installation put everything."""
+    """Prints where the installation put everything; returns what an
+    installation with every choice selected should have left and did not."""
+    missing = []
     install_dir = next((d for d in INSTALL_DIRS if os.path.isdir(host_path(prefix, d))), None)
     print("demo: installed files")
+    if install_dir and not os.path.isfile(os.path.join(host_path(prefix, install_dir), PRODUCT_PROGRAM)):
+        missing.append("the product's main program %s\\%s" % (install_dir, PRODUCT_PROGRAM))
     if install_dir:
         root = host_path(prefix, install_dir)
         for dirpath, _, files in sorted(os.walk(root)):
@@ -81,6 +87,7 @@ def report_install(prefix, auto):
                 print("  %s\\%s  (%d bytes)" % (install_dir, rel, os.path.getsize(path)))
     else:
         print("  (nothing under C:\\Program Files*\\ZEVodirodaz)")
+        missing.append("the installed files")
 
     print("demo: uninstall entry HKLM\\%s (32-bit view)" % UNINSTALL_KEY)
     values = auto.reg_values("HKLM", UNINSTALL_KEY, view=32)
@@ -89,6 +96,7 @@ def report_install(prefix, auto):
         print("  %-16s %-9s %s" % (name, kinds.get(kind, kind), data))
     if not values:
         print("  (none)")
+        missing.append("the uninstall entry")
 
     print("demo: links")
     app_data = auto.special_folder(APP_DATA)
@@ -105,6 +113,8 @@ def report_install(prefix, auto):
             print("  %-12s %s -> %s" % (label, folder + "\\" + name, link.get("target", "?")))
         if not links:
             print("  %-12s (no link in %s)" % (label, folder))
+            if label in EXPECTED_LINKS:
+                missing.append("the %s link" % label)
 
     print("demo: report hand-off")
     report = host_path(prefix, (app_data or "C:\\") + r"\ZEVodirodaz\submitconfig.ini")
@@ -112,27 +122,47 @@ def report_install(prefix, auto):
         with open(report, "rb") as f:
             for line in f.read().decode("gbk", "replace").splitlines():
                 print("  submitconfig.ini: %s" % line)
-    for record in read_record(prefix):
-        if record.get("event") == "start":
-            print("  started %s: command line %s, directory %s, show %s" % (
-                record.get("program"), record.get("command_line"), record.get("directory"),
-                record.get("show")))
+    else:
+        print("  (no %s)" % report)
+        missing.append("the report file submitconfig.ini")
+    if not print_starts(prefix, REPORT_PROGRAM):
+        missing.append("the start of the reporting program %s" % REPORT_PROGRAM)
+    return missing
 
 
-def pixels(display, png, window, points):
-    cx, cy = window.client_origin
-    return [display.pixel(png, cx + x, cy + y) for x, y in points]
+def print_starts(prefix, program):
+    """Prints how |program| was started; False when it was not."""
+    starts = [r for r in read_record(prefix)
+              if r.get("event") == "start" and r.get("program", "").lower() == program.lower()]
+    for record in starts:
+        print("  started %s: command line %s, directory %s, show %s" % (
+            record.get("program"), record.get("command_line"), record.get("directory"),
+            record.get("show")))
+    if not starts:
+        print("  (%s was not started)" % program)
+    return bool(starts)
 
 
 def walk_through(setup_exe, out_dir, prefix, display):
+    """Clicks through the installation; returns the installer's process and
+    the list of what did not happen (empty when everything did)."""
     auto = WinAuto(prefix, display)
-    shots = []
+    missing = []
 
     def shot(name):
         path = display.screenshot(os.path.join(out_dir, name + ".png"))
-        shots.append(path)
         print("demo: screenshot %s" % path)
         return path
+
+    def expect(page, timeout, name):
+        why = auto.wait_page(window, page, timeout, proc=proc,
+                             screenshot=os.path.join(out_dir, name + ".png"))
+        if why:
+            print("demo: %s" % why)
+            missing.append("the %s page" % page)
+            return False
+        print("demo: screenshot %s" % os.path.join(out_dir, name + ".png"))
+        return True
 
     # Every Windows 7 profile has a Quick Launch folder; a Wine prefix has
     # none, and the installer puts its pinned link there.
@@ -148,41 +178,36 @@ def walk_through(setup_exe, out_dir, prefix, display):
         time.sleep(2)
         shot("01_start")
         print("demo: the installer showed no main window (see the screenshot)")
-        return proc
+        return proc, ["the installer's window"]
     time.sleep(1.5)
     if window.cls == "#32770":
         shot("01_message")
         print("demo: the installer shows a message box: %r" % auto.message_box("TNInstall"))
-        return proc
-    shot("01_welcome")
+        return proc, ["the installer's window"]
+    if not expect("welcome", 30, "01_welcome"):
+        return proc, missing
 
     auto.click(window, *CUSTOM_INSTALL_LINK)
-    time.sleep(1.5)
-    shot("02_options")
+    if not expect("options", 30, "02_options"):
+        return proc, missing
 
     auto.click(window, *OPTIONS_INSTALL)
     auto.hover(window, 300, 100)
-    time.sleep(1.5)
-    shot("03_installing")
+    if not expect("installing", 60, "03_installing"):
+        return proc, missing
 
-    def finish_page_shown():
-        probe = display.screenshot(os.path.join(out_dir, ".probe.png"))
-        white, green1, green2 = pixels(display, probe, window, FINISH_MARK)
-        return min(white) > 240 and all(g[1] > 150 and g[0] < 80 for g in (green1, green2))
-
+    # While the page waits for the finish: the hypervisor's setup runs from
+    # its batch file, and the status line animates.
     batch = None
     hypervisor_shots = 0
     deadline = time.monotonic() + 300
-    while time.monotonic() < deadline and proc.poll() is None:
-        box = auto.find_window(title="Tarnis模拟器 安装", timeout=0.2)
-        if box:
-            shot("05_message")
-            print("demo: the installer says: %s" % auto.message_box("Tarnis模拟器 安装")["text"])
+    while hypervisor_shots < 2 and time.monotonic() < deadline and proc.poll() is None:
+        view = auto.page(window)
+        if view.page != "installing" or auto.dialogs(window.pid):
             break
         install_dir = next((d for d in INSTALL_DIRS if os.path.isdir(host_path(prefix, d))), None)
         bat = install_dir and os.path.join(host_path(prefix, install_dir), "Vmware.bat")
-        if bat and os.path.exists(bat) and hypervisor_shots < 2:
-            # The hypervisor's setup runs: the status line animates.
+        if bat and os.path.exists(bat):
             if batch is None:
                 with open(bat, "rb") as f:
                     batch = f.read().decode("gbk", "replace")
@@ -199,24 +224,28 @@ def walk_through(setup_exe, out_dir, prefix, display):
                            check=False)
             hypervisor_shots += 1
             continue
-        if finish_page_shown():
-            shot("06_finish")
-            report_install(prefix, auto)
-            auto.click(window, *FINISH_OPEN)
-            product = auto.find_window(title="Tarnis模拟器", timeout=30)
-            if product:
-                time.sleep(1)
-                shot("07_product_started")
-                print("demo: the installed product is running: %r" % product)
-                auto.close(product)
-            break
         time.sleep(0.5)
-    if os.path.exists(os.path.join(out_dir, ".probe.png")):
-        os.remove(os.path.join(out_dir, ".probe.png"))
-    if proc.poll() is None:
-        auto.click(window, *FINISH_CLOSE)
+    if batch is None:
+        missing.append("the hypervisor setup's batch file Vmware.bat")
+
+    if not expect("finish", max(30, deadline - time.monotonic()), "06_finish"):
+        box = auto.message_box("Tarnis模拟器 安装", timeout=1)
+        if box:
+            print("demo: the installer says: %s" % box["text"])
+        return proc, missing
+    missing += report_install(prefix, auto)
+    auto.click(window, *FINISH_OPEN)
+    product = auto.find_window(title="Tarnis模拟器", timeout=30)
+    if product:
         time.sleep(1)
-    return proc
+        shot("07_product_started")
+        print("demo: the installed product is running: %r" % product)
+        auto.close(product)
+    else:
+        missing.append("the product's window after the finish page's button")
+    if not print_starts(prefix, PRODUCT_PROGRAM):
+        missing.append("the start of the product %s" % PRODUCT_PROGRAM)
+    return proc, missing
 
 
 def main(setup_exe, out_dir):
@@ -232,10 +261,10 @@ def main(setup_exe, out_dir):
                 print("demo: opening the installer on %s (close it to end the demo)" % external)
                 env = prefix.env(ExternalDisplay(external))
                 subprocess.run(["wine", tnharness.wine_path(setup_exe)], env=env)
-                report_install(prefix, WinAuto(prefix, ExternalDisplay(external)))
+                missing = report_install(prefix, WinAuto(prefix, ExternalDisplay(external)))
             else:
                 with Display() as display:
-                    proc = walk_through(setup_exe, out_dir, prefix, display)
+                    proc, missing = walk_through(setup_exe, out_dir, prefix, display)
                     prefix.kill()
                     proc.wait(30)
         finally:
@@ -244,7 +273,15 @@ def main(setup_exe, out_dir):
             prefix.path = None
     print("demo: Wine prefix with the installation: %s" % prefix_dir)
     print("demo: screenshots: %s" % out_dir)
+    if missing:
+        print("demo: FAILED, the installation is not complete; missing:")
+        for item in missing:
+            print("  - %s" % item)
+        return 1
+    print("demo: the installation is complete: files, uninstall entry, links, report hand-off "
+          "and the product's start are all there")
+    return 0
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    sys.exit(main(sys.argv[1], sys.argv[2]))
