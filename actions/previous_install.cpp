@@ -6,10 +6,14 @@
 
 #include <tinyxml2.h>
 
+#include <cstring>
+#include <vector>
+
 #include "actions/shortcuts.h"
 #include "config/ini_info_manager.h"
 #include "util/file_util.h"
 #include "util/process_util.h"
+#include "util/scoped_handle.h"
 #include "util/string_util.h"
 
 namespace {
@@ -20,34 +24,80 @@ constexpr DWORD kAfterRemovalMs = 200;
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// "X:\" followed by at least one character that is not another backslash.
+bool HasDriveLetterForm(const std::string& path) {
+  return path.size() >= 4 && IsDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\' &&
+         path[3] != '\\';
+}
+
 std::string WithoutTrailingBackslashes(std::string path) {
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   return path;
 }
 
-// True when |path| is the Windows folder or lies anywhere below it, however
-// it is spelt ("..", short names, letter case). Nothing of the product lives
-// there, and a folder like Fonts is not one of the protected roots that the
-// tree removal refuses by itself. When the answer cannot be found the path
-// counts as inside.
-bool IsAtOrBelowWindowsFolder(const std::string& path) {
-  char windows[MAX_PATH] = {};
-  const UINT windows_length = GetWindowsDirectoryA(windows, MAX_PATH);
-  if (windows_length == 0 || windows_length >= MAX_PATH) return true;
-  char full[MAX_PATH * 2] = {};
-  const DWORD full_length = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
-  if (full_length == 0 || full_length >= sizeof(full)) return true;
-  char long_form[MAX_PATH * 2] = {};
-  const DWORD long_length = GetLongPathNameA(full, long_form, sizeof(long_form));
-  const std::string candidate = WithoutTrailingBackslashes(
-      long_length > 0 && long_length < sizeof(long_form) ? long_form : full);
-  const std::string folder = WithoutTrailingBackslashes(windows);
-  if (candidate.size() < folder.size()) return false;
-  if (candidate.size() > folder.size() && candidate[folder.size()] != '\\') return false;
-  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, candidate.c_str(),
-                        static_cast<int>(folder.size()), folder.c_str(),
-                        static_cast<int>(folder.size())) == CSTR_EQUAL;
-}
+// Answers for the delete list's paths, with everything that does not change
+// from entry to entry (the protected folders, the Windows folder, drive
+// types) resolved once per list.
+class ListedPathGuard {
+ public:
+  ListedPathGuard() {
+    char windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) windows_ = LongForm(windows);
+  }
+
+  // A path the list may name: local and absolute, none of the system's
+  // protected folders, not the Windows folder or anything inside it.
+  bool IsSafe(const std::string& path) const {
+    return IsLocal(path) && protected_.AllowsTreeRemoval(path) && !IsAtOrBelowWindowsFolder(path);
+  }
+
+  // True when |path| is the Windows folder or lies anywhere below it,
+  // however it is spelt ("..", short names, letter case). Nothing of the
+  // product lives there, and a folder like Fonts is not one of the protected
+  // roots. When the answer cannot be found the path counts as inside.
+  bool IsAtOrBelowWindowsFolder(const std::string& path) const {
+    if (windows_.empty()) return true;
+    const std::string candidate = LongForm(path);
+    if (candidate.empty()) return true;
+    if (candidate.size() < windows_.size()) return false;
+    if (candidate.size() > windows_.size() && candidate[windows_.size()] != '\\') return false;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, candidate.c_str(),
+                          static_cast<int>(windows_.size()), windows_.c_str(),
+                          static_cast<int>(windows_.size())) == CSTR_EQUAL;
+  }
+
+ private:
+  bool IsLocal(const std::string& path) const {
+    if (!HasDriveLetterForm(path)) return false;
+    const int drive = (path[0] | 0x20) - 'a';
+    if (drive_types_[drive] == 0) {
+      const char root[] = {path[0], ':', '\\', '\0'};
+      drive_types_[drive] = GetDriveTypeA(root) + 1;
+    }
+    return drive_types_[drive] != DRIVE_REMOTE + 1;
+  }
+
+  // The full path with short names made long; only a name with a "~" can be
+  // short, so only such a path asks the file system.
+  static std::string LongForm(const std::string& path) {
+    char full[MAX_PATH * 2] = {};
+    const DWORD full_length = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+    if (full_length == 0 || full_length >= sizeof(full)) return std::string();
+    if (std::strchr(full, '~')) {
+      char long_form[MAX_PATH * 2] = {};
+      const DWORD long_length = GetLongPathNameA(full, long_form, sizeof(long_form));
+      if (long_length > 0 && long_length < sizeof(long_form)) {
+        return WithoutTrailingBackslashes(long_form);
+      }
+    }
+    return WithoutTrailingBackslashes(full);
+  }
+
+  ProtectedFolders protected_;
+  std::string windows_;
+  mutable unsigned drive_types_[26] = {};
+};
 
 // The text of every element from |first| on among its siblings, whatever
 // their names. Elements without text are skipped.
@@ -59,40 +109,45 @@ void ForEachEntry(const tinyxml2::XMLElement* first, Visit visit) {
   }
 }
 
-void DeleteListedFile(const std::string& path) {
-  if (!IsLocalAbsolutePath(path) || !IsRemovableTreePath(path) || IsAtOrBelowWindowsFolder(path)) {
-    OutputDebugStringA("删除列表中的文件路径不安全，跳过");
-    return;
-  }
-  // DeleteFile removes a link itself, not its target; a directory fails.
-  static_cast<void>(DeleteFileA(path.c_str()));
-}
-
-void DeleteListedFolder(const std::string& path) {
-  // RemoveDirectoryTree refuses roots and the system's folders itself and
-  // never enters a link; a network path and the Windows folder's inside are
-  // refused here.
-  if (!IsLocalAbsolutePath(path) || IsAtOrBelowWindowsFolder(path)) {
-    OutputDebugStringA("删除列表中的目录路径不安全，跳过");
-    return;
-  }
-  static_cast<void>(RemoveDirectoryTree(path));
+// The first file the user's programs hold open below |directory| (links
+// are not entered): a file that is open without sharing its deletion keeps
+// the directory from being moved aside on Windows. Empty when there is none.
+std::string FindFileHeldOpen(const std::string& directory) {
+  WIN32_FIND_DATAA data;
+  tn::ScopedFindHandle find(FindFirstFileA((directory + "\\*").c_str(), &data));
+  if (!find) return std::string();
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string child = directory + "\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (IsReparsePoint(child)) continue;
+      std::string held = FindFileHeldOpen(child);
+      if (!held.empty()) return held;
+      continue;
+    }
+    tn::ScopedHandle file(CreateFileA(child.c_str(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return child;
+    }
+  } while (FindNextFileA(find.Get(), &data));
+  return std::string();
 }
 
 }  // namespace
 
 bool IsLocalAbsolutePath(const std::string& path) {
-  if (path.size() < 4 || !IsDriveLetter(path[0]) || path[1] != ':' || path[2] != '\\') {
-    return false;
-  }
-  if (path[3] == '\\') return false;
+  if (!HasDriveLetterForm(path)) return false;
   const char root[] = {path[0], ':', '\\', '\0'};
   return GetDriveTypeA(root) != DRIVE_REMOTE;
 }
 
 bool IsRemovablePreviousInstallDir(const std::string& directory) {
   return IsLocalAbsolutePath(directory) && IsRemovableTreePath(directory) &&
-         !IsAtOrBelowWindowsFolder(directory);
+         !ListedPathGuard().IsAtOrBelowWindowsFolder(directory);
 }
 
 void TerminateConfiguredProcesses() {
@@ -113,17 +168,19 @@ void TerminateConfiguredProcesses() {
   Sleep(kAfterTerminateMs);
 }
 
-void RemoveStartMenuFolders() {
+void RemoveStartMenuFolders(CInstallJournal* journal) {
   for (int folder : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
     char programs[255] = {};
     if (!SHGetSpecialFolderPathA(nullptr, programs, folder, FALSE) || programs[0] == '\0') {
       continue;  // never "\ZEVodirodaz" on the current drive
     }
-    static_cast<void>(RemoveDirectoryTree(std::string(programs) + "\\" + kStartMenuFolderName));
+    const std::string product_folder = std::string(programs) + "\\" + kStartMenuFolderName;
+    if (IsRemovableTreePath(product_folder)) static_cast<void>(journal->MoveAside(product_folder));
   }
 }
 
-void DeleteListedFiles(const std::string& old_install_dir) {
+void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* journal,
+                       const KeepAlive& keep_alive) {
   if (old_install_dir.empty() || old_install_dir.size() >= MAX_PATH) return;
   char list_path[MAX_PATH] = {};
   lstrcpynA(list_path, old_install_dir.c_str(), sizeof(list_path));
@@ -135,33 +192,67 @@ void DeleteListedFiles(const std::string& old_install_dir) {
   if (document.LoadFile(file.c_str()) != tinyxml2::XML_SUCCESS) return;
   const tinyxml2::XMLElement* root = document.FirstChildElement();
   if (!root) return;
-  if (const tinyxml2::XMLElement* files = root->FirstChildElement("DeleteFiles")) {
-    ForEachEntry(files->FirstChildElement("DeleteFile"), DeleteListedFile);
+  const ListedPathGuard guard;
+  std::vector<std::string> files;
+  std::vector<std::string> folders;
+  if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFiles")) {
+    ForEachEntry(list->FirstChildElement("DeleteFile"), [&](const std::string& path) {
+      if (guard.IsSafe(path)) {
+        files.push_back(path);
+      } else {
+        OutputDebugStringA("删除列表中的文件路径不安全，跳过");
+      }
+    });
   }
-  if (const tinyxml2::XMLElement* folders = root->FirstChildElement("DeleteFolders")) {
-    ForEachEntry(folders->FirstChildElement("DeleteFolder"), DeleteListedFolder);
+  if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFolders")) {
+    ForEachEntry(list->FirstChildElement("DeleteFolder"), [&](const std::string& path) {
+      if (guard.IsSafe(path)) {
+        folders.push_back(path);
+      } else {
+        OutputDebugStringA("删除列表中的目录路径不安全，跳过");
+      }
+    });
   }
+  // A file entry naming a directory is passed over, as is a folder entry
+  // naming a file. A link is moved as the link, never followed.
+  journal->MoveAsideEach(
+      files, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); }, keep_alive);
+  journal->MoveAsideEach(
+      folders, [](DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; },
+      keep_alive);
 }
 
-void RemovePreviousInstallDirectory(const std::string& old_install_dir) {
-  if (old_install_dir.empty()) return;
-  if (!IsRemovablePreviousInstallDir(old_install_dir)) return;
-  static_cast<void>(RemoveDirectoryTree(old_install_dir));
+bool RemovePreviousInstallDirectory(const std::string& old_install_dir, CInstallJournal* journal) {
+  if (old_install_dir.empty()) return true;
+  if (!IsRemovablePreviousInstallDir(old_install_dir)) return true;
+  if (journal->MoveAside(old_install_dir) == CInstallJournal::MoveResult::kFailed) return false;
   Sleep(kAfterDirectoryRemovalMs);
-  if (IsExistingDirectory(old_install_dir) && !IsReparsePoint(old_install_dir)) {
-    static_cast<void>(RemoveDirectoryA(old_install_dir.c_str()));
-  }
+  return true;
 }
 
-void RemovePreviousInstallation(const InstallState& state) {
+bool RemovePreviousInstallation(const InstallState& state, CInstallJournal* journal,
+                                const KeepAlive& keep_alive) {
   const std::string& old_dir = state.m_strOldInstallDir;
-  if (old_dir.empty()) return;
+  if (old_dir.empty()) return true;
   OutputDebugStringA("开始删除之前安装的Tarnis模拟器文件!\n");
-  RemoveDesktopShortcut(state.m_strDisplayName);
-  RemoveStartMenuFolders();
-  UnpinFromTaskbar(old_dir + "\\" + state.m_strDisplayIcon, state.m_strDisplayName);
-  DeleteListedFiles(old_dir);
-  RemoveAutoStartShortcut();
-  RemovePreviousInstallDirectory(old_dir);
+  // On Windows a directory holding a file that another program keeps open
+  // cannot be renamed: find that out before anything is touched.
+  if (IsRemovablePreviousInstallDir(old_dir)) {
+    const std::string held = FindFileHeldOpen(old_dir);
+    if (!held.empty()) {
+      OutputDebugStringA(("之前安装的文件被其他程序占用，安装中止: " + held + "\n").c_str());
+      return false;
+    }
+  }
+  RemoveDesktopShortcut(state.m_strDisplayName, journal);
+  RemoveStartMenuFolders(journal);
+  UnpinFromTaskbar(old_dir + "\\" + state.m_strDisplayIcon, state.m_strDisplayName, journal);
+  DeleteListedFiles(old_dir, journal, keep_alive);
+  RemoveAutoStartShortcut(journal);
+  if (!RemovePreviousInstallDirectory(old_dir, journal)) {
+    OutputDebugStringA("之前的安装目录无法移开，安装中止\n");
+    return false;
+  }
   Sleep(kAfterRemovalMs);
+  return true;
 }

@@ -3,11 +3,12 @@
 // folders, the files and folders of its delete list, its shortcuts, taskbar
 // pin and auto-start entry). Everything here runs as administrator on paths
 // taken from the registry and from a file ordinary users may be able to
-// write, so every path is checked before anything is deleted.
+// write, so every path is checked before anything is moved.
 #pragma once
 
 #include <string>
 
+#include "actions/install_journal.h"
 #include "actions/install_state.h"
 
 // Name of the product's folder in the Start menu's programs, fixed.
@@ -30,22 +31,37 @@ bool IsRemovablePreviousInstallDir(const std::string& directory);
 // does), then pauses 300 ms.
 void TerminateConfiguredProcesses();
 
+// The removals below never delete: they move what they remove aside
+// through |journal| (never null), so that a failed installation can put
+// the earlier one back and a finished one deletes the backups (Commit).
+
 // Removes "<programs>\ZEVodirodaz" from the current user's and from the
 // all-users Start menu. A special folder that cannot be resolved is skipped.
-void RemoveStartMenuFolders();
+void RemoveStartMenuFolders(CInstallJournal* journal);
 
 // Reads "DeleteFile.xml" from the folder that contains |old_install_dir| and
-// deletes its file entries (DeleteFiles) and folder trees (DeleteFolders),
+// removes its file entries (DeleteFiles) and folder trees (DeleteFolders),
 // in order. Entries that are empty, not local absolute paths, protected
-// folders, or the Windows folder or anything in it are skipped; a missing or malformed list does nothing. A link is
-// deleted as the link, never followed.
-void DeleteListedFiles(const std::string& old_install_dir);
+// folders, or the Windows folder or anything in it are skipped, as are a
+// file entry naming a folder and a folder entry naming a file, and an entry
+// that cannot be moved (in use); a missing or malformed list does nothing. A
+// link is removed as the link, never followed. The checks that are the same
+// for every entry are made once per list; |keep_alive| runs between entries.
+void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* journal,
+                       const KeepAlive& keep_alive = KeepAlive());
 
-// Removes |old_install_dir| with its tree, pauses 100 ms, then removes the
-// directory once more should it still be there (it goes only when empty).
-void RemovePreviousInstallDirectory(const std::string& old_install_dir);
+// Removes |old_install_dir| with its tree, then pauses 100 ms. False when it
+// is there and cannot be moved aside (on Windows: a file in it is open);
+// true also when there is nothing to remove or it may not be removed.
+bool RemovePreviousInstallDirectory(const std::string& old_install_dir, CInstallJournal* journal);
 
 // The whole removal of the installation in |state.m_strOldInstallDir|, with
-// the names of the running installer's configuration; nothing when it is
-// empty. Ends with a 200 ms pause.
-void RemovePreviousInstallation(const InstallState& state);
+// the names of the running installer's configuration: desktop link,
+// Start-menu folders, Quick Launch link and taskbar pin, the delete list,
+// the auto-start links, the directory; nothing when it is empty. Ends with
+// a 200 ms pause. False when the installation must not go on: before
+// anything is touched when a file of the earlier directory is held open by
+// another program, or when the directory itself cannot be moved aside (the
+// steps before it are then in |journal| for the caller to roll back).
+bool RemovePreviousInstallation(const InstallState& state, CInstallJournal* journal,
+                                const KeepAlive& keep_alive = KeepAlive());

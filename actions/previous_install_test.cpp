@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "actions/shortcuts.h"
 #include "config/ini_info_manager.h"
@@ -41,6 +42,23 @@ class PreviousInstallTest : public ::testing::Test {
   void WriteList(const std::string& xml) {
     ASSERT_TRUE(tn_test::WriteFileBytes(parent_ + "\\DeleteFile.xml", xml));
   }
+  // The delete list worked through a journal of the test's own that is then
+  // committed: what the list took is gone for good.
+  void DeleteListed(const std::string& old_dir) {
+    CInstallJournal journal(dir_.Join("journal.txt"));
+    journal.Begin();
+    DeleteListedFiles(old_dir, &journal);
+    journal.Commit();
+    ASSERT_TRUE(journal.WaitForCleanup(20000));
+  }
+  bool RemoveCommitted(const InstallState& state) {
+    CInstallJournal journal(dir_.Join("journal.txt"));
+    journal.Begin();
+    const bool removed = RemovePreviousInstallation(state, &journal);
+    journal.Commit();
+    EXPECT_TRUE(journal.WaitForCleanup(20000));
+    return removed;
+  }
 
   CIniInfoManager* table_ = CIniInfoManager::GetInstance();
   tn_test::ScopedTempDir dir_;
@@ -65,7 +83,7 @@ TEST_F(PreviousInstallTest, DeleteListFilesAndFoldersInOrder) {
   WriteList("<List><DeleteFiles><DeleteFile>" + a_directory + "</DeleteFile><DeleteFile/>" +
             "<Other>" + file + "</Other><DeleteFile> " + kept + "</DeleteFile></DeleteFiles>" +
             "<DeleteFolders><DeleteFolder>" + folder + "</DeleteFolder></DeleteFolders></List>");
-  DeleteListedFiles(old_dir_);
+  DeleteListed(old_dir_);
   EXPECT_FALSE(Exists(file));
   EXPECT_FALSE(Exists(folder));
   EXPECT_TRUE(Exists(a_directory));
@@ -80,16 +98,16 @@ TEST_F(PreviousInstallTest, DeleteListWithOnlyFoldersOrBrokenOrMissing) {
   CreateDirectoryA(folder.c_str(), nullptr);
   WriteList("<Root><DeleteFolders><DeleteFolder>" + folder + "</DeleteFolder></DeleteFolders>" +
             "<DeleteFile>" + file + "</DeleteFile></Root>");
-  DeleteListedFiles(old_dir_);
+  DeleteListed(old_dir_);
   EXPECT_FALSE(Exists(folder));
   EXPECT_TRUE(Exists(file)) << "a DeleteFile outside DeleteFiles is no entry";
 
   WriteList("<Root><DeleteFiles><DeleteFile>" + file + "</DeleteFile></DeleteFiles>");
-  DeleteListedFiles(old_dir_);
+  DeleteListed(old_dir_);
   EXPECT_TRUE(Exists(file)) << "a list that is not well-formed does nothing";
   DeleteFileA((parent_ + "\\DeleteFile.xml").c_str());
-  DeleteListedFiles(old_dir_);
-  DeleteListedFiles("");
+  DeleteListed(old_dir_);
+  DeleteListed("");
 }
 
 TEST_F(PreviousInstallTest, DeleteListNeverTouchesRootsOrSystemFolders) {
@@ -103,7 +121,7 @@ TEST_F(PreviousInstallTest, DeleteListNeverTouchesRootsOrSystemFolders) {
             "<DeleteFolders><DeleteFolder>C:\\</DeleteFolder><DeleteFolder>" + windows +
             "</DeleteFolder><DeleteFolder>" + windows + "\\..</DeleteFolder><DeleteFolder>" +
             next + "</DeleteFolder></DeleteFolders></R>");
-  DeleteListedFiles(old_dir_);
+  DeleteListed(old_dir_);
   EXPECT_TRUE(Exists(marker));
   EXPECT_TRUE(Exists(windows + "\\system32"));
   EXPECT_FALSE(Exists(next)) << "the entries after the refused ones still count";
@@ -157,7 +175,7 @@ TEST_F(PreviousInstallTest, WholeRemovalTakesDirectoryLinksAndFolders) {
   const std::string auto_start = startup + "\\TNZiduvaZevi.lnk";
   ASSERT_TRUE(Exists(desktop_link) && Exists(start_menu) && Exists(auto_start));
 
-  RemovePreviousInstallation(state);
+  EXPECT_TRUE(RemoveCommitted(state));
   EXPECT_FALSE(Exists(old_dir_));
   EXPECT_FALSE(Exists(desktop_link));
   EXPECT_FALSE(Exists(start_menu));
@@ -165,10 +183,92 @@ TEST_F(PreviousInstallTest, WholeRemovalTakesDirectoryLinksAndFolders) {
   EXPECT_FALSE(Exists(QuickLaunchFolder() + "\\" + state.m_strDisplayName + ".lnk"));
 }
 
+// An earlier installation with every link the removal takes, as the
+// installer would have made it.
+InstallState LinkedInstallation(const std::string& old_dir) {
+  InstallState state;
+  state.m_strOldInstallDir = old_dir;
+  state.m_strDisplayName = "TnRollBackTest";
+  state.m_strDisplayIcon = "ZEVodirodaz.exe";
+  const std::string target = old_dir + "\\ZEVodirodaz.exe";
+  CreateShortcut(Desktop, target, state.m_strDisplayName, false);
+  CreateShortcut(StartMenu, target, state.m_strDisplayName, false);
+  CreateDirectoryA(QuickLaunchFolder().c_str(), nullptr);
+  CreateShortcut(QuickLaunch, target, state.m_strDisplayName, false);
+  CreateAutoStartShortcut(SpecialFolder(CSIDL_STARTUP), old_dir);
+  return state;
+}
+
+TEST_F(PreviousInstallTest, RolledBackRemovalLeavesEverythingAsItWas) {
+  const InstallState state = LinkedInstallation(old_dir_);
+  const std::string listed = dir_.Join("listed.txt");
+  const std::string listed_folder = dir_.Join("listed folder");
+  tn_test::WriteFileBytes(listed, "listed");
+  CreateDirectoryA(listed_folder.c_str(), nullptr);
+  tn_test::WriteFileBytes(listed_folder + "\\inside.txt", "inside");
+  WriteList("<L><DeleteFiles><DeleteFile>" + listed + "</DeleteFile></DeleteFiles><DeleteFolders>" +
+            "<DeleteFolder>" + listed_folder + "</DeleteFolder></DeleteFolders></L>");
+  const std::vector<std::string> files = {
+      SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\TnRollBackTest.lnk",
+      SpecialFolder(CSIDL_PROGRAMS) + "\\" + kStartMenuFolderName + "\\TnRollBackTest.lnk",
+      QuickLaunchFolder() + "\\TnRollBackTest.lnk",
+      SpecialFolder(CSIDL_STARTUP) + "\\TNZiduvaZevi.lnk",
+      listed, listed_folder + "\\inside.txt",
+      old_dir_ + "\\ZEVodirodaz.exe", old_dir_ + "\\data\\a.bin"};
+  std::vector<std::string> before;
+  for (const std::string& file : files) {
+    before.push_back(tn_test::ReadFileBytes(file));
+    ASSERT_FALSE(before.back().empty()) << file;
+  }
+
+  CInstallJournal journal(dir_.Join("journal.txt"));
+  journal.Begin();
+  int kept_alive = 0;
+  ASSERT_TRUE(RemovePreviousInstallation(state, &journal, [&] { ++kept_alive; }));
+  for (const std::string& file : files) EXPECT_FALSE(Exists(file)) << file;
+  EXPECT_GE(kept_alive, 2) << "the window is painted between the delete list's entries";
+  journal.RollBack();
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(before[i], tn_test::ReadFileBytes(files[i])) << files[i];
+  }
+  EXPECT_FALSE(Exists(dir_.Join("journal.txt")));
+  RemoveCommitted(state);
+}
+
+TEST_F(PreviousInstallTest, AFileHeldOpenStopsTheRemovalBeforeAnythingIsTouched) {
+  const InstallState state = LinkedInstallation(old_dir_);
+  const std::string desktop_link = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\TnRollBackTest.lnk";
+  ASSERT_TRUE(Exists(desktop_link));
+  {
+    // Another program keeps one of the earlier files open without sharing it.
+    tn::ScopedHandle held(CreateFileA((old_dir_ + "\\data\\a.bin").c_str(), GENERIC_READ, 0,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    CInstallJournal journal(dir_.Join("journal.txt"));
+    journal.Begin();
+    EXPECT_FALSE(RemovePreviousInstallation(state, &journal));
+    EXPECT_TRUE(journal.entries().empty()) << "something was moved before the refusal";
+    EXPECT_TRUE(Exists(desktop_link));
+    EXPECT_TRUE(Exists(old_dir_ + "\\data\\a.bin"));
+    journal.RollBack();
+  }
+  // Opened by others with full sharing, the files do not stand in the way.
+  tn::ScopedHandle shared(CreateFileA((old_dir_ + "\\data\\a.bin").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(shared);
+  CInstallJournal journal(dir_.Join("journal.txt"));
+  journal.Begin();
+  EXPECT_TRUE(RemovePreviousInstallation(state, &journal));
+  journal.RollBack();
+  shared.Reset();
+  RemoveCommitted(state);
+}
+
 TEST_F(PreviousInstallTest, NothingToRemoveWithoutAPreviousDirectory) {
   InstallState state;
   const DWORD start = GetTickCount();
-  RemovePreviousInstallation(state);
+  EXPECT_TRUE(RemoveCommitted(state));
   EXPECT_LT(GetTickCount() - start, 150u) << "no pause either";
   EXPECT_TRUE(Exists(old_dir_));
 }

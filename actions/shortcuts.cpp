@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "actions/install_journal.h"
 #include "actions/previous_install.h"
 #include "config/ini_info_manager.h"
 #include "util/file_util.h"
@@ -15,6 +16,8 @@
 namespace {
 
 constexpr char kQuickLaunchSubfolder[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
+// Where the taskbar keeps a copy of every pinned link, inside Quick Launch.
+constexpr char kPinnedSubfolder[] = "\\User Pinned\\TaskBar";
 constexpr char kAutoRunSection[] = "AUTO_RUN";
 constexpr char kAutoRunKey[] = "AutoRunName1";
 
@@ -122,31 +125,38 @@ void CreateAutoStartShortcut(const std::string& startup_folder, const std::strin
   });
 }
 
-void RemoveDesktopShortcut(const std::string& display_name) {
+void RemoveDesktopShortcut(const std::string& display_name, CInstallJournal* journal) {
   const std::string desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
   if (desktop.empty()) return;
-  if (!DeleteFileA((desktop + "\\" + display_name + ".exe.lnk").c_str())) {
-    const std::string link = desktop + "\\" + display_name + ".lnk";
-    if (FileExists(link)) static_cast<void>(DeleteFileA(link.c_str()));
+  if (journal->MoveAside(desktop + "\\" + display_name + ".exe.lnk") !=
+      CInstallJournal::MoveResult::kMoved) {
+    static_cast<void>(journal->MoveAside(desktop + "\\" + display_name + ".lnk"));
   }
 }
 
-void UnpinFromTaskbar(const std::string& old_main_program, const std::string& display_name) {
+void UnpinFromTaskbar(const std::string& old_main_program, const std::string& display_name,
+                      CInstallJournal* journal) {
   const std::string folder = QuickLaunchFolder();
   if (folder.empty()) return;
   const std::string link = folder + "\\" + display_name + ".lnk";
-  if (FileExists(link)) static_cast<void>(DeleteFileA(link.c_str()));
+  static_cast<void>(journal->MoveAside(link));
   if (!IsNtVersion10()) {
+    // A rollback pins the earlier program again only if it was pinned.
+    if (GetFileAttributesA((folder + kPinnedSubfolder + "\\" + display_name + ".lnk").c_str()) !=
+        INVALID_FILE_ATTRIBUTES) {
+      journal->RecordUnpinned(old_main_program, display_name);
+    }
     // The pin belongs to a link; re-create it to have something to unpin.
     static_cast<void>(CreateShortcut(QuickLaunch, old_main_program, display_name, true));
   }
+  // The link made for unpinning, not the earlier installation's.
   if (FileExists(link)) static_cast<void>(DeleteFileA(link.c_str()));
 }
 
-void RemoveAutoStartShortcut() {
+void RemoveAutoStartShortcut(CInstallJournal* journal) {
   const std::string startup = SpecialFolderPath(CSIDL_STARTUP);
   if (startup.empty()) return;
   ForEachAutoRunProgram([&](const std::string&, const std::string& link_name) {
-    static_cast<void>(DeleteFileA((startup + "\\" + link_name + ".lnk").c_str()));
+    static_cast<void>(journal->MoveAside(startup + "\\" + link_name + ".lnk"));
   });
 }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+class CInstallJournal;
+
 // Where CreateShortcut puts a link.
 enum ShortcutPlace {
   Desktop = 1,      // the user's desktop
@@ -31,14 +33,20 @@ bool CreateShortcut(ShortcutPlace place, const std::string& target, const std::s
 // four characters, pointing at |install_dir|\<program>.
 void CreateAutoStartShortcut(const std::string& startup_folder, const std::string& install_dir);
 
-// Deletes "<desktop>\<display name>.exe.lnk", or, only when that fails,
+// The removals below move an earlier installation's links aside through
+// |journal| (never null) instead of deleting them, so that a failed
+// installation can put them back.
+
+// Removes "<desktop>\<display name>.exe.lnk", or, only when there is none,
 // "<desktop>\<display name>.lnk".
-void RemoveDesktopShortcut(const std::string& display_name);
+void RemoveDesktopShortcut(const std::string& display_name, CInstallJournal* journal);
 
 // Removes the Quick Launch link "<display name>.lnk"; before Windows 10 it
-// first re-creates it for |old_main_program| and unpins it from the taskbar.
-void UnpinFromTaskbar(const std::string& old_main_program, const std::string& display_name);
+// then re-creates it for |old_main_program|, unpins it from the taskbar and
+// deletes it again (journalled when the program was pinned).
+void UnpinFromTaskbar(const std::string& old_main_program, const std::string& display_name,
+                      CInstallJournal* journal);
 
-// Deletes the auto-start links that CreateAutoStartShortcut makes from the
+// Removes the auto-start links that CreateAutoStartShortcut makes from the
 // user's Startup folder.
-void RemoveAutoStartShortcut();
+void RemoveAutoStartShortcut(CInstallJournal* journal);

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "actions/install_journal.h"
 #include "actions/previous_install.h"
 #include "config/ini_info_manager.h"
 #include "tests/support/test_support.h"
@@ -72,8 +73,12 @@ class ShortcutsTest : public ::testing::Test {
     table_->ClearAll();
     target_ = dir_.Join("ZEVodirodaz.exe");
     tn_test::WriteFileBytes(target_, "program");
+    journal_.Begin();
   }
   void TearDown() override {
+    // What the removals moved aside goes with the commit.
+    journal_.Commit();
+    EXPECT_TRUE(journal_.WaitForCleanup(20000));
     table_->ClearAll();
     RemoveDirectoryTreeOfStartMenu();
   }
@@ -91,6 +96,7 @@ class ShortcutsTest : public ::testing::Test {
   CIniInfoManager* table_ = CIniInfoManager::GetInstance();
   tn_test::ScopedTempDir dir_;
   std::string target_;
+  CInstallJournal journal_{dir_.Join("journal.txt")};
 };
 
 TEST_F(ShortcutsTest, StartMenuLinkHasExactlyTheThreeProperties) {
@@ -118,7 +124,7 @@ TEST_F(ShortcutsTest, ChineseNamesReachTheDiskAsTheirCharacters) {
   const std::wstring wide =
       AnsiPathToWide(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + L"\\Tarnis\u6A21\u62DF\u5668.lnk";
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wide.c_str()));
-  RemoveDesktopShortcut("Tarnis模拟器");
+  RemoveDesktopShortcut("Tarnis模拟器", &journal_);
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wide.c_str()));
 }
 
@@ -131,10 +137,10 @@ TEST_F(ShortcutsTest, DesktopRemovalTriesTheExeNameFirst) {
   const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
   ASSERT_TRUE(CreateShortcut(Desktop, target_, "TnDesk.exe", false));
   ASSERT_TRUE(CreateShortcut(Desktop, target_, "TnDesk", false));
-  RemoveDesktopShortcut("TnDesk");
+  RemoveDesktopShortcut("TnDesk", &journal_);
   EXPECT_FALSE(Exists(desktop + "\\TnDesk.exe.lnk"));
   EXPECT_TRUE(Exists(desktop + "\\TnDesk.lnk")) << "only the first of the two goes";
-  RemoveDesktopShortcut("TnDesk");
+  RemoveDesktopShortcut("TnDesk", &journal_);
   EXPECT_FALSE(Exists(desktop + "\\TnDesk.lnk"));
 }
 
@@ -159,7 +165,7 @@ TEST_F(ShortcutsTest, AutoStartLinksFollowTheConfiguration) {
   const std::string real_startup = SpecialFolder(CSIDL_STARTUP);
   CreateAutoStartShortcut(real_startup, dir_.path());
   ASSERT_TRUE(Exists(real_startup + "\\TNZiduvaZevi.lnk"));
-  RemoveAutoStartShortcut();
+  RemoveAutoStartShortcut(&journal_);
   EXPECT_FALSE(Exists(real_startup + "\\TNZiduvaZevi.lnk"));
   EXPECT_FALSE(Exists(real_startup + "\\abc.lnk"));
 }
@@ -173,7 +179,7 @@ TEST_F(ShortcutsTest, QuickLaunchLinkIsSavedWhereTheFolderExists) {
   ASSERT_TRUE(CreateShortcut(QuickLaunch, target_, "TnQuick", false));
   EXPECT_EQ(target_, ReadLink(folder + "\\TnQuick.lnk").target);
   // Unpinning leaves no Quick Launch link behind.
-  UnpinFromTaskbar(target_, "TnQuick");
+  UnpinFromTaskbar(target_, "TnQuick", &journal_);
   EXPECT_FALSE(Exists(folder + "\\TnQuick.lnk"));
 }
 

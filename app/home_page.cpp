@@ -28,6 +28,11 @@ const DWORD kPageWindowStyle = 0xD6000000;
 // How long a close during the extraction waits for the worker to finish
 // its current item.
 const DWORD kStopExtractionTimeoutMs = 10000;
+// How long the closing installer waits for the earlier installation's
+// backups to be deleted; what is left then goes at the next start.
+const DWORD kCleanupTimeoutMs = 120000;
+// How often a long removal lets the window paint.
+const DWORD kPaintIntervalMs = 50;
 
 template <typename Page>
 Page* CreateHiddenPage(UI_HomePage* home, const char* title) {
@@ -48,7 +53,10 @@ void PlacePageRoot(DuiLib::CControlUI* root, DuiLib::CContainerUI* container) {
 UI_HomePage::UI_HomePage() = default;
 
 UI_HomePage::~UI_HomePage() {
-  StopRunningExtraction();
+  EndUnfinishedInstallation();
+  if (!journal_.WaitForCleanup(kCleanupTimeoutMs)) {
+    OutputDebugStringA("旧版本备份尚未删除完毕，下次启动时继续\n");
+  }
   CIniInfoManager::GetInstance()->ClearAll();
   RemoveWorkDir();
 }
@@ -57,6 +65,10 @@ LRESULT UI_HomePage::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
   const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
   if (result != 0) return result;
   FindControls();
+  // An installer that was ended in the middle of an installation left its
+  // journal: put the earlier installation back (or finish the completed
+  // one) before anything else.
+  static_cast<void>(CInstallJournal::RecoverInterruptedInstallation());
   state_.m_strWorkDir = PrepareWorkDir();
   ReadUninstallValues();
   SetDefaultInstallDir();
@@ -65,7 +77,7 @@ LRESULT UI_HomePage::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
 }
 
 LRESULT UI_HomePage::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  StopRunningExtraction();
+  EndUnfinishedInstallation();
   DestroyWindow(m_hWnd);
   bHandled = TRUE;
   return 0;
@@ -222,15 +234,40 @@ void UI_HomePage::StartInstall() {
   TerminateConfiguredProcesses();
   TerminateHypervisorProcesses();
   state_.m_strOldInstallDir = FindPreviousInstallDirectory(state_.m_strRegKeyName);
-  RemovePreviousInstallation(state_);
-  if (!IsExistingDirectory(state_.m_strInstallDir)) {
-    // One level only; a failure shows as the extraction's own error.
-    static_cast<void>(CreateDirectoryA(state_.m_strInstallDir.c_str(), nullptr));
+  // Nothing of the earlier installation is deleted before the new one is
+  // registered: it is moved aside, journalled, and put back if this one
+  // fails, is cancelled or is ended.
+  journal_.Begin();
+  const KeepAlive keep_alive = [this] { KeepWindowPainted(); };
+  const bool room_made = RemovePreviousInstallation(state_, &journal_, keep_alive) &&
+                         journal_.PrepareDirectory(state_.m_strInstallDir);
+  if (!room_made) {
+    installing_page_->ReportFailureBeforeExtraction();
+    return;
   }
   Sleep(300);
   installing_page_->StartExtraction();
 }
 
-void UI_HomePage::StopRunningExtraction() {
-  if (installing_page_) installing_page_->StopExtraction(kStopExtractionTimeoutMs);
+void UI_HomePage::EndUnfinishedInstallation() {
+  const bool stopped =
+      !installing_page_ || installing_page_->StopExtraction(kStopExtractionTimeoutMs);
+  if (journal_.IsActive() && !journal_.IsCommitted()) {
+    if (stopped) {
+      journal_.RollBack();
+    } else {
+      OutputDebugStringA("解压线程未能停止，留待下次启动时恢复\n");
+    }
+  }
+}
+
+void UI_HomePage::KeepWindowPainted() {
+  const DWORD now = GetTickCount();
+  if (now - last_painted_ < kPaintIntervalMs) return;
+  last_painted_ = now;
+  // Timers and painting only: what the user clicks or types waits until the
+  // sequence is over, so that nothing can close the window in its middle.
+  MSG message;
+  while (PeekMessageA(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageA(&message);
+  while (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageA(&message);
 }

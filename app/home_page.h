@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "actions/install_journal.h"
 #include "actions/install_state.h"
 #include "pages/page_host.h"
 #include "ui/UIlib.h"
@@ -21,9 +22,11 @@ extern const char kDiskSpaceTextFormat[];
 class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
  public:
   UI_HomePage();
-  // Clears the configuration table and removes the work directory. The page
-  // objects are not released: their windows died with this one, and a
-  // detached worker may still post to them until the process ends.
+  // Undoes an installation that did not complete, waits (bounded) for the
+  // deletion of what a completed one left aside, clears the configuration
+  // table and removes the work directory. The page objects are not
+  // released: their windows died with this one, and a detached worker may
+  // still post to them until the process ends.
   ~UI_HomePage() override;
 
   // Switches the visible page; unknown names do nothing. The options page is
@@ -31,10 +34,12 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
   // are created anew on every switch.
   void ShowPage(const char* page_name) override;
   // Checks the free space; on success shows the installing page, ends the
-  // product's and the hypervisor's programs, removes a previous installation,
-  // creates the install directory and starts the extraction. On failure the
-  // options page (shown first when the installation was started from the
-  // welcome page) shows the space message.
+  // product's and the hypervisor's programs, moves a previous installation
+  // aside, makes the install directory and starts the extraction. Without
+  // the space the options page (shown first when the installation was
+  // started from the welcome page) shows the space message. When the
+  // earlier installation cannot be moved aside the installation ends as a
+  // failed extraction (-6), with everything put back.
   void StartInstall() override;
   void SetInstallFrom(int install_from) override;
   // The default install directory for the process bitness.
@@ -42,6 +47,8 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
   void SetInstallDir(const std::string& directory) override;
   void SetChoices(int desktop_shortcut, int pin_taskbar, int auto_run) override;
   bool IsInstallStarted() const override { return installing_page_ != nullptr; }
+  void CommitInstallation() override { journal_.Commit(); }
+  void RollBackInstallation() override { journal_.RollBack(); }
   void CloseInstaller() override { Close(IDOK); }
   HWND GetHostWindow() const override { return m_hWnd; }
 
@@ -69,7 +76,12 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
   void FindControls();
   void ReadUninstallValues();
   bool OnWelcomeNotify(void* param);
-  void StopRunningExtraction();
+  // Stops a running extraction; an installation that did not complete is
+  // then rolled back (unless the worker would not stop: the journal is left
+  // for the next start then).
+  void EndUnfinishedInstallation();
+  // Paints the window between the steps of a long removal.
+  void KeepWindowPainted();
 
   DuiLib::CTabLayoutUI* tab_control_ = nullptr;
   DuiLib::CButtonUI* custom_install_link_ = nullptr;
@@ -89,4 +101,6 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
   UI_InstallSuccess* install_success_page_ = nullptr;
 
   InstallState state_;
+  CInstallJournal journal_;
+  DWORD last_painted_ = 0;
 };

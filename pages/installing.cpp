@@ -33,7 +33,8 @@ int g_dots_counter = 0;
 
 constexpr UINT kHypervisorTextIntervalMs = 500;
 
-// Result code used when the worker thread itself could not be started.
+// Result code used when the installation fails before the worker runs:
+// the earlier installation cannot be moved aside, or the thread cannot start.
 const int kWorkerNotStartedCode = -6;
 
 }  // namespace
@@ -135,6 +136,9 @@ void UI_Installing::OnProgress(int percent) {
 }
 
 void UI_Installing::OnExtractFailed(int code) {
+  // The earlier installation is back in its place before the user reads
+  // that this one failed.
+  if (host_) host_->RollBackInstallation();
   char text[260 * 2 + 2];
   snprintf(text, sizeof(text), "%s\n%s", ExtractionFailureText(code), kInstallFailedText);
   MessageBoxA(nullptr, text, kSetupCaption, MB_OK);
@@ -152,6 +156,9 @@ void UI_Installing::RunCompletionSequence() {
   // No step's failure stops a later one: each only leaves its own trace
   // missing.
   RegisterUninstallEntry();
+  // From here on the new installation is the one the system knows: what the
+  // earlier one left aside can go.
+  host_->CommitInstallation();
   const std::string main_program = state.m_strInstallDir + "\\" + state.m_strDisplayIcon;
   const std::string uninstaller = state.m_strInstallDir + "\\" + state.m_strUninstallString;
   const std::string uninstall_link = kUninstallLinkPrefix + display_name_;
@@ -200,6 +207,10 @@ void UI_Installing::StartExtraction() {
     return;
   }
   extraction_started_ = true;
+}
+
+void UI_Installing::ReportFailureBeforeExtraction() {
+  PostMessage(WM_EXTRACT_FAILED, static_cast<WPARAM>(kWorkerNotStartedCode), 0);
 }
 
 bool UI_Installing::StopExtraction(DWORD timeout_ms) {

@@ -35,6 +35,9 @@ class UI_Installing : public DuiLib::WindowImplBase {
   // it reports to this page's window. A worker that cannot be started is
   // reported like a failed extraction.
   void StartExtraction();
+  // Ends the installation as a failed extraction (-6) before it started:
+  // the failure is posted to this page like the worker's.
+  void ReportFailureBeforeExtraction();
   // Asks a running worker to stop and waits for it at most |timeout_ms|.
   // True when no worker runs any more.
   bool StopExtraction(DWORD timeout_ms);

@@ -36,12 +36,20 @@ class TestHost : public PageHost {
   void SetInstallFrom(int install_from) override { state.m_nInstallFrom = install_from; }
   void StartInstall() override {}
   bool IsInstallStarted() const override { return true; }
+  void CommitInstallation() override { ++commits; }
+  void RollBackInstallation() override {
+    ++rollbacks;
+    box_up_at_rollback = box_up_at_rollback || FindWindowA("#32770", kSetupCaption) != nullptr;
+  }
   void CloseInstaller() override { ++closes; }
   HWND GetHostWindow() const override { return nullptr; }
 
   InstallState state;
   std::vector<std::string> pages_shown;
   int closes = 0;
+  int commits = 0;
+  int rollbacks = 0;
+  bool box_up_at_rollback = false;
 };
 
 class InstallingPageTest : public ::testing::Test {
@@ -97,6 +105,8 @@ TEST_F(InstallingPageTest, ProgressRunsTheCompletionOnceAtTheFirstHundred) {
   Send(WM_INSTALL_PROGRESS, 100);
   EXPECT_EQ("100%", Text("l_percent"));
   ASSERT_EQ(1u, host_.pages_shown.size()) << "the completion ran more than once";
+  EXPECT_EQ(1, host_.commits) << "the registered installation lets the earlier one go, once";
+  EXPECT_EQ(0, host_.rollbacks);
   EXPECT_EQ(kPageInstallSuccess, host_.pages_shown[0]);
   // The registration named the product for the links, and the Chinese name
   // from the configuration reached the disk as its characters.
@@ -169,6 +179,10 @@ TEST_F(InstallingPageTest, FailuresShowTheirLineThenCloseTheInstaller) {
   EXPECT_EQ("打开安装压缩包失败!\n安装模拟器失败，程序退出!",
             AnswerFailureBox([&] { Send(WM_EXTRACT_FAILED, static_cast<WPARAM>(-4)); }));
   EXPECT_EQ(1, host_.closes);
+  // The earlier installation is back before the user reads of the failure.
+  EXPECT_EQ(1, host_.rollbacks);
+  EXPECT_FALSE(host_.box_up_at_rollback);
+  EXPECT_EQ(0, host_.commits);
   EXPECT_EQ("\n安装模拟器失败，程序退出!",
             AnswerFailureBox([&] { Send(WM_EXTRACT_FAILED, static_cast<WPARAM>(-7)); }));
   EXPECT_EQ(2, host_.closes);

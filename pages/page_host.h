@@ -48,6 +48,13 @@ class PageHost {
   // True once the installing page has been shown: from then on the install
   // directory and the choices no longer change.
   virtual bool IsInstallStarted() const = 0;
+  // The new installation is registered: what the earlier one left aside is
+  // let go of (deleted in the background). Called once, by the completion
+  // sequence.
+  virtual void CommitInstallation() = 0;
+  // The installation will not complete: what it created is removed and what
+  // it moved aside put back, before the failure is shown.
+  virtual void RollBackInstallation() = 0;
   // Closes the installer (the main window, with result 1).
   virtual void CloseInstaller() = 0;
   // The main window: owner of message boxes and target of minimise.

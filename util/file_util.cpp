@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <vector>
 
 #include "util/scoped_handle.h"
 
@@ -41,7 +42,9 @@ bool SamePath(const std::string& a, const std::string& b) {
              CSTR_EQUAL;
 }
 
-bool IsWellKnownFolder(const std::string& full) {
+// The system's well-known folders, as full paths without trailing slashes.
+std::vector<std::string> ResolveWellKnownFolders() {
+  std::vector<std::string> folders;
   static const int kFolders[] = {
       CSIDL_WINDOWS,           CSIDL_SYSTEM,           CSIDL_SYSTEMX86,
       CSIDL_PROGRAM_FILES,     CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
@@ -53,9 +56,9 @@ bool IsWellKnownFolder(const std::string& full) {
   };
   for (int folder : kFolders) {
     char path[MAX_PATH] = {};
-    if (SHGetSpecialFolderPathA(nullptr, path, folder, FALSE) &&
-        SamePath(full, WithoutTrailingSlashes(path))) {
-      return true;
+    if (SHGetSpecialFolderPathA(nullptr, path, folder, FALSE)) {
+      const std::string bare = WithoutTrailingSlashes(path);
+      if (!bare.empty()) folders.push_back(bare);
     }
   }
   // A 32-bit process under WOW64 is told the x86 folders above; the native
@@ -69,16 +72,17 @@ bool IsWellKnownFolder(const std::string& full) {
     char path[MAX_PATH * 2] = {};
     const DWORD length = ExpandEnvironmentStringsA(variable, path, sizeof(path));
     if (length == 0 || length > sizeof(path) || std::strchr(path, '%')) continue;
-    if (SamePath(full, FullPath(path))) return true;
+    const std::string full = FullPath(path);
+    if (!full.empty()) folders.push_back(full);
   }
   // The parent of all profiles ("C:\Users") is a root of its own.
   char profile[MAX_PATH] = {};
   if (SHGetSpecialFolderPathA(nullptr, profile, CSIDL_PROFILE, FALSE)) {
     std::string users = WithoutTrailingSlashes(profile);
     const auto slash = users.find_last_of('\\');
-    if (slash != std::string::npos && SamePath(full, users.substr(0, slash))) return true;
+    if (slash != std::string::npos) folders.push_back(users.substr(0, slash));
   }
-  return false;
+  return folders;
 }
 
 void RemoveTreeContents(const std::string& directory_with_slash) {
@@ -146,7 +150,9 @@ bool IsReparsePoint(const std::string& path) {
   return (EntryAttributes(bare, attributes) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool IsRemovableTreePath(const std::string& path) {
+ProtectedFolders::ProtectedFolders() : folders_(ResolveWellKnownFolders()) {}
+
+bool ProtectedFolders::AllowsTreeRemoval(const std::string& path) const {
   if (path.empty() || !IsAbsolute(path)) return false;
   const std::string full = FullPath(path);
   if (full.empty()) return false;
@@ -156,7 +162,14 @@ bool IsRemovableTreePath(const std::string& path) {
       full.find('\\', full.find('\\', 2) + 1) == std::string::npos) {
     return false;
   }
-  return !IsWellKnownFolder(full);
+  for (const std::string& folder : folders_) {
+    if (SamePath(full, folder)) return false;
+  }
+  return true;
+}
+
+bool IsRemovableTreePath(const std::string& path) {
+  return ProtectedFolders().AllowsTreeRemoval(path);
 }
 
 bool RemoveDirectoryTree(const std::string& path) {
@@ -176,5 +189,18 @@ bool RemoveDirectoryTree(const std::string& path) {
   RemoveTreeContents(directory);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(path.c_str());
+  return true;
+}
+
+bool RemoveDirectoryContents(const std::string& path) {
+  if (!IsRemovableTreePath(path) || IsReparsePoint(path)) return false;
+  std::string directory = path;
+  if (directory.back() != '\\') directory += '\\';
+  {
+    WIN32_FIND_DATAA data;
+    tn::ScopedFindHandle probe(FindFirstFileA((directory + "*.*").c_str(), &data));
+    if (!probe) return false;
+  }
+  RemoveTreeContents(directory);
   return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // True when |path| names a file that can be opened for reading; false for a
 // missing file, one without access, or a directory.
@@ -25,8 +26,19 @@ void SetEntryAttributesHookForTesting(EntryAttributesHook hook);
 // True when a recursive delete at |path| is allowed: an absolute path that is
 // not a drive root and not one of the system's well-known folders (Windows,
 // System32/SysWOW64, the Program Files roots, the user profile root, the
-// desktop and Start-menu roots).
+// desktop and Start-menu roots). Resolves the folders on every call.
 bool IsRemovableTreePath(const std::string& path);
+
+// The same rule with the system's folders resolved once, for many paths in
+// a row (resolving them takes milliseconds).
+class ProtectedFolders {
+ public:
+  ProtectedFolders();
+  bool AllowsTreeRemoval(const std::string& path) const;
+
+ private:
+  std::vector<std::string> folders_;
+};
 
 // Removes the directory |path| with everything below it, as far as possible
 // (files in use stay). Read-only files are made writable first. A junction or
@@ -36,3 +48,7 @@ bool IsRemovableTreePath(const std::string& path);
 // Returns false, touching nothing, when the directory cannot be listed or the
 // path is refused by IsRemovableTreePath; true otherwise.
 bool RemoveDirectoryTree(const std::string& path);
+
+// RemoveDirectoryTree for everything below |path|, keeping |path| itself.
+// False, touching nothing, when it is refused, a link, or cannot be listed.
+bool RemoveDirectoryContents(const std::string& path);
