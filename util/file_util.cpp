@@ -193,7 +193,7 @@ bool RemoveDirectoryTree(const std::string& path) {
 }
 
 bool RemoveDirectoryContents(const std::string& path) {
-  if (!IsRemovableTreePath(path) || IsReparsePoint(path)) return false;
+  if (!IsRemovableTreePath(path)) return false;
   std::string directory = path;
   if (directory.back() != '\\') directory += '\\';
   {

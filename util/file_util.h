@@ -50,5 +50,7 @@ class ProtectedFolders {
 bool RemoveDirectoryTree(const std::string& path);
 
 // RemoveDirectoryTree for everything below |path|, keeping |path| itself.
-// False, touching nothing, when it is refused, a link, or cannot be listed.
+// |path| may be a mount point or a link to a directory: what is below it
+// goes, links met below it are removed without being entered. False,
+// touching nothing, when it is refused or cannot be listed.
 bool RemoveDirectoryContents(const std::string& path);

@@ -63,6 +63,8 @@ class DamagedPayloadTest(PackedInstallerTestCase):
         self.assertEqual(self.traces_of_an_installation(), {
             "uninstall entry": False, "start menu": False, "desktop link": False,
             "auto-start link": False, "report": False})
+        # A failed first installation leaves none of its files either.
+        self.assertFalse(os.path.exists(self.win_to_host(INSTALL_DIR)), "partial files stayed")
         self.assertFalse(os.path.exists(self.prefix.drive_c("tnextract")))
 
     def test_the_same_archive_undamaged_installs(self):
