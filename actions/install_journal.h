@@ -38,11 +38,8 @@
 
 #include <windows.h>
 
+#include "util/keep_alive.h"
 #include "util/scoped_handle.h"
-
-// Called between the steps of a long removal so that the window stays
-// painted; may do nothing.
-using KeepAlive = std::function<void()>;
 
 class CInstallJournal {
  public:
@@ -82,7 +79,8 @@ class CInstallJournal {
   MoveResult MoveAside(const std::string& path);
   // MoveAside for many paths, the journal written ahead a batch at a time;
   // |movable| decides from a path's attributes whether it is moved at all.
-  // |keep_alive| runs between entries.
+  // The files go into backup folders "<their folder>\<BackupSuffix>\<n>\"
+  // instead of beside themselves. |keep_alive| runs between entries.
   void MoveAsideEach(const std::vector<std::string>& paths,
                      const std::function<bool(DWORD attributes)>& movable,
                      const KeepAlive& keep_alive);
@@ -105,8 +103,9 @@ class CInstallJournal {
   void Commit();
   // Undoes every entry in reverse order: what this run created is removed,
   // every backup renamed back. A backup that has gone missing is passed
-  // over and the rest still restored. Removes the journal.
-  void RollBack();
+  // over and the rest still restored. Removes the journal. |keep_alive|
+  // runs between entries.
+  void RollBack(const KeepAlive& keep_alive = KeepAlive());
   // Waits up to |timeout_ms| for the cleanup that Commit started; false when
   // it is still running (the journal then stays for the next start).
   bool WaitForCleanup(DWORD timeout_ms);
@@ -135,7 +134,8 @@ class CInstallJournal {
 };
 
 // Undoes |entries| in reverse order (see CInstallJournal::RollBack).
-void RollBackEntries(const std::vector<CInstallJournal::Entry>& entries);
+void RollBackEntries(const std::vector<CInstallJournal::Entry>& entries,
+                     const KeepAlive& keep_alive = KeepAlive());
 // Deletes the backups of |entries| and merges what a merge entry kept;
 // what cannot be deleted is scheduled for deletion at the next restart.
 void CommitEntries(const std::vector<CInstallJournal::Entry>& entries);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tests/support/test_support.h"
 #include "util/scoped_handle.h"
@@ -131,15 +132,45 @@ TEST_F(InstallJournalTest, BackupNamesStepAroundExistingFiles) {
   tn_test::WriteFileBytes(taken, "a file that happens to have the name");
   before_ = Tree(root_);
   journal.Begin();
-  journal.MoveAsideEach({root_ + "\\listed.txt", root_ + "\\listed.txt"},
-                        [](DWORD) { return true; }, nullptr);
-  EXPECT_FALSE(Exists(root_ + "\\listed.txt"));
+  EXPECT_EQ(CInstallJournal::MoveResult::kMoved, journal.MoveAside(root_ + "\\listed.txt"));
+  EXPECT_EQ("listed", tn_test::ReadFileBytes(taken + "-2"));
   EXPECT_EQ("a file that happens to have the name", tn_test::ReadFileBytes(taken));
+  // A list that names a file twice, once in another case and through "..".
+  journal.MoveAsideEach({root_ + "\\cache\\c.bin", root_ + "\\CACHE\\C.BIN",
+                         root_ + "\\cache\\..\\cache\\c.bin"},
+                        [](DWORD) { return true; }, nullptr);
+  EXPECT_FALSE(Exists(root_ + "\\cache\\c.bin"));
+  EXPECT_EQ(2u, journal.entries().size());
   journal.RollBack();
   EXPECT_EQ(before_, Tree(root_));
   // The suffix is the marker and eight hexadecimal digits.
   ASSERT_EQ(16u, journal.BackupSuffix().size());
   EXPECT_EQ(0u, journal.BackupSuffix().find(".~tnbak-"));
+}
+
+TEST_F(InstallJournalTest, ManyFilesOfOneFolderGoIntoSmallBackupFolders) {
+  const std::string folder = root_ + "\\many";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::vector<std::string> listed;
+  for (int i = 0; i < 150; ++i) {
+    listed.push_back(folder + "\\f" + std::to_string(i) + ".txt");
+    tn_test::WriteFileBytes(listed.back(), std::to_string(i));
+  }
+  listed.push_back(folder + "\\missing.txt");
+  listed.push_back(folder + "\\");
+  const auto before = Tree(folder);
+  CInstallJournal journal(JournalFile());
+  journal.Begin();
+  int kept_alive = 0;
+  journal.MoveAsideEach(listed, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); },
+                        [&] { ++kept_alive; });
+  EXPECT_GE(kept_alive, 150);
+  const auto during = Tree(folder);
+  ASSERT_EQ(1u + 3u + 150u, during.size()) << "the backup folder, three slots of 64, the files";
+  EXPECT_EQ("149", during.at(journal.BackupSuffix() + "\\2\\f149.txt"));
+  EXPECT_EQ(150u, CInstallJournal::ReadJournal(JournalFile()).size()) << "every move journalled";
+  journal.RollBack();
+  EXPECT_EQ(before, Tree(folder));
 }
 
 TEST_F(InstallJournalTest, AnInterruptedRunIsPlayedBackAtTheNextStart) {

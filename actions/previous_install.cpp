@@ -59,23 +59,13 @@ class ListedPathGuard {
   bool IsAtOrBelowWindowsFolder(const std::string& path) const {
     if (windows_.empty()) return true;
     const std::string candidate = LongForm(path);
-    if (candidate.empty()) return true;
-    if (candidate.size() < windows_.size()) return false;
-    if (candidate.size() > windows_.size() && candidate[windows_.size()] != '\\') return false;
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, candidate.c_str(),
-                          static_cast<int>(windows_.size()), windows_.c_str(),
-                          static_cast<int>(windows_.size())) == CSTR_EQUAL;
+    return candidate.empty() || IsAtOrBelow(candidate, windows_);
   }
 
- private:
-  bool IsLocal(const std::string& path) const {
-    if (!HasDriveLetterForm(path)) return false;
-    const int drive = (path[0] | 0x20) - 'a';
-    if (drive_types_[drive] == 0) {
-      const char root[] = {path[0], ':', '\\', '\0'};
-      drive_types_[drive] = GetDriveTypeA(root) + 1;
-    }
-    return drive_types_[drive] != DRIVE_REMOTE + 1;
+  // True when |path| is |folder| (a LongForm) or lies below it.
+  static bool IsAtOrBelowFolder(const std::string& path, const std::string& folder) {
+    const std::string candidate = LongForm(path);
+    return !candidate.empty() && !folder.empty() && IsAtOrBelow(candidate, folder);
   }
 
   // The full path with short names made long; only a name with a "~" can be
@@ -92,6 +82,25 @@ class ListedPathGuard {
       }
     }
     return WithoutTrailingBackslashes(full);
+  }
+
+ private:
+  bool IsLocal(const std::string& path) const {
+    if (!HasDriveLetterForm(path)) return false;
+    const int drive = (path[0] | 0x20) - 'a';
+    if (drive_types_[drive] == 0) {
+      const char root[] = {path[0], ':', '\\', '\0'};
+      drive_types_[drive] = GetDriveTypeA(root) + 1;
+    }
+    return drive_types_[drive] != DRIVE_REMOTE + 1;
+  }
+
+  static bool IsAtOrBelow(const std::string& candidate, const std::string& folder) {
+    if (candidate.size() < folder.size()) return false;
+    if (candidate.size() > folder.size() && candidate[folder.size()] != '\\') return false;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, candidate.c_str(),
+                          static_cast<int>(folder.size()), folder.c_str(),
+                          static_cast<int>(folder.size())) == CSTR_EQUAL;
   }
 
   ProtectedFolders protected_;
@@ -112,7 +121,7 @@ void ForEachEntry(const tinyxml2::XMLElement* first, Visit visit) {
 // The first file the user's programs hold open below |directory| (links
 // are not entered): a file that is open without sharing its deletion keeps
 // the directory from being moved aside on Windows. Empty when there is none.
-std::string FindFileHeldOpen(const std::string& directory) {
+std::string FindFileHeldOpen(const std::string& directory, const KeepAlive& keep_alive) {
   WIN32_FIND_DATAA data;
   tn::ScopedFindHandle find(FindFirstFileA((directory + "\\*").c_str(), &data));
   if (!find) return std::string();
@@ -122,10 +131,11 @@ std::string FindFileHeldOpen(const std::string& directory) {
     const std::string child = directory + "\\" + name;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (IsReparsePoint(child)) continue;
-      std::string held = FindFileHeldOpen(child);
+      std::string held = FindFileHeldOpen(child, keep_alive);
       if (!held.empty()) return held;
       continue;
     }
+    if (keep_alive) keep_alive();
     tn::ScopedHandle file(CreateFileA(child.c_str(), DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -150,7 +160,7 @@ bool IsRemovablePreviousInstallDir(const std::string& directory) {
          !ListedPathGuard().IsAtOrBelowWindowsFolder(directory);
 }
 
-void TerminateConfiguredProcesses() {
+void TerminateConfiguredProcesses(const KeepAlive& keep_alive) {
   CIniInfoList records;
   CIniInfoManager::GetInstance()->GetSectionData("KILL_PROGRESS", &records);
   std::string names;
@@ -165,7 +175,7 @@ void TerminateConfiguredProcesses() {
     // one of its files fail to be replaced, which the extraction reports.
     if (IsProcessRunning(name)) static_cast<void>(TerminateProcessesByName(name));
   }
-  Sleep(kAfterTerminateMs);
+  PauseKeepingAlive(kAfterTerminateMs, keep_alive);
 }
 
 void RemoveStartMenuFolders(CInstallJournal* journal) {
@@ -193,10 +203,16 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
   const tinyxml2::XMLElement* root = document.FirstChildElement();
   if (!root) return;
   const ListedPathGuard guard;
+  // What lies in the earlier directory goes aside with it, in one move
+  // (RemovePreviousInstallDirectory); only what is elsewhere is moved here.
+  const std::string moved_whole = IsRemovablePreviousInstallDir(old_install_dir)
+                                      ? ListedPathGuard::LongForm(old_install_dir)
+                                      : std::string();
   std::vector<std::string> files;
   std::vector<std::string> folders;
   if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFiles")) {
     ForEachEntry(list->FirstChildElement("DeleteFile"), [&](const std::string& path) {
+      if (!moved_whole.empty() && ListedPathGuard::IsAtOrBelowFolder(path, moved_whole)) return;
       if (guard.IsSafe(path)) {
         files.push_back(path);
       } else {
@@ -206,6 +222,7 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
   }
   if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFolders")) {
     ForEachEntry(list->FirstChildElement("DeleteFolder"), [&](const std::string& path) {
+      if (!moved_whole.empty() && ListedPathGuard::IsAtOrBelowFolder(path, moved_whole)) return;
       if (guard.IsSafe(path)) {
         folders.push_back(path);
       } else {
@@ -222,11 +239,12 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
       keep_alive);
 }
 
-bool RemovePreviousInstallDirectory(const std::string& old_install_dir, CInstallJournal* journal) {
+bool RemovePreviousInstallDirectory(const std::string& old_install_dir, CInstallJournal* journal,
+                                    const KeepAlive& keep_alive) {
   if (old_install_dir.empty()) return true;
   if (!IsRemovablePreviousInstallDir(old_install_dir)) return true;
   if (journal->MoveAside(old_install_dir) == CInstallJournal::MoveResult::kFailed) return false;
-  Sleep(kAfterDirectoryRemovalMs);
+  PauseKeepingAlive(kAfterDirectoryRemovalMs, keep_alive);
   return true;
 }
 
@@ -238,7 +256,7 @@ bool RemovePreviousInstallation(const InstallState& state, CInstallJournal* jour
   // On Windows a directory holding a file that another program keeps open
   // cannot be renamed: find that out before anything is touched.
   if (IsRemovablePreviousInstallDir(old_dir)) {
-    const std::string held = FindFileHeldOpen(old_dir);
+    const std::string held = FindFileHeldOpen(old_dir, keep_alive);
     if (!held.empty()) {
       OutputDebugStringA(("之前安装的文件被其他程序占用，安装中止: " + held + "\n").c_str());
       return false;
@@ -249,10 +267,10 @@ bool RemovePreviousInstallation(const InstallState& state, CInstallJournal* jour
   UnpinFromTaskbar(old_dir + "\\" + state.m_strDisplayIcon, state.m_strDisplayName, journal);
   DeleteListedFiles(old_dir, journal, keep_alive);
   RemoveAutoStartShortcut(journal);
-  if (!RemovePreviousInstallDirectory(old_dir, journal)) {
+  if (!RemovePreviousInstallDirectory(old_dir, journal, keep_alive)) {
     OutputDebugStringA("之前的安装目录无法移开，安装中止\n");
     return false;
   }
-  Sleep(kAfterRemovalMs);
+  PauseKeepingAlive(kAfterRemovalMs, keep_alive);
   return true;
 }

@@ -28,8 +28,8 @@ bool IsRemovablePreviousInstallDir(const std::string& directory);
 
 // Ends every running program named in the configuration's KILL_PROGRESS
 // "Progress" list (";"-separated, compared as TerminateProcessesByName
-// does), then pauses 300 ms.
-void TerminateConfiguredProcesses();
+// does), then pauses 300 ms (|keep_alive| runs meanwhile).
+void TerminateConfiguredProcesses(const KeepAlive& keep_alive = KeepAlive());
 
 // The removals below never delete: they move what they remove aside
 // through |journal| (never null), so that a failed installation can put
@@ -53,7 +53,8 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
 // Removes |old_install_dir| with its tree, then pauses 100 ms. False when it
 // is there and cannot be moved aside (on Windows: a file in it is open);
 // true also when there is nothing to remove or it may not be removed.
-bool RemovePreviousInstallDirectory(const std::string& old_install_dir, CInstallJournal* journal);
+bool RemovePreviousInstallDirectory(const std::string& old_install_dir, CInstallJournal* journal,
+                                    const KeepAlive& keep_alive = KeepAlive());
 
 // The whole removal of the installation in |state.m_strOldInstallDir|, with
 // the names of the running installer's configuration: desktop link,

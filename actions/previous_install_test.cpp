@@ -206,8 +206,10 @@ TEST_F(PreviousInstallTest, RolledBackRemovalLeavesEverythingAsItWas) {
   tn_test::WriteFileBytes(listed, "listed");
   CreateDirectoryA(listed_folder.c_str(), nullptr);
   tn_test::WriteFileBytes(listed_folder + "\\inside.txt", "inside");
-  WriteList("<L><DeleteFiles><DeleteFile>" + listed + "</DeleteFile></DeleteFiles><DeleteFolders>" +
-            "<DeleteFolder>" + listed_folder + "</DeleteFolder></DeleteFolders></L>");
+  // The file inside the earlier directory goes with the directory.
+  WriteList("<L><DeleteFiles><DeleteFile>" + listed + "</DeleteFile><DeleteFile>" + old_dir_ +
+            "\\data\\a.bin</DeleteFile></DeleteFiles><DeleteFolders><DeleteFolder>" + listed_folder +
+            "</DeleteFolder></DeleteFolders></L>");
   const std::vector<std::string> files = {
       SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\TnRollBackTest.lnk",
       SpecialFolder(CSIDL_PROGRAMS) + "\\" + kStartMenuFolderName + "\\TnRollBackTest.lnk",
@@ -227,6 +229,9 @@ TEST_F(PreviousInstallTest, RolledBackRemovalLeavesEverythingAsItWas) {
   ASSERT_TRUE(RemovePreviousInstallation(state, &journal, [&] { ++kept_alive; }));
   for (const std::string& file : files) EXPECT_FALSE(Exists(file)) << file;
   EXPECT_GE(kept_alive, 2) << "the window is painted between the delete list's entries";
+  for (const CInstallJournal::Entry& entry : journal.entries()) {
+    EXPECT_NE(old_dir_ + "\\data\\a.bin", entry.first) << "moved apart from its directory";
+  }
   journal.RollBack();
   for (size_t i = 0; i < files.size(); ++i) {
     EXPECT_EQ(before[i], tn_test::ReadFileBytes(files[i])) << files[i];

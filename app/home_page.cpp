@@ -231,22 +231,27 @@ void UI_HomePage::StartInstall() {
   // The steps below keep this thread busy for a while (pauses, removals);
   // show the installing page first instead of the pressed button.
   ::UpdateWindow(m_hWnd);
-  TerminateConfiguredProcesses();
-  TerminateHypervisorProcesses();
+  // The sequence's pauses and long steps keep the window painted.
+  const KeepAlive keep_alive = [this] { KeepWindowPainted(); };
+  TerminateConfiguredProcesses(keep_alive);
+  TerminateHypervisorProcesses(keep_alive);
   state_.m_strOldInstallDir = FindPreviousInstallDirectory(state_.m_strRegKeyName);
   // Nothing of the earlier installation is deleted before the new one is
   // registered: it is moved aside, journalled, and put back if this one
   // fails, is cancelled or is ended.
   journal_.Begin();
-  const KeepAlive keep_alive = [this] { KeepWindowPainted(); };
   const bool room_made = RemovePreviousInstallation(state_, &journal_, keep_alive) &&
                          journal_.PrepareDirectory(state_.m_strInstallDir);
   if (!room_made) {
     installing_page_->ReportFailureBeforeExtraction();
     return;
   }
-  Sleep(300);
+  PauseKeepingAlive(300, keep_alive);
   installing_page_->StartExtraction();
+}
+
+void UI_HomePage::RollBackInstallation() {
+  journal_.RollBack([this] { KeepWindowPainted(); });
 }
 
 void UI_HomePage::EndUnfinishedInstallation() {

@@ -48,7 +48,7 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
   void SetChoices(int desktop_shortcut, int pin_taskbar, int auto_run) override;
   bool IsInstallStarted() const override { return installing_page_ != nullptr; }
   void CommitInstallation() override { journal_.Commit(); }
-  void RollBackInstallation() override { journal_.RollBack(); }
+  void RollBackInstallation() override;
   void CloseInstaller() override { Close(IDOK); }
   HWND GetHostWindow() const override { return m_hWnd; }
 

@@ -70,9 +70,9 @@ void RunBatchAndWait(const std::string& directory, const char* file_name) {
 
 }  // namespace
 
-void TerminateHypervisorProcesses() {
+void TerminateHypervisorProcesses(const KeepAlive& keep_alive) {
   for (const char* name : {"vmware-vmx.exe", "vmware.exe", "vmplayer.exe"}) TerminateIfRunning(name);
-  Sleep(kAfterTerminateMs);
+  PauseKeepingAlive(kAfterTerminateMs, keep_alive);
 }
 
 std::string QuoteDirectoryForCmd(const std::string& directory) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "util/keep_alive.h"
+
 constexpr char kHypervisorSetupProgram[] = "VMware14.exe";
 constexpr char kHypervisorBatchFile[] = "Vmware.bat";
 // Everything of the setup's command line after the program's path.
@@ -15,8 +17,9 @@ constexpr char kHypervisorSetupSwitches[] =
     "INSTALLDIR=\"C:\\Program Files (x86)\\VMware\" ADDLOCAL=ALL";
 
 // Ends "vmware-vmx.exe", "vmware.exe" and "vmplayer.exe" where they run,
-// then pauses 200 ms. Called when an installation starts.
-void TerminateHypervisorProcesses();
+// then pauses 200 ms (|keep_alive| runs meanwhile). Called when an
+// installation starts.
+void TerminateHypervisorProcesses(const KeepAlive& keep_alive = KeepAlive());
 
 // |directory| with every component that the command interpreter would not
 // take as it is enclosed in double quotes: components holding a space or

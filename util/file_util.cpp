@@ -163,7 +163,8 @@ bool ProtectedFolders::AllowsTreeRemoval(const std::string& path) const {
     return false;
   }
   for (const std::string& folder : folders_) {
-    if (SamePath(full, folder)) return false;
+    // Spellings that differ only in case have the same length.
+    if (full.size() == folder.size() && SamePath(full, folder)) return false;
   }
   return true;
 }

@@ -16,6 +16,8 @@
 //                                    its children (AccessibleObjectFromWindow)
 //   winauto acc-do HWND CHILD        the child's default action
 //   winauto events HWND MS           the WinEvents the window raises for MS ms
+//   winauto responsive HWND MS       the longest the window keeps a message
+//                                    waiting during MS ms
 //
 // Every result is printed as one JSON object per line in UTF-8. Exit code 0
 // on success, 1 when the thing asked for does not exist (window, value,
@@ -25,6 +27,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -531,8 +534,39 @@ int WatchEvents(HWND hwnd, DWORD ms) {
   return 0;
 }
 
+// How long the window's thread keeps a message waiting: for |ms|
+// milliseconds a WM_NULL every 20 ms, each waited for; prints every wait of
+// 50 ms or more with the tick count it was sent at (the clock of Wine's
+// trace time stamps), then the longest wait and how many were answered.
+// Ends early when the window goes.
+int Responsiveness(HWND hwnd, DWORD ms) {
+  if (!IsWindow(hwnd)) return 1;
+  const DWORD start = GetTickCount();
+  DWORD longest = 0;
+  unsigned answered = 0;
+  while (GetTickCount() - start < ms && IsWindow(hwnd)) {
+    const DWORD sent = GetTickCount();
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) ++answered;
+    const DWORD waited = GetTickCount() - sent;
+    longest = std::max(longest, waited);
+    if (waited >= 50) {
+      char slow[80];
+      std::snprintf(slow, sizeof(slow), "{\"sent\":%lu,\"waited_ms\":%lu}",
+                    static_cast<unsigned long>(sent), static_cast<unsigned long>(waited));
+      Print(slow);
+    }
+    Sleep(20);
+  }
+  char line[96];
+  std::snprintf(line, sizeof(line), "{\"longest_ms\":%lu,\"answered\":%u}",
+                static_cast<unsigned long>(longest), answered);
+  Print(line);
+  return 0;
+}
+
 int Usage() {
-  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|reg-values|lnk|ps|folder|acc|acc-do|events\"}");
+  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|reg-values|lnk|ps|folder|acc|acc-do|events|responsive\"}");
   return 2;
 }
 
@@ -568,5 +602,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"acc" && argc == 3) return Accessible(ParseWindow(argv[2]));
   if (command == L"acc-do" && argc == 4) return AccessibleAction(ParseWindow(argv[2]), _wtol(argv[3]));
   if (command == L"events" && argc == 4) return WatchEvents(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
+  if (command == L"responsive" && argc == 4) {
+    return Responsiveness(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
+  }
   return Usage();
 }
