@@ -105,7 +105,7 @@ class ReproducibleBuildTest(unittest.TestCase):
         environment = dict(os.environ, SOURCE_DATE_EPOCH=epoch)
         started = time.monotonic()
         configure = [
-            "cmake", "-S", sources, "-B", tree,
+            "cmake", "-S", sources, "-B", tree, "-G", cached("CMAKE_GENERATOR"),
             "-DCMAKE_BUILD_TYPE=" + cached("CMAKE_BUILD_TYPE"),
             "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sources, "cmake", "mingw-i686.cmake"),
             "-DTARNIS_DEPS_DIR=" + deps,
