@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -153,28 +152,6 @@ TEST(TrailerTest, PlacementArithmetic) {
     FakeFile short_by_one(MinimumFileSizeFor(k) - 1);
     short_by_one.PutTrailer(k, "M", "5");
     EXPECT_EQ(0, short_by_one.Locate("M")) << "k=" << k;
-  }
-}
-
-TEST(TrailerTest, InstallersBetween2And4GiBAreSearched) {
-  // Sizes that no longer fit a signed or an unsigned 32-bit number must not
-  // wrap: the trailer at 3 MiB is found, and only the boundaries up to it
-  // are read. The file itself is only as large as those reads.
-  const std::string trailer = BuildTrailer("TN7zOffset", 3 * kMiB + 100);
-  for (int64_t size : {(int64_t{1} << 31) - 1, int64_t{1} << 31, (int64_t{3} << 30) + 12345,
-                       kMaxInstallerSize}) {
-    int64_t highest_read = 0;
-    const int64_t found =
-        LocatePayload("TN7zOffset", size, [&](int64_t offset, void* buffer, size_t count) {
-          highest_read = std::max(highest_read, offset);
-          const int64_t at = offset - 3 * kMiB;
-          if (at < 0 || at >= static_cast<int64_t>(trailer.size())) return size_t{0};
-          const size_t n = std::min(count, trailer.size() - static_cast<size_t>(at));
-          std::memcpy(buffer, trailer.data() + at, n);
-          return n;
-        });
-    EXPECT_EQ(3 * kMiB + 100, found) << "size " << size;
-    EXPECT_EQ(3 * kMiB + 50, highest_read) << "size " << size;
   }
 }
 

@@ -11,7 +11,6 @@
 #include "tools/tnpack/packer.h"
 #include "tools/tnpack/pe_resources.h"
 #include "tools/tnpack/sevenzip_header.h"
-#include "tools/tnpack/stub_digest.h"
 #include "tools/tnpack/tnpack_test_support.h"
 
 namespace {
@@ -148,31 +147,6 @@ TEST_F(SigningTest, SignedInstallerVerifiesAndKeepsItsPayload) {
   output = Sign("code_signing.p12", "pass.txt", &status);
   ASSERT_EQ(0, status) << output;
   EXPECT_PRED2(Contains, output, "verified against the certificates in the signature");
-}
-
-TEST_F(SigningTest, InspectionNamesTheUnsignedStub) {
-  // Signing rewrites the stub's checksum (osslsigncode's, over the whole
-  // file, is the oracle for tnpack's own computation) and certificate table
-  // entry; the hash puts both back and equals sha256sum of the stub.
-  stub_ = WriteLinkedStub(kConfig);
-  int status = 0;
-  std::string output = Sign("code_signing.p12", "pass.txt", &status);
-  ASSERT_EQ(0, status) << output;
-  const std::string installer = ReadFile(out_);
-  tnpack::PeHeaders headers;
-  std::string error;
-  ASSERT_TRUE(tnpack::ReadPeHeaders(installer, &headers, &error)) << error;
-  uint32_t written = 0;
-  for (int i = 3; i >= 0; --i) {
-    written = (written << 8) | static_cast<unsigned char>(installer[headers.checksum_field + i]);
-  }
-  EXPECT_EQ(written, tnpack::PeChecksum(installer, headers.checksum_field));
-  EXPECT_NE(ReadFile(stub_), installer.substr(0, headers.image_end));
-
-  output = Tnpack("--inspect " + Quote(out_) + " --sign-ca " + Quote(*certs_ / "ca.pem"), &status);
-  EXPECT_EQ(0, status) << output;
-  EXPECT_PRED2(Contains, output, "  stub SHA-256:     " + Sha256Sum(stub_) + "\n");
-  EXPECT_PRED2(Contains, output, "signing rewrote put back as the unsigned stub has them");
 }
 
 TEST_F(SigningTest, AByteChangedAfterSigningIsCaught) {

@@ -9,7 +9,6 @@
 
 #include "payload/archive_password.h"
 #include "tools/tnpack/pe_resources.h"
-#include "tools/tnpack/stub_digest.h"
 #include "tools/tnpack/test_stub.h"
 
 namespace tnpack_test {
@@ -101,10 +100,6 @@ fs::path TnpackTest::WriteLinkedStub(const std::string& config) {
   std::string error;
   EXPECT_TRUE(tnpack::ReadPeHeaders(image, &headers, &error)) << error;
   image.resize(static_cast<size_t>(headers.image_end));
-  const uint32_t checksum = tnpack::PeChecksum(image, headers.checksum_field);
-  for (int i = 0; i < 4; ++i) {
-    image[headers.checksum_field + i] = static_cast<char>((checksum >> (8 * i)) & 0xFF);
-  }
   const fs::path stub = dir_ / ("linked_stub" + std::to_string(++stubs_) + ".exe");
   WriteFile(stub, image);
   return stub;
