@@ -60,7 +60,8 @@ TEST(LargeSizesTest, ExtractionProgressOfItemsBeyond4GiB) {
   spec->SetProgressSink(&Collect, &enabled, &stop);
   const UInt64 total = 5153960755ull + 1000;
   ASSERT_EQ(S_OK, callback->SetTotal(total));
-  for (UInt64 completed : {kGiB / 2, 4 * kGiB, 4 * kGiB + 1, 4 * kGiB + kGiB / 2, total - 1, total}) {
+  for (UInt64 completed :
+       {kGiB / 2, 4 * kGiB, 4 * kGiB + 1, 4 * kGiB + kGiB / 2, total - 1, total}) {
     ASSERT_EQ(S_OK, callback->SetCompleted(&completed)) << completed;
   }
   // 100 comes from the worker once Extract has returned, never from here.

@@ -147,10 +147,12 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
   std::string unsigned_image;
   if (UnsignedStubImage(image, headers, &unsigned_image, &error)) {
     report.Fact("stub SHA-256", Sha256Hex(unsigned_image));
-    report.More(headers.certificate_size == 0
-                    ? "of the image as the file holds it, as tnpack copied it from the stub"
-                    : "of the image, with the checksum and certificate table entry that");
-    if (headers.certificate_size != 0) report.More("signing rewrote put back as the unsigned stub has them");
+    if (headers.certificate_size == 0) {
+      report.More("of the image as the file holds it, as tnpack copied it from the stub");
+    } else {
+      report.More("of the image, with the checksum and certificate table entry that");
+      report.More("signing rewrote put back as the unsigned stub has them");
+    }
     report.More("(compare with sha256sum of the unsigned stub)");
   } else {
     report.Fact("stub SHA-256", "cannot be computed: " + error);

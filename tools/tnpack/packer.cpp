@@ -217,7 +217,7 @@ bool ReadStub(const PackOptions& options, std::string* stub, std::string* error)
     return false;
   }
   if (info.st_size >= tn::kMaxInstallerSize) {
-    *error = "stub " + path + " is 4 GiB or larger; the installer built on it must stay below 4 GiB";
+    *error = "stub " + path + " is 4 GiB or larger; the installer must stay below 4 GiB";
     return false;
   }
   if (!ReadWholeFile(path, stub)) {

@@ -98,8 +98,8 @@ TEST_F(TnpackTest, PlansTheLayout) {
   struct Explicit { int64_t start; bool ok; } explicit_cases[] = {
       {0, false}, {-5, false}, {1, true}, {kMiB + 100, true}, {kMiB + 101, false}};
   for (const Explicit& c : explicit_cases) {
-    EXPECT_EQ(c.ok,
-              tnpack::PlanLayout(4096, 1000, tnpack::SearchStartMode::kExplicit, c.start, false, &r))
+    EXPECT_EQ(c.ok, tnpack::PlanLayout(4096, 1000, tnpack::SearchStartMode::kExplicit, c.start,
+                                       false, &r))
         << c.start;
   }
   // 9 MiB stub: the search start 8 MiB + 1 before the archive is too far.
