@@ -3,6 +3,9 @@
 
 set(TARNIS_HOST_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/host" CACHE PATH "native tree (tnpack)")
 
+# The same bytes from every build of the same sources, third-party code included.
+include(${CMAKE_SOURCE_DIR}/cmake/Reproducible.cmake)
+
 # Third-party code first, built without our warning and charset flags.
 add_subdirectory(third_party)
 

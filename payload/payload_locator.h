@@ -12,7 +12,7 @@ std::string ReadPayloadMarker();
 
 // Searches |path| (GBK) for the trailer with |marker| and gives its search
 // start; 0 when there is none, the marker is empty, or the file cannot be
-// opened or is 2 GiB or larger.
+// opened or is 4 GiB or larger.
 int64_t FindPayloadOffsetInFile(const std::string& path, const std::string& marker);
 
 }  // namespace tn

@@ -17,7 +17,7 @@
 //                     | (item data AES-256, header plain)    |
 //                     +--------------------------------------+
 //                     | optional padding / signature table   |
-//   file size < 2 GiB +--------------------------------------+
+//   file size < 4 GiB +--------------------------------------+
 //
 // The search start is an absolute file offset at or before the archive
 // signature and at most kMaxStartSearch bytes before it; the archive library
@@ -35,8 +35,10 @@ constexpr int64_t kTrailerAlignment = 1 << 20;  // 1 MiB
 constexpr size_t kTrailerFieldSize = 50;
 constexpr size_t kTrailerSize = 2 * kTrailerFieldSize;
 constexpr uint64_t kMaxStartSearch = 1 << 23;  // 8 MiB
-// Sizes are measured as signed 32-bit numbers by the installer.
-constexpr int64_t kMaxInstallerSize = (int64_t{1} << 31) - 1;
+// The largest installer: Windows runs no executable file of 4 GiB or more,
+// and a signature's certificate table is placed by a 32-bit file offset.
+// The installer measures its file with 64 bits.
+constexpr int64_t kMaxInstallerSize = (int64_t{1} << 32) - 1;
 constexpr unsigned char kSevenZipSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
 
 // Reads up to |size| bytes at |offset| into |buffer|; returns the count read
@@ -52,7 +54,7 @@ int64_t ParseSearchStart(const char* field, size_t size);
 // field equal to |marker| (as NUL-terminated texts, case-sensitive) and
 // returns the search start of the first match. 0 when nothing matches, when
 // the marker is empty (an empty marker would match any zeroed boundary), or
-// when |file_size| is negative or 2 GiB and more.
+// when |file_size| is negative or above kMaxInstallerSize.
 int64_t LocatePayload(const std::string& marker, int64_t file_size, const ReadAtFunction& read_at);
 
 // The 100-byte trailer record. Returns an empty string when |marker| is

@@ -14,7 +14,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xdotool x11-utils
   7zip googletest cmake make g++ imagemagick
   fonts-wqy-microhei locales dpkg-dev zlib1g-dev python3
-  osslsigncode openssl
+  osslsigncode openssl libssl-dev
 )
 
 apt_updated=0

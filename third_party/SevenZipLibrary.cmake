@@ -72,10 +72,15 @@ if(TN_SIGN_PKCS12 OR TN_SIGN_PASS_FILE)
   if(NOT TN_OSSLSIGNCODE)
     message(FATAL_ERROR "osslsigncode is missing (scripts/setup.sh installs it)")
   endif()
-  set_property(TARGET sevenzip_dll APPEND PROPERTY LINK_DEPENDS ${TN_SIGN_PKCS12} ${TN_SIGN_PASS_FILE})
+  # The signature carries the build's time, so that a rebuild signs to the
+  # same bytes; a new time relinks and re-signs.
+  set_property(TARGET sevenzip_dll APPEND PROPERTY LINK_DEPENDS
+    ${TN_SIGN_PKCS12} ${TN_SIGN_PASS_FILE} ${TN_SOURCE_DATE_EPOCH_FILE})
+  add_dependencies(sevenzip_dll source_date_epoch)
   add_custom_command(TARGET sevenzip_dll POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:sevenzip_dll> -DPKCS12=${TN_SIGN_PKCS12}
-            -DPASS_FILE=${TN_SIGN_PASS_FILE} -DSIGNCODE=${TN_OSSLSIGNCODE}
+            -DPASS_FILE=${TN_SIGN_PASS_FILE} -DTIME_FILE=${TN_SOURCE_DATE_EPOCH_FILE}
+            -DSIGNCODE=${TN_OSSLSIGNCODE}
             -P ${CMAKE_SOURCE_DIR}/cmake/SignFile.cmake
     COMMENT "Signing the archive library with ${TN_SIGN_PKCS12}")
   message(STATUS "The archive library is signed with ${TN_SIGN_PKCS12}")

@@ -17,6 +17,7 @@
 #include "tools/tnpack/product_check.h"
 #include "tools/tnpack/progress.h"
 #include "tools/tnpack/sevenzip_header.h"
+#include "tools/tnpack/stub_digest.h"
 #include "tools/tnpack/work_folder.h"
 
 namespace fs = std::filesystem;
@@ -30,6 +31,8 @@ class Report {
   void Fact(const std::string& name, const std::string& value) {
     std::fprintf(out_, "  %-17s %s\n", (name + ":").c_str(), value.c_str());
   }
+  // A further line of the fact before it.
+  void More(const std::string& value) { std::fprintf(out_, "  %-17s %s\n", "", value.c_str()); }
   // Records a problem that makes the file unusable as an installer.
   int Damaged(const std::string& problem) {
     problems_.push_back(problem);
@@ -115,6 +118,11 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
   File file(options.path);
   const int64_t size = file.size();
   std::fprintf(out, "tnpack: %s, %s\n", options.path.c_str(), Bytes(size).c_str());
+  if (size > tn::kMaxInstallerSize) {
+    return report.Damaged("no installer Windows can run: it is 4 GiB or larger");
+  }
+  const std::string large = LargeInstallerWarning(size);
+  if (!large.empty()) report.Warning(large);
 
   std::string error;
   PeHeaders headers;
@@ -134,7 +142,21 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
   } else {
     report.Fact("stub", "no version information");
   }
-  report.Fact("stub image", Bytes(static_cast<int64_t>(headers.image_end)));
+  report.Fact("stub image", Bytes(static_cast<int64_t>(headers.image_end)) +
+                                " from offset 0: headers and sections");
+  std::string unsigned_image;
+  if (UnsignedStubImage(image, headers, &unsigned_image, &error)) {
+    report.Fact("stub SHA-256", Sha256Hex(unsigned_image));
+    if (headers.certificate_size == 0) {
+      report.More("of the image as the file holds it, as tnpack copied it from the stub");
+    } else {
+      report.More("of the image, with the checksum and certificate table entry that");
+      report.More("signing rewrote put back as the unsigned stub has them");
+    }
+    report.More("(compare with sha256sum of the unsigned stub)");
+  } else {
+    report.Fact("stub SHA-256", "cannot be computed: " + error);
+  }
   const std::string library = LibrarySignature(image);
   if (!library.empty()) report.Fact("archive library", library);
 
@@ -161,6 +183,18 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
     }
   }
   report.Fact("trailer", "at " + std::to_string(trailer));
+  // tnpack fills the room between the stub and the trailer with zeros;
+  // anything else there came with the stub, and the SHA-256 leaves it out.
+  const int64_t gap = trailer - static_cast<int64_t>(headers.image_end);
+  if (gap > 0 && gap <= 64 * tn::kTrailerAlignment) {
+    const std::string filler = file.Read(static_cast<int64_t>(headers.image_end),
+                                         static_cast<size_t>(gap));
+    const size_t data = filler.find_last_not_of('\0');
+    if (data != std::string::npos) {
+      report.Warning("the stub carried " + Bytes(static_cast<int64_t>(data) + 1) +
+                     " behind its sections, which the stub SHA-256 leaves out");
+    }
+  }
   report.Fact("search start", std::to_string(search_start));
   if (search_start < 0 || search_start >= size) {
     return report.Damaged("the search start " + std::to_string(search_start) +

@@ -43,6 +43,7 @@ TEST(ProgressTest, RateAndTimeLeft) {
   EXPECT_EQ("1 h 02 min", tnpack::Progress::Duration(3720));
   EXPECT_EQ("83,658,449 bytes (79.8 MiB)", tnpack::Bytes(83658449));
   EXPECT_EQ("999 bytes", tnpack::Bytes(999));
+  EXPECT_EQ("5,153,960,755 bytes (4.8 GiB)", tnpack::Bytes(5153960755));
 }
 
 TEST_F(OutputTest, StepsAndSummaryAsPlainLines) {
@@ -107,6 +108,37 @@ TEST_F(OutputTest, InspectsAnIntactInstaller) {
         "  signature:        none (not signed)", "verdict: an intact installer"}) {
     EXPECT_PRED2(Contains, output, line);
   }
+}
+
+TEST_F(OutputTest, NamesTheStubByTheHashOfItsImage) {
+  // The hash is sha256sum's of the stub file, in the summary and on
+  // inspection; bytes a stub carries behind its sections are left out, and
+  // said so.
+  const fs::path stub = WriteLinkedStub(kConfig);
+  const std::string hash = Sha256Sum(stub);
+  int status = 0;
+  std::string output = Tnpack("--stub " + Quote(stub) + " --product " + Quote(product_) +
+                                  " --out " + Quote(out_),
+                              &status);
+  ASSERT_EQ(0, status) << output;
+  EXPECT_PRED2(Contains, output, "              SHA-256 of its image " + hash);
+  output = Tnpack("--inspect " + Quote(out_), &status);
+  EXPECT_EQ(0, status) << output;
+  EXPECT_PRED2(Contains, output, "  stub SHA-256:     " + hash + "\n");
+  EXPECT_PRED2(Contains, output, "of the image as the file holds it");
+  EXPECT_FALSE(Contains(output, "behind its sections")) << output;
+
+  const fs::path carrying = dir_ / "carrying_stub.exe";
+  WriteFile(carrying, ReadFile(stub) + "data behind the sections");
+  const fs::path other_out = dir_ / "carrying_setup.exe";
+  ASSERT_EQ(0, (Tnpack("-q --stub " + Quote(carrying) + " --product " + Quote(product_) +
+                           " --out " + Quote(other_out),
+                       &status),
+                status));
+  output = Tnpack("--inspect " + Quote(other_out), &status);
+  EXPECT_EQ(0, status) << output;
+  EXPECT_PRED2(Contains, output, "  stub SHA-256:     " + hash + "\n");
+  EXPECT_PRED2(Contains, output, "warning: the stub carried 24 bytes behind its sections");
 }
 
 TEST_F(OutputTest, InspectsDamagedAndForeignFiles) {

@@ -46,7 +46,9 @@ const char kHelp[] =
     "\n"
     "Where it goes:\n"
     "  --out SETUP.exe         the installer to write: a new or regular file, not the\n"
-    "                          stub, not the archive, not inside the product\n"
+    "                          stub, not the archive, not inside the product; it must\n"
+    "                          stay below 4 GiB (Windows runs no larger program), and\n"
+    "                          from 2 GiB on tnpack warns\n"
     "  --search-start image-end|archive|N\n"
     "                          where the installer's archive library starts looking\n"
     "                          for the archive: behind the stub image (default), at\n"
@@ -73,8 +75,10 @@ const char kHelp[] =
     "                          step is shown (percent, MB/s and time left while it\n"
     "                          compresses; a line in place on a terminal, plain lines\n"
     "                          otherwise) and a summary at the end\n"
-    "  --inspect SETUP.exe     print what an installer holds: stub version, marker,\n"
-    "                          offsets, archive size, items (tested with the installer's\n"
+    "  --inspect SETUP.exe     print what an installer holds: stub version, the SHA-256\n"
+    "                          of the stub image (equal to sha256sum of the unsigned\n"
+    "                          stub, also for a signed installer), marker, offsets,\n"
+    "                          archive size, items (tested with the installer's\n"
     "                          password), signature; exit status 1 for a damaged file\n"
     "                          or one that is no installer\n"
     "  -h, --help              this text\n"
@@ -121,6 +125,7 @@ void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& 
               tnpack::Progress::Duration(seconds).c_str());
   fact("stub:",
        options.stub_path + (result.stub_identity.empty() ? "" : ", " + result.stub_identity));
+  if (!result.stub_sha256.empty()) fact("", "SHA-256 of its image " + result.stub_sha256);
   fact("files:", tnpack::Counted(result.files, "file", "files") + " in " +
                      tnpack::Counted(result.folders, "folder", "folders") + ", " +
                      Bytes(result.bytes_in) + " in");

@@ -19,6 +19,7 @@
 #include "tools/tnpack/process.h"
 #include "tools/tnpack/product_check.h"
 #include "tools/tnpack/sevenzip_header.h"
+#include "tools/tnpack/stub_digest.h"
 #include "tools/tnpack/work_folder.h"
 
 namespace fs = std::filesystem;
@@ -27,9 +28,8 @@ namespace tnpack {
 namespace {
 
 constexpr uint32_t kConfigResourceId = 131;
-// Room kept below 2 GiB for the certificate table of a signed installer.
-constexpr int64_t kSignatureReserve = 256 * 1024;
 const char kInterrupted[] = "interrupted";
+const char kSizeLimit[] = "it must stay below 4 GiB, the largest executable Windows runs";
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   std::ifstream file(path, std::ios::binary);
@@ -217,7 +217,7 @@ bool ReadStub(const PackOptions& options, std::string* stub, std::string* error)
     return false;
   }
   if (info.st_size >= tn::kMaxInstallerSize) {
-    *error = "stub " + path + " is 2 GiB or larger; the installer must stay below 2 GiB";
+    *error = "stub " + path + " is 4 GiB or larger; the installer must stay below 4 GiB";
     return false;
   }
   if (!ReadWholeFile(path, stub)) {
@@ -413,7 +413,7 @@ bool VerifyInstaller(const std::string& path, const std::string& marker, int64_t
 }
 
 bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
-                int64_t explicit_search_start, PackResult* result) {
+                int64_t explicit_search_start, bool signing, PackResult* result) {
   const int64_t k = tn::TrailerBoundaryFor(stub_size);
   result->trailer_offset = k * tn::kTrailerAlignment;
   result->archive_offset = result->trailer_offset + static_cast<int64_t>(tn::kTrailerSize);
@@ -439,12 +439,21 @@ bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
   // Padding after a small archive keeps the trailer's boundary from being
   // the file's last whole-MiB boundary, which the search never examines.
   result->output_size = std::max(result->archive_offset + archive_size, tn::MinimumFileSizeFor(k));
-  if (result->output_size > tn::kMaxInstallerSize) {
-    result->error = "the installer would be " + std::to_string(result->output_size) +
-                    " bytes; it must stay below 2 GiB";
+  const int64_t reserve = signing ? kSignatureReserve : 0;
+  if (archive_size < 0 || result->output_size > tn::kMaxInstallerSize - reserve) {
+    result->error = "the installer would be " + Bytes(result->output_size) +
+                    (signing ? " and its signature comes on top; " : "; ") + kSizeLimit;
     return false;
   }
   return true;
+}
+
+std::string LargeInstallerWarning(int64_t size) {
+  if (size < kLargeInstallerSize) return std::string();
+  return "the installer is " + Bytes(size) +
+         ", 2 GiB or more: Windows runs it, but programs that measure files with "
+         "signed 32-bit sizes (some download tools, servers and virus scanners) may fail on it; "
+         "keep it below 2 GiB where you can";
 }
 
 bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
@@ -473,6 +482,25 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
   std::string ignored;
   FindNamedTypeResource(stub, "INI", kConfigResourceId, &config, &ignored);
   result->stub_identity = DescribeImage(stub);
+  PeHeaders stub_headers;
+  std::string stub_image;
+  if (ReadPeHeaders(stub, &stub_headers, &ignored) &&
+      UnsignedStubImage(stub, stub_headers, &stub_image, &ignored)) {
+    result->stub_sha256 = Sha256Hex(stub_image);
+  }
+  const int64_t stub_size = static_cast<int64_t>(stub.size());
+
+  // A ready archive's size is known now: a too large installer is refused
+  // before the archive is listed and tested.
+  if (!options.archive_path.empty()) {
+    struct stat archive_info;
+    if (stat(options.archive_path.c_str(), &archive_info) == 0 && S_ISREG(archive_info.st_mode) &&
+        !PlanLayout(stub_size, static_cast<int64_t>(archive_info.st_size),
+                    options.search_start_mode, options.explicit_search_start, options.sign,
+                    result)) {
+      return false;
+    }
+  }
 
   const fs::path output = fs::absolute(options.output_path);
   WorkFolder work(output.parent_path());
@@ -530,14 +558,8 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
   std::error_code size_error;
   result->archive_size = static_cast<int64_t>(fs::file_size(archive_path, size_error));
 
-  const int64_t stub_size = static_cast<int64_t>(stub.size());
   if (!PlanLayout(stub_size, result->archive_size, options.search_start_mode,
-                  options.explicit_search_start, result)) {
-    return false;
-  }
-  if (options.sign && result->output_size > tn::kMaxInstallerSize - kSignatureReserve) {
-    error = "the installer would be " + std::to_string(result->output_size) +
-            " bytes and its signature comes on top; it must stay below 2 GiB";
+                  options.explicit_search_start, options.sign, result)) {
     return false;
   }
   const int64_t content_end = result->archive_offset + result->archive_size;
@@ -610,8 +632,7 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
     }
     result->output_size = static_cast<int64_t>(fs::file_size(signed_file, size_error));
     if (result->output_size > tn::kMaxInstallerSize) {
-      error = "the signed installer is " + std::to_string(result->output_size) +
-              " bytes; it must stay below 2 GiB";
+      error = "the signed installer is " + Bytes(result->output_size) + "; " + kSizeLimit;
       return false;
     }
     result->signed_installer = true;
@@ -622,6 +643,8 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
     error = kInterrupted;
     return false;
   }
+  const std::string large = LargeInstallerWarning(result->output_size);
+  if (!large.empty()) result->warnings.push_back(large);
   fs::permissions(finished, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                   fs::perm_options::add, size_error);
   fs::rename(finished, output, size_error);

@@ -47,6 +47,7 @@ struct PackResult {
   int64_t folders = 0;
   int64_t bytes_in = 0;
   std::string stub_identity;  // "Tarnis模拟器 0.2.0.1726 (塔尼斯科技有限公司)" or empty
+  std::string stub_sha256;    // of the stub's image (see stub_digest.h)
   bool signed_installer = false;
   SignatureCheck signature;
   Certificate signer;
@@ -54,12 +55,23 @@ struct PackResult {
   int64_t certificate_size = 0;
 };
 
+// Room kept below the size limit for the certificate table of a signed
+// installer, until its real size is known.
+constexpr int64_t kSignatureReserve = 256 * 1024;
+// From this size on an installer is packed with a warning.
+constexpr int64_t kLargeInstallerSize = int64_t{1} << 31;
+
 // Where everything goes for a stub of |stub_size| bytes and an archive of
 // |archive_size| bytes: fills trailer_offset, archive_offset, search_start
 // and output_size of |result|. False with |result->error| set when the
-// search start is unusable or the installer would reach 2 GiB.
+// search start is unusable or the installer, with kSignatureReserve on top
+// when |signing|, would reach 4 GiB (tn::kMaxInstallerSize).
 bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
-                int64_t explicit_search_start, PackResult* result);
+                int64_t explicit_search_start, bool signing, PackResult* result);
+
+// The warning for an installer of |size| bytes: empty below
+// kLargeInstallerSize.
+std::string LargeInstallerWarning(int64_t size);
 
 // Packs according to |options|, showing its steps on |progress|. On failure
 // (and when interrupted) |result->error| says why, no output file is left

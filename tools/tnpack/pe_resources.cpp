@@ -221,10 +221,14 @@ bool ReadPeHeaders(const std::string& image, PeHeaders* headers, std::string* er
     if (directory_count > index && directories + 8 * (index + 1) <= optional + optional_size) {
       reader.U32(directories + 8 * index, address);
       reader.U32(directories + 8 * index + 4, size);
+      return directories + 8 * index;
     }
+    return uint64_t{0};
   };
   directory(kResourceDirectoryIndex, &headers->resource_rva, &headers->resource_size);
-  directory(kCertificateDirectoryIndex, &headers->certificate_offset, &headers->certificate_size);
+  headers->certificate_entry = directory(kCertificateDirectoryIndex, &headers->certificate_offset,
+                                         &headers->certificate_size);
+  headers->checksum_field = optional + 64;
   const uint64_t table = optional + optional_size;
   headers->image_end = std::max<uint64_t>(headers->size_of_headers, table + 40ull * section_count);
   for (uint32_t i = 0; i < section_count; ++i) {

@@ -27,6 +27,11 @@ struct PeHeaders {
   // The certificate table (an Authenticode signature): a file offset, not an RVA.
   uint32_t certificate_offset = 0;
   uint32_t certificate_size = 0;
+  // File offsets of the two header fields that signing rewrites: the
+  // optional header's checksum and the certificate table's directory entry
+  // (0 when the optional header has no such entry).
+  uint64_t checksum_field = 0;
+  uint64_t certificate_entry = 0;
 };
 
 // Parses the DOS and PE headers and the section table from the start of

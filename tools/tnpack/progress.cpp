@@ -120,6 +120,8 @@ std::string Bytes(int64_t count) {
   if (count < 1024) return Grouped(count) + " bytes";
   if (mib < 1) {
     std::snprintf(text, sizeof(text), " (%.1f KiB)", count / 1024.0);
+  } else if (mib >= 1024) {
+    std::snprintf(text, sizeof(text), " (%.1f GiB)", mib / 1024);
   } else {
     std::snprintf(text, sizeof(text), " (%.1f MiB)", mib);
   }

@@ -82,14 +82,15 @@ TEST_F(TnpackTest, InspectsArchiveHeaders) {
 
 TEST_F(TnpackTest, PlansTheLayout) {
   tnpack::PackResult r;
-  ASSERT_TRUE(tnpack::PlanLayout(2681856, 83658449, tnpack::SearchStartMode::kImageEnd, 0, &r));
+  ASSERT_TRUE(
+      tnpack::PlanLayout(2681856, 83658449, tnpack::SearchStartMode::kImageEnd, 0, false, &r));
   EXPECT_EQ(3 * kMiB, r.trailer_offset);
   EXPECT_EQ(3 * kMiB + 100, r.archive_offset);
   EXPECT_EQ(2681956, r.search_start);
   EXPECT_EQ(3 * kMiB + 100 + 83658449, r.output_size);
 
   // A small archive is padded so that boundary k is not the last one.
-  ASSERT_TRUE(tnpack::PlanLayout(kMiB, 1000, tnpack::SearchStartMode::kArchive, 0, &r));
+  ASSERT_TRUE(tnpack::PlanLayout(kMiB, 1000, tnpack::SearchStartMode::kArchive, 0, false, &r));
   EXPECT_EQ(kMiB, r.trailer_offset);
   EXPECT_EQ(kMiB + 100, r.search_start);
   EXPECT_EQ(2 * kMiB, r.output_size);
@@ -97,21 +98,43 @@ TEST_F(TnpackTest, PlansTheLayout) {
   struct Explicit { int64_t start; bool ok; } explicit_cases[] = {
       {0, false}, {-5, false}, {1, true}, {kMiB + 100, true}, {kMiB + 101, false}};
   for (const Explicit& c : explicit_cases) {
-    EXPECT_EQ(c.ok, tnpack::PlanLayout(4096, 1000, tnpack::SearchStartMode::kExplicit, c.start, &r))
+    EXPECT_EQ(c.ok, tnpack::PlanLayout(4096, 1000, tnpack::SearchStartMode::kExplicit, c.start,
+                                       false, &r))
         << c.start;
   }
   // 9 MiB stub: the search start 8 MiB + 1 before the archive is too far.
   EXPECT_FALSE(tnpack::PlanLayout(9 * kMiB, 1000, tnpack::SearchStartMode::kExplicit,
-                                  9 * kMiB + 100 - (8 * kMiB + 1), &r));
+                                  9 * kMiB + 100 - (8 * kMiB + 1), false, &r));
   EXPECT_TRUE(tnpack::PlanLayout(9 * kMiB, 1000, tnpack::SearchStartMode::kExplicit,
-                                 9 * kMiB + 100 - 8 * kMiB, &r));
+                                 9 * kMiB + 100 - 8 * kMiB, false, &r));
+}
 
-  // The installer must stay below 2 GiB.
-  EXPECT_TRUE(tnpack::PlanLayout(kMiB, tn::kMaxInstallerSize - kMiB - 100,
-                                 tnpack::SearchStartMode::kArchive, 0, &r));
-  EXPECT_FALSE(tnpack::PlanLayout(kMiB, tn::kMaxInstallerSize - kMiB - 99,
-                                  tnpack::SearchStartMode::kArchive, 0, &r));
-  EXPECT_NE(std::string::npos, r.error.find("2 GiB"));
+TEST_F(TnpackTest, InstallerSizeLimits) {
+  // Below 4 GiB, and below it by the signature reserve when signing; sizes
+  // past 2^31 and 2^32 must not wrap.
+  struct Case { int64_t archive; bool signing; bool ok; } cases[] = {
+      {tn::kMaxInstallerSize - kMiB - 100, false, true},
+      {tn::kMaxInstallerSize - kMiB - 99, false, false},
+      {tn::kMaxInstallerSize - kMiB - 100 - tnpack::kSignatureReserve, true, true},
+      {tn::kMaxInstallerSize - kMiB - 99 - tnpack::kSignatureReserve, true, false},
+      {int64_t{5} << 30, false, false},           // a 5 GiB archive
+      {(int64_t{1} << 32) + 1000, false, false},  // would wrap to 1000 in 32 bits
+      {int64_t{3} << 30, true, true},
+      {-1, false, false},
+  };
+  for (const Case& c : cases) {
+    tnpack::PackResult r;
+    EXPECT_EQ(c.ok, tnpack::PlanLayout(kMiB, c.archive, tnpack::SearchStartMode::kArchive, 0,
+                                       c.signing, &r))
+        << c.archive << (c.signing ? " signed" : "");
+    if (!c.ok) {
+      EXPECT_PRED2(Contains, r.error, "below 4 GiB") << c.archive;
+    }
+  }
+  EXPECT_EQ("", tnpack::LargeInstallerWarning(tnpack::kLargeInstallerSize - 1));
+  const std::string warning = tnpack::LargeInstallerWarning(tnpack::kLargeInstallerSize);
+  EXPECT_PRED2(Contains, warning, "2,147,483,648 bytes (2.0 GiB)");
+  EXPECT_PRED2(Contains, warning, "2 GiB or more");
 }
 
 TEST_F(TnpackTest, PacksAProductFolder) {
@@ -203,13 +226,19 @@ TEST_F(TnpackTest, RefusesBadInputAndLeavesNothingBehind) {
   const fs::path huge = dir_ / "huge.exe";
   WriteFile(huge, "MZ");
   fs::resize_file(huge, static_cast<uintmax_t>(tn::kMaxInstallerSize) + 1);  // sparse
+  // A ready archive whose installer would reach 4 GiB is refused by its size
+  // alone, before anything reads it (this one holds no archive at all).
+  const fs::path huge_archive = dir_ / "huge.7z";
+  WriteFile(huge_archive, "7z");
+  fs::resize_file(huge_archive, static_cast<uintmax_t>(tn::kMaxInstallerSize) - kMiB);  // sparse
 
   const fs::path out = dir_ / "out.exe";
   const std::string previous = "previous installer";
   struct Case { std::string arguments; int status; std::string message; } cases[] = {
       {"--stub " + Quote(dir_ / "missing.exe") + " --archive " + Quote(archive), 1, "cannot read stub"},
       {"--stub " + Quote(dir_ / "notpe.exe") + " --archive " + Quote(archive), 1, "not a Windows executable"},
-      {"--stub " + Quote(huge) + " --archive " + Quote(archive), 1, "2 GiB"},
+      {"--stub " + Quote(huge) + " --archive " + Quote(archive), 1, "4 GiB"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(huge_archive), 1, "below 4 GiB"},
       {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "empty_product"), 1, "holds no files"},
       {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "nothing"), 1, "does not exist"},
       {"--stub " + Quote(stub) + " --archive " + Quote(encrypted_header), 1, "encrypted header"},

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "payload/archive_password.h"
+#include "tools/tnpack/pe_resources.h"
 #include "tools/tnpack/test_stub.h"
 
 namespace tnpack_test {
@@ -91,6 +92,23 @@ fs::path TnpackTest::WriteStub(const std::string& config, size_t size) {
   const fs::path stub = dir_ / ("stub" + std::to_string(++stubs_) + ".exe");
   WriteFile(stub, MakeStubImage(config, size));
   return stub;
+}
+
+fs::path TnpackTest::WriteLinkedStub(const std::string& config) {
+  std::string image = MakeStubImage(config);
+  tnpack::PeHeaders headers;
+  std::string error;
+  EXPECT_TRUE(tnpack::ReadPeHeaders(image, &headers, &error)) << error;
+  image.resize(static_cast<size_t>(headers.image_end));
+  const fs::path stub = dir_ / ("linked_stub" + std::to_string(++stubs_) + ".exe");
+  WriteFile(stub, image);
+  return stub;
+}
+
+std::string TnpackTest::Sha256Sum(const fs::path& path) {
+  std::string output;
+  EXPECT_EQ(0, RunCommand("sha256sum " + Quote(path), &output)) << output;
+  return output.substr(0, 64);
 }
 
 std::string TnpackTest::Tnpack(const std::string& arguments, int* status) {

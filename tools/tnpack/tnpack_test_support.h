@@ -43,6 +43,10 @@ class TnpackTest : public ::testing::Test {
   // An archive of MakeProduct() made with 7zz and |extra_switches|.
   fs::path MakeArchive(const std::string& extra_switches);
   fs::path WriteStub(const std::string& config, size_t size = 4096);
+  // A stub as the linker makes it: its file ends with its last section.
+  fs::path WriteLinkedStub(const std::string& config);
+  // What sha256sum prints for |path|.
+  std::string Sha256Sum(const fs::path& path);
 
   // Runs tnpack with |arguments| (shell syntax); sets |*status|.
   std::string Tnpack(const std::string& arguments, int* status);
