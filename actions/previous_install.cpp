@@ -212,6 +212,7 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
   std::vector<std::string> folders;
   if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFiles")) {
     ForEachEntry(list->FirstChildElement("DeleteFile"), [&](const std::string& path) {
+      if (keep_alive) keep_alive();
       if (!moved_whole.empty() && ListedPathGuard::IsAtOrBelowFolder(path, moved_whole)) return;
       if (guard.IsSafe(path)) {
         files.push_back(path);
@@ -222,6 +223,7 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
   }
   if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFolders")) {
     ForEachEntry(list->FirstChildElement("DeleteFolder"), [&](const std::string& path) {
+      if (keep_alive) keep_alive();
       if (!moved_whole.empty() && ListedPathGuard::IsAtOrBelowFolder(path, moved_whole)) return;
       if (guard.IsSafe(path)) {
         folders.push_back(path);
