@@ -12,7 +12,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb xdotool x11-utils
-  7zip googletest cmake make g++ imagemagick
+  7zip googletest libgtest-dev cmake make g++ git imagemagick
   fonts-wqy-microhei locales dpkg-dev zlib1g-dev python3
   osslsigncode openssl libssl-dev
 )
