@@ -26,29 +26,21 @@ const char kUninstallLinkPrefix[] = "卸载";
 
 namespace {
 
-// One installation per process: these are never reset.
-bool g_completion_started = false;
-int g_picture_counter = 0;
-int g_dots_counter = 0;
-
 constexpr UINT kHypervisorTextIntervalMs = 500;
-
-// Result code used when the installation fails before the worker runs:
-// the earlier installation cannot be moved aside, or the thread cannot start.
-const int kWorkerNotStartedCode = -6;
 
 }  // namespace
 
-const char* ExtractionFailureText(int code) {
-  switch (code) {
-    case -1: return "初始化安装出错，安装加载解压库失败!";
-    case -2: return "初始化安装出错，获取安装解压函数失败!";
-    case -3: return "获取安装解压对象失败!";
-    case -4: return "打开安装压缩包失败!";
-    case -5: return "打开安装压缩包中文件失败!";
-    case -6: return "安装过程中出错!";
-    default: return "";
+const char* ExtractionFailureText(tn::ExtractResult result) {
+  switch (result) {
+    case tn::ExtractResult::kLoadLibraryFailed: return "初始化安装出错，安装加载解压库失败!";
+    case tn::ExtractResult::kNoCreateObject: return "初始化安装出错，获取安装解压函数失败!";
+    case tn::ExtractResult::kCreateObjectFailed: return "获取安装解压对象失败!";
+    case tn::ExtractResult::kOpenFileFailed: return "打开安装压缩包失败!";
+    case tn::ExtractResult::kOpenArchiveFailed: return "打开安装压缩包中文件失败!";
+    case tn::ExtractResult::kFailed: return "安装过程中出错!";
+    case tn::ExtractResult::kSucceeded: break;
   }
+  return "";
 }
 
 UI_Installing::UI_Installing() = default;
@@ -89,7 +81,7 @@ LRESULT UI_Installing::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   } else if (uMsg == WM_INSTALL_PROGRESS) {
     OnProgress(static_cast<int>(wParam));
   } else if (uMsg == WM_EXTRACT_FAILED) {
-    OnExtractFailed(static_cast<int>(static_cast<INT_PTR>(wParam)));
+    OnExtractFailed(ExtractResultOfParameter(wParam));
   } else if (uMsg == WM_HYPERVISOR_INSTALLED) {
     OnHypervisorInstalled();
   }
@@ -99,20 +91,20 @@ LRESULT UI_Installing::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 void UI_Installing::OnNextPicture() {
   static const char* const kPictures[] = {"loading_pic2.bmp", "loading_pic3.bmp",
                                           "loading_pic1.bmp"};
-  if (g_picture_counter >= 3) g_picture_counter = 0;
+  if (picture_counter_ >= 3) picture_counter_ = 0;
   if (loading_picture_) {
-    loading_picture_->SetBkImage((std::string("image\\") + kPictures[g_picture_counter]).c_str());
+    loading_picture_->SetBkImage((std::string("image\\") + kPictures[picture_counter_]).c_str());
   }
-  ++g_picture_counter;
+  ++picture_counter_;
 }
 
 void UI_Installing::OnNextHypervisorText() {
   static const char* const kDots[] = {" ", ".", "..", "..."};
-  if (g_dots_counter >= 4) g_dots_counter = 0;
+  if (dots_counter_ >= 4) dots_counter_ = 0;
   if (status_label_) {
-    status_label_->SetText((std::string(kHypervisorInstallingText) + kDots[g_dots_counter]).c_str());
+    status_label_->SetText((std::string(kHypervisorInstallingText) + kDots[dots_counter_]).c_str());
   }
-  ++g_dots_counter;
+  ++dots_counter_;
 }
 
 void UI_Installing::OnHypervisorInstalled() {
@@ -129,18 +121,18 @@ void UI_Installing::OnProgress(int percent) {
   snprintf(number, sizeof(number), "%d", percent);
   snprintf(text, sizeof(text), "%s%%", number);
   if (percent_label_) percent_label_->SetText(text);
-  if (percent == 100 && !g_completion_started) {
-    g_completion_started = true;
+  if (percent == 100 && !completion_started_) {
+    completion_started_ = true;
     RunCompletionSequence();
   }
 }
 
-void UI_Installing::OnExtractFailed(int code) {
+void UI_Installing::OnExtractFailed(tn::ExtractResult result) {
   // The earlier installation is back in its place before the user reads
   // that this one failed.
   if (host_) host_->RollBackInstallation();
   char text[260 * 2 + 2];
-  snprintf(text, sizeof(text), "%s\n%s", ExtractionFailureText(code), kInstallFailedText);
+  snprintf(text, sizeof(text), "%s\n%s", ExtractionFailureText(result), kInstallFailedText);
   MessageBoxA(nullptr, text, kSetupCaption, MB_OK);
   if (host_) host_->CloseInstaller();
 }
@@ -203,14 +195,14 @@ void UI_Installing::ShowFinishPage() {
 void UI_Installing::StartExtraction() {
   if (!host_) return;
   if (!::StartExtraction(m_hWnd, host_->GetWorkDir(), host_->GetInstallDir())) {
-    PostMessage(WM_EXTRACT_FAILED, static_cast<WPARAM>(kWorkerNotStartedCode), 0);
+    ReportFailureBeforeExtraction();
     return;
   }
   extraction_started_ = true;
 }
 
 void UI_Installing::ReportFailureBeforeExtraction() {
-  PostMessage(WM_EXTRACT_FAILED, static_cast<WPARAM>(kWorkerNotStartedCode), 0);
+  PostMessage(WM_EXTRACT_FAILED, ExtractResultParameter(tn::ExtractResult::kFailed), 0);
 }
 
 bool UI_Installing::StopExtraction(DWORD timeout_ms) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "payload/extract_result.h"
 #include "ui/UIlib.h"
 
 class PageHost;
@@ -13,9 +14,9 @@ class PageHost;
 constexpr UINT_PTR TIMER_LOADING_PICTURE = 1;  // 2000 ms, started by the main window
 constexpr UINT_PTR TIMER_HYPERVISOR_TEXT = 2;  // 500 ms
 
-// First line of the failure message for an extraction result code (GBK);
-// empty for codes outside -1..-6.
-const char* ExtractionFailureText(int code);
+// First line of the failure message for an extraction's result (GBK);
+// empty for a success or a value that is no result.
+const char* ExtractionFailureText(tn::ExtractResult result);
 // Second line of every failure message.
 extern const char kInstallFailedText[];
 
@@ -51,7 +52,7 @@ class UI_Installing : public DuiLib::WindowImplBase {
  private:
   bool OnPageNotify(void* param);
   void OnProgress(int percent);
-  void OnExtractFailed(int code);
+  void OnExtractFailed(tn::ExtractResult result);
   void OnNextPicture();
   void OnNextHypervisorText();
   void OnHypervisorInstalled();
@@ -71,4 +72,9 @@ class UI_Installing : public DuiLib::WindowImplBase {
   DuiLib::CLabelUI* percent_label_ = nullptr;
   DuiLib::CLabelUI* status_label_ = nullptr;
   bool extraction_started_ = false;
+  // One completion per installation, at the first 100.
+  bool completion_started_ = false;
+  // The next installing picture and hypervisor status dots to show.
+  int picture_counter_ = 0;
+  int dots_counter_ = 0;
 };

@@ -177,17 +177,20 @@ std::string AnswerFailureBox(const std::function<void()>& trigger) {
 
 TEST_F(InstallingPageTest, FailuresShowTheirLineThenCloseTheInstaller) {
   EXPECT_EQ("打开安装压缩包失败!\n安装模拟器失败，程序退出!",
-            AnswerFailureBox([&] { Send(WM_EXTRACT_FAILED, static_cast<WPARAM>(-4)); }));
+            AnswerFailureBox([&] {
+              Send(WM_EXTRACT_FAILED, ExtractResultParameter(tn::ExtractResult::kOpenFileFailed));
+            }));
   EXPECT_EQ(1, host_.closes);
   // The earlier installation is back before the user reads of the failure.
   EXPECT_EQ(1, host_.rollbacks);
   EXPECT_FALSE(host_.box_up_at_rollback);
   EXPECT_EQ(0, host_.commits);
+  // A value that is no result of an extraction still ends the installer.
   EXPECT_EQ("\n安装模拟器失败，程序退出!",
             AnswerFailureBox([&] { Send(WM_EXTRACT_FAILED, static_cast<WPARAM>(-7)); }));
   EXPECT_EQ(2, host_.closes);
-  EXPECT_EQ("安装过程中出错!", std::string(ExtractionFailureText(-6)));
-  EXPECT_EQ("", std::string(ExtractionFailureText(0)));
+  EXPECT_EQ("安装过程中出错!", std::string(ExtractionFailureText(tn::ExtractResult::kFailed)));
+  EXPECT_EQ("", std::string(ExtractionFailureText(tn::ExtractResult::kSucceeded)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,7 +22,7 @@
 namespace tn {
 
 // Receives whole percentages (0..100).
-using ExtractProgressFunction = void (*)(int percent);
+using ExtractProgressFunction = std::function<void(int percent)>;
 
 // Creates |path| and every missing level above it. An existing directory
 // counts as success; drive roots ("C:\", "\\?\C:\") are never created; a
@@ -116,7 +117,7 @@ class CArchiveExtractCallback final : public IArchiveExtractCallback,
   // SetTotal/SetCompleted may come from the library's decoder threads.
   std::mutex progress_lock_;
   ExtractProgress progress_;
-  ExtractProgressFunction progress_function_ = nullptr;
+  ExtractProgressFunction progress_function_;
   const std::atomic<bool>* progress_enabled_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;
 };

@@ -10,20 +10,10 @@
 
 #include "payload/archive_callbacks.h"
 #include "payload/archive_password.h"
+#include "payload/extract_result.h"
 #include "util/scoped_handle.h"
 
 namespace tn {
-
-// Results of CArchiveManager::ExtractArchive.
-enum ExtractResult : int {
-  kExtractSucceeded = 0,
-  kExtractLoadLibraryFailed = -1,    // library file missing, altered or not loadable
-  kExtractNoCreateObject = -2,       // library without the "CreateObject" export
-  kExtractCreateObjectFailed = -3,   // CreateObject refused the 7z handler
-  kExtractOpenFileFailed = -4,       // the archive file could not be opened
-  kExtractOpenArchiveFailed = -5,    // no 7z archive within reach, or headers unreadable
-  kExtractFailed = -6,               // Extract failed or was stopped, or an item failed
-};
 
 class CArchiveManager {
  public:
@@ -36,6 +26,9 @@ class CArchiveManager {
 
   // Stores |function| and enables progress reports. Returns 0.
   int SetProgressCallback(ExtractProgressFunction function);
+  // Reports |percent| to the stored function, when there is one and progress
+  // is enabled.
+  void ReportProgress(int percent) const;
   void SetProgressEnabled(bool enabled) { progress_enabled_ = enabled; }
 
   // The full path of the library file (GBK), kept as UTF-16.
@@ -53,16 +46,16 @@ class CArchiveManager {
 
   // Loads the library, opens |archive_path| (GBK) as a 7z archive searching
   // from |start_offset| (used when > 0) over at most 8 MiB, and extracts all
-  // items into |output_directory| (GBK) with |password| (empty: none).
-  // Returns an ExtractResult. A run in which any item failed (wrong password,
-  // damaged data, refused path, a file that could not be replaced or
-  // written) returns kExtractFailed, after extracting the others. Progress
-  // below 100 is reported while extracting; 100 is reported exactly once,
-  // after the library is unloaded, and only when the result is
-  // kExtractSucceeded. The library is unloaded before returning on every
-  // path.
-  int ExtractArchive(const std::string& archive_path, const std::string& output_directory,
-                     int64_t start_offset, const std::string& password);
+  // items into |output_directory| (GBK) with |password| (empty: none). A run
+  // in which any item failed (wrong password, damaged data, refused path, a
+  // file that could not be replaced or written) is kFailed, after the others
+  // were extracted. Progress below 100 is reported while extracting; the
+  // result says whether the product arrived whole: kSucceeded only once
+  // every file is closed and finished. The library is unloaded before
+  // returning on every path.
+  ExtractResult ExtractArchive(const std::string& archive_path,
+                               const std::string& output_directory, int64_t start_offset,
+                               const std::string& password);
 
   // Items of the last ExtractArchive that did not extract cleanly.
   uint64_t last_item_errors() const { return last_item_errors_; }
@@ -73,7 +66,7 @@ class CArchiveManager {
   }
 
   // Asks a running extraction to stop at its next progress or item call; its
-  // result is then kExtractFailed. Stays set until ClearStop.
+  // result is then kFailed. Stays set until ClearStop.
   void RequestStop() { stop_ = true; }
   bool StopRequested() const { return stop_; }
   void ClearStop() { stop_ = false; }
@@ -85,11 +78,16 @@ class CArchiveManager {
   bool WaitForWorker(DWORD timeout_ms);
 
  private:
-  // ExtractArchive without the final progress report.
-  int LoadAndExtract(const std::string& archive_path, const std::string& output_directory,
-                     int64_t start_offset, const std::string& password);
+  struct Session;
+  // The phases of ExtractArchive; each records what it made in |session|.
+  ExtractResult LoadLibraryFile(Session* session);
+  ExtractResult CreateHandler(Session* session);
+  ExtractResult OpenArchive(Session* session, const std::string& archive_path,
+                            int64_t start_offset);
+  ExtractResult ExtractItems(Session* session, const std::string& output_directory,
+                             const std::string& password);
 
-  ExtractProgressFunction progress_function_ = nullptr;
+  ExtractProgressFunction progress_function_;
   std::wstring library_path_;
   std::string library_path_ansi_;
   std::atomic<bool> progress_enabled_{false};

@@ -115,10 +115,10 @@ TEST(ConsoleStatusTest, AnExtractionWritesItsItemLinesInOnePiece) {
   manager.SetLibraryPath(payload_test::ArchiveLibrary());
   CountedUnbufferedStdout out;
   ASSERT_TRUE(out.redirected());
-  const int result = manager.ExtractArchive(payload_test::TestData("tree.7z"),
+  const tn::ExtractResult result = manager.ExtractArchive(payload_test::TestData("tree.7z"),
                                             dir.Join("install"), 0, tn::kArchivePassword);
   out.Finish();
-  ASSERT_EQ(tn::kExtractSucceeded, result);
+  ASSERT_EQ(tn::ExtractResult::kSucceeded, result);
   EXPECT_NE(std::string::npos, out.text().find("Extracting  read me.txt\n")) << out.text();
   // A dozen items, a few hundred characters: written once at the end.
   EXPECT_GT(out.text().size(), 200u);

@@ -1,6 +1,5 @@
 #include "payload/extraction_worker.h"
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -16,8 +15,6 @@ struct ExtractionRequest {
   std::string install_dir;
   std::string archive_path;  // empty: the running executable
 };
-
-std::atomic<HWND> g_progress_window{nullptr};
 
 }  // namespace
 
@@ -38,7 +35,6 @@ bool StartExtraction(HWND window, const std::string& work_dir, const std::string
   std::snprintf(text, sizeof(text), "开始释放解压文件，7z库文件地址为%s\n", library_path.c_str());
   ::OutputDebugStringA(text);
 
-  g_progress_window = window;
   auto request = std::make_unique<ExtractionRequest>(
       ExtractionRequest{window, install_dir, archive_path});
   DWORD thread_id = 0;
@@ -52,7 +48,8 @@ bool StartExtraction(HWND window, const std::string& work_dir, const std::string
 DWORD WINAPI ExtractionThread(LPVOID parameter) {
   std::unique_ptr<ExtractionRequest> request(static_cast<ExtractionRequest*>(parameter));
   tn::CArchiveManager* manager = tn::CArchiveManager::GetInstance();
-  manager->SetProgressCallback(OnExtractProgress);
+  const HWND window = request->window;
+  manager->SetProgressCallback([window](int percent) { OnExtractProgress(window, percent); });
 
   std::string archive_path = request->archive_path;
   int64_t start_offset = 0;
@@ -65,19 +62,24 @@ DWORD WINAPI ExtractionThread(LPVOID parameter) {
     start_offset = tn::FindPayloadOffsetInFile(archive_path, tn::ReadPayloadMarker());
   }
 
-  const int code = ExtractPayload(archive_path, request->install_dir, start_offset);
-  // A stop asked for by the shell is not a failure to show.
-  if (code != 0 && !manager->StopRequested()) {
-    ::PostMessageA(request->window, WM_EXTRACT_FAILED, static_cast<WPARAM>(code), 0);
+  const tn::ExtractResult result = ExtractPayload(archive_path, request->install_dir, start_offset);
+  if (result == tn::ExtractResult::kSucceeded) {
+    // The installing page completes the installation on 100 (registration,
+    // links, deleting the library file): it comes only for a product that
+    // arrived whole, once every file is closed and the library unloaded.
+    manager->ReportProgress(100);
+  } else if (!manager->StopRequested()) {
+    // A stop asked for by the shell is not a failure to show.
+    ::PostMessageA(window, WM_EXTRACT_FAILED, ExtractResultParameter(result), 0);
   }
   return 0;
 }
 
-void OnExtractProgress(int percent) {
-  ::PostMessageA(g_progress_window.load(), WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), 0);
+void OnExtractProgress(HWND window, int percent) {
+  ::PostMessageA(window, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), 0);
 }
 
-int ExtractPayload(const std::string& archive_path, const std::string& output_directory,
+tn::ExtractResult ExtractPayload(const std::string& archive_path, const std::string& output_directory,
                    int64_t start_offset) {
   return tn::CArchiveManager::GetInstance()->ExtractArchive(archive_path, output_directory,
                                                             start_offset, tn::kArchivePassword);

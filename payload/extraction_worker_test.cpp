@@ -48,7 +48,7 @@ class MessageSink {
   }
 
   std::vector<int> progress;
-  std::vector<int> failures;
+  std::vector<tn::ExtractResult> failures;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -63,7 +63,7 @@ class MessageSink {
       return 0;
     }
     if (sink && message == WM_EXTRACT_FAILED) {
-      sink->failures.push_back(static_cast<int>(wparam));
+      sink->failures.push_back(ExtractResultOfParameter(wparam));
       return 0;
     }
     return ::DefWindowProcA(window, message, wparam, lparam);
@@ -161,7 +161,7 @@ TEST_F(ExtractionWorkerTest, FailurePostsItsCode) {
   ASSERT_TRUE(::DeleteFileA((work_dir_ + "\\7zTmp.dll").c_str()));
   ASSERT_TRUE(StartExtraction(sink.window(), work_dir_, install_dir_, packed_));
   ASSERT_TRUE(sink.RunUntilWorkerEnds(30000));
-  EXPECT_EQ((std::vector<int>{tn::kExtractLoadLibraryFailed}), sink.failures);
+  EXPECT_EQ((std::vector<tn::ExtractResult>{tn::ExtractResult::kLoadLibraryFailed}), sink.failures);
   EXPECT_TRUE(sink.progress.empty());
 }
 
@@ -173,7 +173,7 @@ TEST_F(ExtractionWorkerTest, DamagedPayloadPostsFailureInsteadOf100) {
   MessageSink sink;
   ASSERT_TRUE(StartExtraction(sink.window(), work_dir_, install_dir_, damaged));
   ASSERT_TRUE(sink.RunUntilWorkerEnds(60000));
-  EXPECT_EQ((std::vector<int>{tn::kExtractFailed}), sink.failures);
+  EXPECT_EQ((std::vector<tn::ExtractResult>{tn::ExtractResult::kFailed}), sink.failures);
   for (int percent : sink.progress) EXPECT_LT(percent, 100);
   EXPECT_GT(tn::CArchiveManager::GetInstance()->last_item_errors(), 0u);
 }
