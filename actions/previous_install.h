@@ -11,8 +11,6 @@
 #include "actions/install_journal.h"
 #include "actions/install_state.h"
 
-// Name of the product's folder in the Start menu's programs, fixed.
-constexpr char kStartMenuFolderName[] = "ZEVodirodaz";
 // Name of the delete list beside the previous install directory.
 constexpr char kDeleteListFileName[] = "DeleteFile.xml";
 

@@ -6,7 +6,6 @@
 #include <shlobj.h>
 
 #include "actions/install_journal.h"
-#include "actions/previous_install.h"
 #include "config/ini_info_manager.h"
 #include "util/file_util.h"
 #include "util/scoped_handle.h"

@@ -9,6 +9,9 @@
 
 class CInstallJournal;
 
+// Name of the product's folder in the Start menu's programs, fixed.
+constexpr char kStartMenuFolderName[] = "ZEVodirodaz";
+
 // Where CreateShortcut puts a link.
 enum ShortcutPlace {
   Desktop = 1,      // the user's desktop

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "actions/install_journal.h"
-#include "actions/previous_install.h"
 #include "config/ini_info_manager.h"
 #include "tests/support/test_support.h"
 #include "util/scoped_handle.h"

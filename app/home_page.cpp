@@ -15,6 +15,7 @@
 #include "pages/install_dir.h"
 #include "pages/install_success.h"
 #include "pages/installing.h"
+#include "pages/setup_texts.h"
 #include "util/file_util.h"
 
 const char kAgreementRequiredText[] = "请选择同意《Tarnis服务协议》！";
@@ -125,7 +126,8 @@ void UI_HomePage::ReadUninstallValues() {
 void UI_HomePage::SetDefaultInstallDir() { SetInstallDir(DefaultInstallDirectory()); }
 
 void UI_HomePage::SetInstallDir(const std::string& directory) {
-  // The extraction worker reads the directory without a lock.
+  // Once the installation has started, the directory is the one the
+  // extraction, the journal and the completion were given.
   if (!IsInstallStarted()) state_.m_strInstallDir = directory;
 }
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "pages/page_host.h"  // kSetupCaption
+#include "pages/setup_texts.h"
 
 // Message boxes of start-up: texts and captions are GBK, owned by no window;
 // their caption is kSetupCaption.

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <memory>
 
-#include "payload/install_messages.h"
 #include "util/file_util.h"
 #include "util/process_util.h"
 #include "util/scoped_handle.h"
@@ -18,6 +17,7 @@ constexpr char kCmdSpecialCharacters[] = " &^()%!";
 
 struct SetupRequest {
   HWND page;
+  UINT done_message;
   std::string install_dir;
   std::string quoted_dir;
 };
@@ -99,19 +99,20 @@ std::string HypervisorBatchText(const std::string& quoted_directory) {
          "\r\nexit\r\n";
 }
 
-bool StartHypervisorSetup(HWND page, const std::string& install_dir) {
+bool StartHypervisorSetup(HWND page, UINT done_message, const std::string& install_dir) {
   TerminateIfRunning("vmware-vmx.exe");
   TerminateIfRunning("vmware.exe");
   Sleep(kAfterTerminateMs);
   auto request = std::make_unique<SetupRequest>();
   request->page = page;
+  request->done_message = done_message;
   request->install_dir = install_dir;
   request->quoted_dir = QuoteDirectoryForCmd(install_dir);
   tn::ScopedHandle thread(
       CreateThread(nullptr, 0, &HypervisorSetupThread, request.get(), 0, nullptr));
   if (!thread) {
     // Without the setup the installation still has to finish.
-    PostMessageA(page, WM_HYPERVISOR_INSTALLED, 0, 0);
+    PostMessageA(page, done_message, 0, 0);
     return false;
   }
   request.release();  // the thread owns it now; the thread runs detached
@@ -126,7 +127,7 @@ DWORD WINAPI HypervisorSetupThread(LPVOID parameter) {
   if (WriteFreshFile(batch, HypervisorBatchText(request->quoted_dir))) {
     RunBatchAndWait(request->install_dir, kHypervisorBatchFile);
   }
-  PostMessageA(request->page, WM_HYPERVISOR_INSTALLED, 0, 0);
+  PostMessageA(request->page, request->done_message, 0, 0);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 // The hypervisor's silent setup: "VMware14.exe" from the install directory,
 // run from a batch file through the command interpreter on a detached
-// worker thread, which posts WM_HYPERVISOR_INSTALLED when it has ended.
+// worker thread, which posts the caller's message (the installing page's
+// WM_HYPERVISOR_INSTALLED) when it has ended.
 #pragma once
 
 #include <windows.h>
@@ -34,16 +35,16 @@ std::string HypervisorBatchText(const std::string& quoted_directory);
 
 // Ends "vmware-vmx.exe" and "vmware.exe" (not "vmplayer.exe"), pauses
 // 200 ms, and starts the setup's worker thread for |install_dir|; |page|
-// receives WM_HYPERVISOR_INSTALLED when the setup has ended, whether it
-// succeeded or not. The caller starts its status timer. False when no
-// thread could be started (the message is then posted at once).
-bool StartHypervisorSetup(HWND page, const std::string& install_dir);
+// receives |done_message| (wParam and lParam 0) when the setup has ended,
+// whether it succeeded or not. The caller starts its status timer. False
+// when no thread could be started (the message is then posted at once).
+bool StartHypervisorSetup(HWND page, UINT done_message, const std::string& install_dir);
 
 // Thread body. Writes "<install dir>\Vmware.bat" afresh (a file or link of
 // that name is replaced, never written through), runs it hidden through the
 // system's command interpreter with the install directory as its working
-// folder, waits for it without time limit, then posts
-// WM_HYPERVISOR_INSTALLED to the page. Takes ownership of |parameter|.
+// folder, waits for it without time limit, then posts the done message to
+// the page. Takes ownership of |parameter|.
 DWORD WINAPI HypervisorSetupThread(LPVOID parameter);
 
 // Deletes "Vmware.bat" (when it exists) and "VMware14.exe" from

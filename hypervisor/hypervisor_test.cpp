@@ -8,7 +8,6 @@
 
 #include "hypervisor/hypervisor_detection.h"
 #include "hypervisor/hypervisor_setup.h"
-#include "payload/install_messages.h"
 #include "sample/launch_record.h"
 #include "tests/support/test_support.h"
 #include "util/scoped_handle.h"
@@ -115,7 +114,10 @@ TEST(HypervisorBatchTest, TwoLinesWithTheExactCommand) {
       HypervisorBatchText(QuoteDirectoryForCmd("C:\\Program Files (x86)\\ZEVodirodaz")));
 }
 
-// A window that counts WM_HYPERVISOR_INSTALLED.
+// The message the setup's worker is asked to post when it is done.
+constexpr UINT kDoneMessage = WM_APP + 7;
+
+// A window that counts kDoneMessage.
 class MessageCatcher {
  public:
   MessageCatcher() {
@@ -144,7 +146,7 @@ class MessageCatcher {
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<MessageCatcher*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self && message == WM_HYPERVISOR_INSTALLED && w == 0 && l == 0) ++self->count_;
+    if (self && message == kDoneMessage && w == 0 && l == 0) ++self->count_;
     return DefWindowProcA(window, message, w, l);
   }
   HWND window_ = nullptr;
@@ -192,8 +194,8 @@ class HypervisorSetupTest : public ::testing::Test {
   // the batch file left for the page to remove.
   void RunSetup(const std::string& install_dir) {
     MessageCatcher catcher;
-    ASSERT_TRUE(StartHypervisorSetup(catcher.window(), install_dir));
-    ASSERT_TRUE(catcher.WaitForMessage(60000)) << "no WM_HYPERVISOR_INSTALLED";
+    ASSERT_TRUE(StartHypervisorSetup(catcher.window(), kDoneMessage, install_dir));
+    ASSERT_TRUE(catcher.WaitForMessage(60000)) << "no done message";
     Sleep(100);
     EXPECT_EQ(1, catcher.count());
     const auto records = Records();
@@ -240,7 +242,7 @@ TEST_F(HypervisorSetupTest, SpecialCharactersInTheDirectoryRunNothingElse) {
 
 TEST_F(HypervisorSetupTest, AnUnwritableBatchFileStillEndsTheWait) {
   MessageCatcher catcher;
-  ASSERT_TRUE(StartHypervisorSetup(catcher.window(), dir_.Join("missing\\deeper")));
+  ASSERT_TRUE(StartHypervisorSetup(catcher.window(), kDoneMessage, dir_.Join("missing\\deeper")));
   EXPECT_TRUE(catcher.WaitForMessage(30000));
   EXPECT_TRUE(Records().empty()) << "nothing ran";
 }
@@ -250,7 +252,7 @@ TEST_F(HypervisorSetupTest, ProcessesEndedAtStartAndBeforeTheSetup) {
   tn::ScopedHandle player = tn_test::StartIdleProgramAs(dir_.path(), "vmplayer.exe");
   ASSERT_TRUE(vmx && player);
   MessageCatcher catcher;
-  ASSERT_TRUE(StartHypervisorSetup(catcher.window(), dir_.Join("missing")));
+  ASSERT_TRUE(StartHypervisorSetup(catcher.window(), kDoneMessage, dir_.Join("missing")));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(vmx.Get(), 5000));
   EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(player.Get(), 0))
       << "the player is left alone before the setup";

@@ -7,6 +7,7 @@
 
 #include "pages/install_dir.h"
 #include "pages/page_host.h"
+#include "pages/setup_texts.h"
 #include "util/scoped_handle.h"
 
 const char kChinesePathText[] = "Tarnis模拟器不支持中文路径安装，请重新选择路径!";

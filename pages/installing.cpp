@@ -13,6 +13,7 @@
 #include "hypervisor/hypervisor_detection.h"
 #include "hypervisor/hypervisor_setup.h"
 #include "pages/page_host.h"
+#include "pages/setup_texts.h"
 #include "payload/archive_manager.h"
 #include "payload/extraction_worker.h"
 #include "payload/install_messages.h"
@@ -183,7 +184,7 @@ void UI_Installing::StartHypervisorSetup() {
   // tells what is being installed until the setup's thread reports back.
   OutputDebugStringA("开始安装VMware\n");
   SetTimer(m_hWnd, TIMER_HYPERVISOR_TEXT, kHypervisorTextIntervalMs, nullptr);
-  static_cast<void>(::StartHypervisorSetup(m_hWnd, host_->GetInstallDir()));
+  static_cast<void>(::StartHypervisorSetup(m_hWnd, WM_HYPERVISOR_INSTALLED, host_->GetInstallDir()));
 }
 
 void UI_Installing::ShowFinishPage() {

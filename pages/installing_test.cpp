@@ -16,6 +16,7 @@
 #include "actions/uninstall_entry.h"
 #include "config/ini_info_manager.h"
 #include "pages/page_host.h"
+#include "pages/setup_texts.h"
 #include "payload/install_messages.h"
 #include "pages/page_test_support.h"
 #include "tests/support/test_support.h"

@@ -15,11 +15,6 @@ extern const char kPageCustomInstall[];
 extern const char kPageInstalling[];
 extern const char kPageInstallSuccess[];
 
-// Caption of every installer message box (GBK).
-extern const char kSetupCaption[];
-// Asked before the installer is closed from the welcome and options pages.
-extern const char kConfirmCloseText[];
-
 class PageHost {
  public:
   virtual ~PageHost() = default;
