@@ -1,10 +1,10 @@
 #include "actions/install_report.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include "config/ini_info_manager.h"
+#include "util/process_util.h"
 
 namespace {
 
@@ -39,15 +39,6 @@ void HandOffInstallReport(const std::string& install_dir) {
   }
   const std::string program = install_dir + "\\" + kReportProgramName;
   const std::string argument = version.m_strValue + "_0";
-  // Started and forgotten. The shell's error box is suppressed: a missing
-  // program must fail silently.
-  SHELLEXECUTEINFOA info = {};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = "open";
-  info.lpFile = program.c_str();
-  info.lpParameters = argument.c_str();
-  info.lpDirectory = install_dir.c_str();
-  info.nShow = SW_HIDE;
-  static_cast<void>(ShellExecuteExA(&info));
+  // Started and forgotten; a missing program fails silently.
+  static_cast<void>(OpenProgramSilently(program, argument, install_dir, SW_HIDE));
 }

@@ -1,12 +1,12 @@
 #include "pages/install_success.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
 #include "config/work_dir.h"
 #include "pages/page_host.h"
+#include "util/process_util.h"
 
 UI_InstallSuccess::UI_InstallSuccess() = default;
 UI_InstallSuccess::~UI_InstallSuccess() = default;
@@ -43,13 +43,6 @@ bool UI_InstallSuccess::OnPageNotify(void* param) {
 void UI_InstallSuccess::LaunchProduct() {
   if (!host_) return;
   const std::string program = host_->GetInstallDir() + "\\" + host_->GetDisplayIcon();
-  // The "open" verb as ShellExecuteA would use it, but with the shell's
-  // error box suppressed explicitly: a missing program must stay silent.
-  SHELLEXECUTEINFOA info = {};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = "open";
-  info.lpFile = program.c_str();
-  info.nShow = SW_SHOWNORMAL;
-  static_cast<void>(ShellExecuteExA(&info));
+  // No parameters, no working folder; a missing program stays silent.
+  static_cast<void>(OpenProgramSilently(program, std::string(), std::string(), SW_SHOWNORMAL));
 }

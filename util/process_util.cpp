@@ -1,6 +1,7 @@
 #include "util/process_util.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstring>
@@ -50,4 +51,17 @@ bool TerminateProcessesByName(const std::string& exe_name) {
     return true;
   });
   return all_terminated;
+}
+
+bool OpenProgramSilently(const std::string& program, const std::string& parameters,
+                         const std::string& directory, int show) {
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = "open";
+  info.lpFile = program.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  info.nShow = show;
+  return ShellExecuteExA(&info) != FALSE;
 }
