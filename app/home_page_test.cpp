@@ -30,19 +30,16 @@ void PumpMessages(DWORD milliseconds) {
   } while (GetTickCount() - start < milliseconds);
 }
 
-class HomePageTest : public ::testing::Test {
+class HomePageTest : public SkinnedWindowTest {
  protected:
-  static void SetUpTestSuite() { skin_loaded_ = UseShippedSkin(); }
-
   void SetUp() override {
-    ASSERT_TRUE(skin_loaded_) << "skin.zip missing";
-    CIniInfoManager* config = CIniInfoManager::GetInstance();
-    config->ClearAll();
-    config->AddIniData("TARNIS_INFO", "RegeditKeyName", "ZEVodirodaz");
-    config->AddIniData("TARNIS_INFO", "DisplayIcon", "ZEVodirodaz.exe");
-    config->AddIniData("TARNIS_INFO", "DisplayName", "Tarnis模拟器");
+    SkinnedWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    config()->AddIniData("TARNIS_INFO", "RegeditKeyName", "ZEVodirodaz");
+    config()->AddIniData("TARNIS_INFO", "DisplayIcon", "ZEVodirodaz.exe");
+    config()->AddIniData("TARNIS_INFO", "DisplayName", "Tarnis模拟器");
     // No UninstallString: its copy must stay empty.
-    config->AddIniData("MIN_INSTALL_SPACE", "size_GB", "999999");
+    config()->AddIniData("MIN_INSTALL_SPACE", "size_GB", "999999");
     home_ = new UI_HomePage();
     ASSERT_NE(home_->Create(nullptr, "TNInstall", 0x96CA0000, WS_EX_WINDOWEDGE), nullptr);
     hwnd_ = home_->GetHWND();
@@ -53,7 +50,7 @@ class HomePageTest : public ::testing::Test {
   void TearDown() override {
     if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
     delete home_;
-    CIniInfoManager::GetInstance()->ClearAll();
+    SkinnedWindowTest::TearDown();
   }
 
   // Names the pages share ("btn_install", "btn_close", "btn_mini") are
@@ -95,13 +92,11 @@ class HomePageTest : public ::testing::Test {
         ->GetCurSel();
   }
 
-  static bool skin_loaded_;
   DuiLib::COptionUI missing_option_;
   UI_HomePage* home_ = nullptr;
   HWND hwnd_ = nullptr;
 };
 
-bool HomePageTest::skin_loaded_ = false;
 
 TEST_F(HomePageTest, OpensOnTheWelcomePageWithItsState) {
   EXPECT_EQ(CurrentTab(), 0);

@@ -53,16 +53,13 @@ class TestHost : public PageHost {
   bool box_up_at_rollback = false;
 };
 
-class InstallingPageTest : public ::testing::Test {
+class InstallingPageTest : public SkinnedWindowTest {
  protected:
-  static void SetUpTestSuite() { skin_loaded_ = UseShippedSkin(); }
-
   void SetUp() override {
-    ASSERT_TRUE(skin_loaded_) << "skin.zip missing";
-    CIniInfoManager* config = CIniInfoManager::GetInstance();
-    config->ClearAll();
-    config->AddIniData("TARNIS_INFO", "DisplayName", "Tarnis模拟器");
-    config->AddIniData("TARNIS_INFO", "DisplayIcon", "ZEVodirodaz.exe");
+    SkinnedWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    config()->AddIniData("TARNIS_INFO", "DisplayName", "Tarnis模拟器");
+    config()->AddIniData("TARNIS_INFO", "DisplayIcon", "ZEVodirodaz.exe");
     host_.state.m_strRegKeyName = "TnInstallingPageTest";
     host_.state.m_strInstallDir = dir_.Join("product");
     host_.state.m_strDisplayIcon = "ZEVodirodaz.exe";
@@ -80,20 +77,18 @@ class InstallingPageTest : public ::testing::Test {
     delete page_;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE,
                   (std::string(kUninstallKeyBranch) + host_.state.m_strRegKeyName).c_str());
-    CIniInfoManager::GetInstance()->ClearAll();
+    SkinnedWindowTest::TearDown();
   }
 
   void Send(UINT message, WPARAM w) { SendMessageA(page_->GetHWND(), message, w, 0); }
   DuiLib::CControlUI* Find(const char* name) { return page_->GetRoot()->FindByName(name); }
   std::string Text(const char* name) { return std::string(Find(name)->GetText()); }
 
-  static bool skin_loaded_;
   tn_test::ScopedTempDir dir_;
   TestHost host_;
   UI_Installing* page_ = nullptr;
 };
 
-bool InstallingPageTest::skin_loaded_ = false;
 
 TEST_F(InstallingPageTest, ProgressRunsTheCompletionOnceAtTheFirstHundred) {
   Send(WM_INSTALL_PROGRESS, 0);

@@ -7,6 +7,8 @@
 #include "tests/support/test_support.h"
 #include "ui/UIlib.h"
 
+bool SkinnedWindowTest::skin_loaded_ = false;
+
 bool UseShippedSkin() {
   // The framework keeps reading from the package: it lives for the process.
   static const std::string* const package =
