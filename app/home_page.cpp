@@ -85,27 +85,33 @@ LRESULT UI_HomePage::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 }
 
 void UI_HomePage::FindControls() {
-  auto find = [this](const char* name) { return m_PaintManager.FindControl(name); };
-  tab_control_ = static_cast<DuiLib::CTabLayoutUI*>(find("tab_control"));
-  welcome_content_ = find("topControl");
-  custom_install_container_ = static_cast<DuiLib::CContainerUI*>(find("Container_custom_install"));
-  installing_container_ = static_cast<DuiLib::CContainerUI*>(find("Container_installing"));
-  install_success_container_ =
-      static_cast<DuiLib::CContainerUI*>(find("Container_install_success"));
-  custom_install_link_ = static_cast<DuiLib::CButtonUI*>(find("btn_custom_install"));
-  minimize_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_mini"));
-  close_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_close"));
-  agreement_link_ = static_cast<DuiLib::CButtonUI*>(find("btn_protocol_text"));
-  install_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_install"));
-  for (DuiLib::CControlUI* control : {static_cast<DuiLib::CControlUI*>(custom_install_link_),
-                                      static_cast<DuiLib::CControlUI*>(minimize_button_),
-                                      static_cast<DuiLib::CControlUI*>(close_button_),
-                                      static_cast<DuiLib::CControlUI*>(agreement_link_),
-                                      static_cast<DuiLib::CControlUI*>(install_button_)}) {
-    if (control) control->OnNotify += DuiLib::MakeDelegate(this, &UI_HomePage::OnWelcomeNotify);
-  }
-  agreement_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_checkbox"));
-  agreement_text_ = find("re_read");
+  tab_control_ = wiring_.Find<DuiLib::CTabLayoutUI>("tab_control");
+  welcome_content_ = wiring_.Find<DuiLib::CControlUI>("topControl");
+  custom_install_container_ = wiring_.Find<DuiLib::CContainerUI>("Container_custom_install");
+  installing_container_ = wiring_.Find<DuiLib::CContainerUI>("Container_installing");
+  install_success_container_ = wiring_.Find<DuiLib::CContainerUI>("Container_install_success");
+  agreement_checkbox_ = wiring_.Find<DuiLib::COptionUI>("btn_checkbox");
+  agreement_text_ = wiring_.Find<DuiLib::CControlUI>("re_read");
+  const auto host = [this] { return static_cast<PageHost*>(this); };
+  wiring_.OnMinimize(host);
+  wiring_.OnConfirmedClose(host);
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_custom_install", [this] {
+    if (!IsAgreed()) return;
+    ShowPage(kPageCustomInstall);
+  });
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_protocol_text", [this] {
+    if (agreement_text_) agreement_text_->SetVisible(!agreement_text_->IsVisible());
+  });
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_install", [this] {
+    SetInstallFrom(kInstallFromWelcomePage);
+    if (IsAgreed()) StartInstall();
+  });
+}
+
+bool UI_HomePage::IsAgreed() {
+  if (agreement_checkbox_ && agreement_checkbox_->IsSelected()) return true;
+  MessageBoxA(m_hWnd, kAgreementRequiredText, kSetupCaption, MB_OK);
+  return false;
 }
 
 void UI_HomePage::ReadUninstallValues() {
@@ -140,37 +146,6 @@ void UI_HomePage::SetChoices(int desktop_shortcut, int pin_taskbar, int auto_run
 
 void UI_HomePage::SetInstallFrom(int install_from) {
   if (!IsInstallStarted()) state_.m_nInstallFrom = install_from;
-}
-
-bool UI_HomePage::OnWelcomeNotify(void* param) {
-  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType != DUI_MSGTYPE_CLICK) return true;
-  const bool agreed = agreement_checkbox_ && agreement_checkbox_->IsSelected();
-  DuiLib::CControlUI* sender = msg->pSender;
-  if (sender == custom_install_link_) {
-    if (!agreed) {
-      MessageBoxA(m_hWnd, kAgreementRequiredText, kSetupCaption, MB_OK);
-      return true;
-    }
-    ShowPage(kPageCustomInstall);
-  } else if (sender == minimize_button_) {
-    SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  } else if (sender == close_button_) {
-    if (MessageBoxA(m_hWnd, kConfirmCloseText, kSetupCaption, MB_ICONQUESTION | MB_OKCANCEL) ==
-        IDOK) {
-      Close(IDOK);
-    }
-  } else if (sender == agreement_link_) {
-    if (agreement_text_) agreement_text_->SetVisible(!agreement_text_->IsVisible());
-  } else if (sender == install_button_) {
-    SetInstallFrom(kInstallFromWelcomePage);
-    if (agreed) {
-      StartInstall();
-    } else {
-      MessageBoxA(m_hWnd, kAgreementRequiredText, kSetupCaption, MB_OK);
-    }
-  }
-  return true;
 }
 
 void UI_HomePage::ShowPage(const char* page_name) {

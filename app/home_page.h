@@ -8,6 +8,7 @@
 #include "actions/install_journal.h"
 #include "actions/install_state.h"
 #include "pages/page_host.h"
+#include "pages/page_wiring.h"
 #include "ui/UIlib.h"
 
 class UI_CustomInstall;
@@ -75,7 +76,8 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
  private:
   void FindControls();
   void ReadUninstallValues();
-  bool OnWelcomeNotify(void* param);
+  // True when the agreement box is ticked; otherwise the agreement message.
+  bool IsAgreed();
   // Stops a running extraction; an installation that did not complete is
   // then rolled back (unless the worker would not stop: the journal is left
   // for the next start then).
@@ -83,12 +85,8 @@ class UI_HomePage : public DuiLib::WindowImplBase, public PageHost {
   // Paints the window between the steps of a long removal.
   void KeepWindowPainted();
 
+  PageWiring wiring_{&m_PaintManager};
   DuiLib::CTabLayoutUI* tab_control_ = nullptr;
-  DuiLib::CButtonUI* custom_install_link_ = nullptr;
-  DuiLib::CButtonUI* minimize_button_ = nullptr;
-  DuiLib::CButtonUI* close_button_ = nullptr;
-  DuiLib::CButtonUI* agreement_link_ = nullptr;
-  DuiLib::CButtonUI* install_button_ = nullptr;
   DuiLib::CControlUI* agreement_text_ = nullptr;
   DuiLib::COptionUI* agreement_checkbox_ = nullptr;
   DuiLib::CControlUI* welcome_content_ = nullptr;

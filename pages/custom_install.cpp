@@ -32,26 +32,26 @@ LRESULT UI_CustomInstall::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 LRESULT UI_CustomInstall::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
   const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
   if (result != 0) return result;
-  auto find = [this](const char* name) { return m_PaintManager.FindControl(name); };
-  root_ = find("root");
-  return_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_return"));
-  close_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_close"));
-  minimize_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_mini"));
-  install_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_install"));
-  browse_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_browser"));
-  shortcut_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_cb_shortcut"));
-  launchbar_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_cb_Launchbar"));
-  info_label_ = static_cast<DuiLib::CLabelUI*>(find("l_info"));
-  autorun_checkbox_ = static_cast<DuiLib::COptionUI*>(find("btn_cb_autorun"));
-  path_edit_ = static_cast<DuiLib::CEditUI*>(find("edit_path"));
-  for (DuiLib::CControlUI* control :
-       {static_cast<DuiLib::CControlUI*>(return_button_), static_cast<DuiLib::CControlUI*>(close_button_),
-        static_cast<DuiLib::CControlUI*>(minimize_button_), static_cast<DuiLib::CControlUI*>(install_button_),
-        static_cast<DuiLib::CControlUI*>(browse_button_), static_cast<DuiLib::CControlUI*>(shortcut_checkbox_),
-        static_cast<DuiLib::CControlUI*>(launchbar_checkbox_), static_cast<DuiLib::CControlUI*>(info_label_),
-        static_cast<DuiLib::CControlUI*>(autorun_checkbox_), static_cast<DuiLib::CControlUI*>(path_edit_)}) {
-    if (control) control->OnNotify += DuiLib::MakeDelegate(this, &UI_CustomInstall::OnPageNotify);
-  }
+  root_ = wiring_.Find<DuiLib::CControlUI>("root");
+  shortcut_checkbox_ = wiring_.Find<DuiLib::COptionUI>("btn_cb_shortcut");
+  launchbar_checkbox_ = wiring_.Find<DuiLib::COptionUI>("btn_cb_Launchbar");
+  autorun_checkbox_ = wiring_.Find<DuiLib::COptionUI>("btn_cb_autorun");
+  info_label_ = wiring_.Find<DuiLib::CLabelUI>("l_info");
+  path_edit_ = wiring_.Find<DuiLib::CEditUI>("edit_path");
+  const auto host = [this] { return host_; };
+  wiring_.OnMinimize(host);
+  wiring_.OnConfirmedClose(host);
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_return", [this] {
+    if (host_) OnReturn();
+  });
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_browser", [this] {
+    if (!host_) return;
+    SetInfoText("");
+    BrowseInstallDir();
+  });
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_install", [this] {
+    if (host_) OnInstall();
+  });
   // Under WOW64 the field stays empty and shows its hint, which names the
   // 64-bit default.
   if (!IsCurrentProcessWow64() && path_edit_) path_edit_->SetText(kDefaultInstallDirNative);
@@ -60,28 +60,6 @@ LRESULT UI_CustomInstall::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL
 
 void UI_CustomInstall::SetInfoText(const char* text) {
   if (info_label_) info_label_->SetText(text);
-}
-
-bool UI_CustomInstall::OnPageNotify(void* param) {
-  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType != DUI_MSGTYPE_CLICK || !host_) return true;
-  DuiLib::CControlUI* sender = msg->pSender;
-  if (sender == return_button_) {
-    OnReturn();
-  } else if (sender == minimize_button_) {
-    ::SendMessageA(host_->GetHostWindow(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  } else if (sender == close_button_) {
-    if (MessageBoxA(host_->GetHostWindow(), kConfirmCloseText, kSetupCaption,
-                    MB_ICONQUESTION | MB_OKCANCEL) == IDOK) {
-      host_->CloseInstaller();
-    }
-  } else if (sender == browse_button_) {
-    SetInfoText("");
-    BrowseInstallDir();
-  } else if (sender == install_button_) {
-    OnInstall();
-  }
-  return true;
 }
 
 void UI_CustomInstall::OnReturn() {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "pages/page_wiring.h"
 #include "ui/UIlib.h"
 
 class PageHost;
@@ -40,17 +41,12 @@ class UI_CustomInstall : public DuiLib::WindowImplBase {
   LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
  private:
-  bool OnPageNotify(void* param);
   void OnReturn();
   void OnInstall();
 
   PageHost* host_ = nullptr;
+  PageWiring wiring_{&m_PaintManager};
   DuiLib::CControlUI* root_ = nullptr;
-  DuiLib::CButtonUI* return_button_ = nullptr;
-  DuiLib::CButtonUI* close_button_ = nullptr;
-  DuiLib::CButtonUI* minimize_button_ = nullptr;
-  DuiLib::CButtonUI* install_button_ = nullptr;
-  DuiLib::CButtonUI* browse_button_ = nullptr;
   DuiLib::COptionUI* shortcut_checkbox_ = nullptr;
   DuiLib::COptionUI* launchbar_checkbox_ = nullptr;
   DuiLib::CLabelUI* info_label_ = nullptr;

@@ -14,30 +14,21 @@ UI_InstallSuccess::~UI_InstallSuccess() = default;
 LRESULT UI_InstallSuccess::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
   const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
   if (result != 0) return result;
-  root_ = m_PaintManager.FindControl("root");
-  close_button_ = static_cast<DuiLib::CButtonUI*>(m_PaintManager.FindControl("btn_close"));
-  minimize_button_ = static_cast<DuiLib::CButtonUI*>(m_PaintManager.FindControl("btn_mini"));
-  open_button_ = static_cast<DuiLib::CButtonUI*>(m_PaintManager.FindControl("btn_Open"));
-  for (DuiLib::CButtonUI* button : {close_button_, minimize_button_, open_button_}) {
-    if (button) button->OnNotify += DuiLib::MakeDelegate(this, &UI_InstallSuccess::OnPageNotify);
-  }
-  return 0;
-}
-
-bool UI_InstallSuccess::OnPageNotify(void* param) {
-  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType != DUI_MSGTYPE_CLICK || !host_) return true;
-  if (msg->pSender == close_button_) {
+  root_ = wiring_.Find<DuiLib::CControlUI>("root");
+  wiring_.OnMinimize([this] { return host_; });
+  // The installation is complete: closing asks nothing.
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_close", [this] {
+    if (!host_) return;
     RemoveWorkDir();
     host_->CloseInstaller();
-  } else if (msg->pSender == minimize_button_) {
-    ::SendMessageA(host_->GetHostWindow(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  } else if (msg->pSender == open_button_) {
+  });
+  wiring_.OnClick<DuiLib::CButtonUI>("btn_Open", [this] {
+    if (!host_) return;
     RemoveWorkDir();
     LaunchProduct();
     host_->CloseInstaller();
-  }
-  return true;
+  });
+  return 0;
 }
 
 void UI_InstallSuccess::LaunchProduct() {

@@ -2,6 +2,7 @@
 // installer; either way the work directory is removed first.
 #pragma once
 
+#include "pages/page_wiring.h"
 #include "ui/UIlib.h"
 
 class PageHost;
@@ -25,11 +26,7 @@ class UI_InstallSuccess : public DuiLib::WindowImplBase {
   LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
  private:
-  bool OnPageNotify(void* param);
-
   PageHost* host_ = nullptr;
+  PageWiring wiring_{&m_PaintManager};
   DuiLib::CControlUI* root_ = nullptr;
-  DuiLib::CButtonUI* close_button_ = nullptr;
-  DuiLib::CButtonUI* minimize_button_ = nullptr;
-  DuiLib::CButtonUI* open_button_ = nullptr;
 };

@@ -50,28 +50,14 @@ UI_Installing::~UI_Installing() = default;
 LRESULT UI_Installing::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
   const LRESULT result = WindowImplBase::OnCreate(uMsg, wParam, lParam, bHandled);
   if (result != 0) return result;
-  auto find = [this](const char* name) { return m_PaintManager.FindControl(name); };
-  root_ = find("root");
-  close_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_close"));
-  minimize_button_ = static_cast<DuiLib::CButtonUI*>(find("btn_mini"));
-  loading_picture_ = static_cast<DuiLib::CLabelUI*>(find("l_loading"));
-  percent_label_ = static_cast<DuiLib::CLabelUI*>(find("l_percent"));
-  status_label_ = static_cast<DuiLib::CLabelUI*>(find("l_installing"));
-  progress_ = static_cast<DuiLib::CProgressUI*>(find("p_progress"));
-  for (DuiLib::CControlUI* control : {static_cast<DuiLib::CControlUI*>(close_button_),
-                                      static_cast<DuiLib::CControlUI*>(minimize_button_),
-                                      static_cast<DuiLib::CControlUI*>(progress_)}) {
-    if (control) control->OnNotify += DuiLib::MakeDelegate(this, &UI_Installing::OnPageNotify);
-  }
+  root_ = wiring_.Find<DuiLib::CControlUI>("root");
+  loading_picture_ = wiring_.Find<DuiLib::CLabelUI>("l_loading");
+  percent_label_ = wiring_.Find<DuiLib::CLabelUI>("l_percent");
+  status_label_ = wiring_.Find<DuiLib::CLabelUI>("l_installing");
+  progress_ = wiring_.Find<DuiLib::CProgressUI>("p_progress");
+  // The close button is disabled while installing; minimising works.
+  wiring_.OnMinimize([this] { return host_; });
   return 0;
-}
-
-bool UI_Installing::OnPageNotify(void* param) {
-  const DuiLib::TNotifyUI* msg = static_cast<DuiLib::TNotifyUI*>(param);
-  if (msg->sType == DUI_MSGTYPE_CLICK && msg->pSender == minimize_button_ && host_) {
-    ::SendMessageA(host_->GetHostWindow(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  }
-  return true;
 }
 
 LRESULT UI_Installing::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

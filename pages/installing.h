@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "pages/page_wiring.h"
 #include "payload/extract_result.h"
 #include "ui/UIlib.h"
 
@@ -50,7 +51,6 @@ class UI_Installing : public DuiLib::WindowImplBase {
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  bool OnPageNotify(void* param);
   void OnProgress(int percent);
   void OnExtractFailed(tn::ExtractResult result);
   void OnNextPicture();
@@ -63,10 +63,9 @@ class UI_Installing : public DuiLib::WindowImplBase {
   void ShowFinishPage();
 
   PageHost* host_ = nullptr;
+  PageWiring wiring_{&m_PaintManager};
   std::string display_name_;
   DuiLib::CControlUI* root_ = nullptr;
-  DuiLib::CButtonUI* close_button_ = nullptr;
-  DuiLib::CButtonUI* minimize_button_ = nullptr;
   DuiLib::CLabelUI* loading_picture_ = nullptr;
   DuiLib::CProgressUI* progress_ = nullptr;
   DuiLib::CLabelUI* percent_label_ = nullptr;
