@@ -15,6 +15,7 @@
 #include "payload/archive_password.h"
 #include "payload/trailer.h"
 #include "tools/tnpack/ini_text.h"
+#include "tools/tnpack/path_containment.h"
 #include "tools/tnpack/pe_resources.h"
 #include "tools/tnpack/process.h"
 #include "tools/tnpack/product_check.h"
@@ -130,15 +131,6 @@ void WriteZeros(std::ofstream* out, int64_t count) {
     out->write(zeros.data(), chunk);
     count -= chunk;
   }
-}
-
-bool IsInside(const fs::path& inner, const fs::path& outer) {
-  auto o = outer.begin();
-  auto i = inner.begin();
-  for (; o != outer.end(); ++o, ++i) {
-    if (i == inner.end() || *o != *i) return false;
-  }
-  return true;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

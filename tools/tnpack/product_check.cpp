@@ -14,6 +14,7 @@
 #include <set>
 
 #include "tools/tnpack/ini_text.h"
+#include "tools/tnpack/path_containment.h"
 
 namespace fs = std::filesystem;
 
@@ -107,15 +108,6 @@ struct Walker {
   std::string* error;
   std::vector<fs::path> open_folders;  // canonical folders on the current walk path
 
-  bool InsideRoot(const fs::path& canonical) const {
-    auto r = root.begin();
-    auto c = canonical.begin();
-    for (; r != root.end(); ++r, ++c) {
-      if (c == canonical.end() || *r != *c) return false;
-    }
-    return true;
-  }
-
   bool Walk(const fs::path& folder, const std::string& relative) {
     std::error_code status;
     std::vector<fs::directory_entry> entries;
@@ -157,7 +149,7 @@ struct Walker {
               shown + " is a symbolic link to " + link_target.string() + ", which does not exist";
           return false;
         }
-        if (!InsideRoot(resolved)) {
+        if (!IsInside(resolved, root)) {
           *error = shown + " is a symbolic link to " + resolved.string() +
                    ", outside the product; --follow-links takes only links that stay inside it";
           return false;
