@@ -239,18 +239,15 @@ int Inspect(const InspectOptions& options, std::FILE* out) {
   if (!listing.started) {
     report.Problem("cannot run " + options.sevenzip_program + " (Debian package 7zip)");
   } else if (listing.exit_code == 0 && ParseSevenZipListing(listing.output, &items, &unencrypted)) {
-    int64_t files = 0, folders = 0, bytes = 0;
-    for (const ProductItem& item : items) {
-      item.folder ? ++folders : ++files;
-      bytes += item.size;
-    }
+    const ItemCounts counts = CountItems(items);
     const ProgramRun test =
         RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword,
                     "-bso0", "-bsp0", "--", copy.string()});
     if (Interrupted()) return 1;
     const bool clean = test.exit_code == 0;
-    report.Fact("items", Counted(files, "file", "files") + " and " +
-                             Counted(folders, "folder", "folders") + ", " + Bytes(bytes) + "; " +
+    report.Fact("items", Counted(counts.files, "file", "files") + " and " +
+                             Counted(counts.folders, "folder", "folders") + ", " +
+                             Bytes(counts.bytes) + "; " +
                              (clean ? "tests clean with the installer's password"
                                     : "FAILS the test with the installer's password"));
     if (!clean) report.Problem("the archive does not test clean: " + OutputTail(test.output, 2));

@@ -126,14 +126,14 @@ void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& 
   fact("stub:",
        options.stub_path + (result.stub_identity.empty() ? "" : ", " + result.stub_identity));
   if (!result.stub_sha256.empty()) fact("", "SHA-256 of its image " + result.stub_sha256);
-  fact("files:", tnpack::Counted(result.files, "file", "files") + " in " +
-                     tnpack::Counted(result.folders, "folder", "folders") + ", " +
-                     Bytes(result.bytes_in) + " in");
+  fact("files:", tnpack::Counted(result.input.files, "file", "files") + " in " +
+                     tnpack::Counted(result.input.folders, "folder", "folders") + ", " +
+                     Bytes(result.input.bytes) + " in");
   char ratio[64] = "";
-  if (result.bytes_in > 0) {
-    std::snprintf(
-        ratio, sizeof(ratio), ", %.1f%% of the input",
-        100.0 * static_cast<double>(result.archive_size) / static_cast<double>(result.bytes_in));
+  if (result.input.bytes > 0) {
+    std::snprintf(ratio, sizeof(ratio), ", %.1f%% of the input",
+                  100.0 * static_cast<double>(result.archive_size) /
+                      static_cast<double>(result.input.bytes));
   }
   fact("archive:", Bytes(result.archive_size) + ratio);
   fact("payload:", "trailer \"" + result.marker + "\" at " + std::to_string(result.trailer_offset) +

@@ -297,14 +297,11 @@ bool CheckReadyArchive(const PackOptions& options, const std::string& config, Pr
             "(pack with --product, or 7zz -p with that password)";
     return false;
   }
-  for (const ProductItem& item : items) {
-    item.folder ? ++result->folders : ++result->files;
-    result->bytes_in += item.size;
-  }
+  result->input = CountItems(items);
   if (!CheckWindowsNames(items, "archive " + path, &error)) return false;
   if (!CheckPrograms(config, items, "archive " + path, false, result)) return false;
 
-  progress->Begin("testing the archive with the installer's password", result->bytes_in);
+  progress->Begin("testing the archive with the installer's password", result->input.bytes);
   SevenZipProgress percent(progress);
   const ProgramRun test =
       RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword, "-bso0",
@@ -519,18 +516,17 @@ bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
   std::string archive_path = options.archive_path;
   if (!options.product_dir.empty()) {
     progress->Begin("checking the product");
-    ProductTree tree;
-    if (!ScanProduct(options.product_dir, options.follow_links, &tree, &error)) return false;
+    std::vector<ProductItem> items;
+    if (!ScanProduct(options.product_dir, options.follow_links, &items, &error)) return false;
     const std::string where = "product folder " + options.product_dir;
-    if (!CheckWindowsNames(tree.items, where, &error)) return false;
-    if (!CheckPrograms(config, tree.items, where, true, result)) return false;
-    result->files = tree.files;
-    result->folders = tree.folders;
-    result->bytes_in = tree.bytes;
-    progress->End(Counted(tree.files, "file", "files") + ", " + Bytes(tree.bytes));
+    if (!CheckWindowsNames(items, where, &error)) return false;
+    if (!CheckPrograms(config, items, where, true, result)) return false;
+    result->input = CountItems(items);
+    progress->End(Counted(result->input.files, "file", "files") + ", " +
+                  Bytes(result->input.bytes));
     archive_path = (work.path() / "payload.7z").string();
-    if (!CreateArchive(options, fs::canonical(options.product_dir), archive_path, tree.bytes,
-                       progress, &error)) {
+    if (!CreateArchive(options, fs::canonical(options.product_dir), archive_path,
+                       result->input.bytes, progress, &error)) {
       return false;
     }
     progress->End();

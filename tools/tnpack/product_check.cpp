@@ -104,7 +104,7 @@ std::string Join(const fs::path& base, const std::string& relative) {
 struct Walker {
   fs::path root;
   bool follow_links;
-  ProductTree* tree;
+  std::vector<ProductItem>* items;
   std::string* error;
   std::vector<fs::path> open_folders;  // canonical folders on the current walk path
 
@@ -168,8 +168,7 @@ struct Walker {
                    "following it would never end";
           return false;
         }
-        tree->items.push_back({item, true, 0});
-        ++tree->folders;
+        items->push_back({item, true, 0});
         open_folders.push_back(canonical);
         const bool ok = Walk(target, item);
         open_folders.pop_back();
@@ -179,9 +178,7 @@ struct Walker {
           *error = "cannot read " + shown + ": " + std::strerror(errno);
           return false;
         }
-        tree->items.push_back({item, false, static_cast<int64_t>(info.st_size)});
-        ++tree->files;
-        tree->bytes += static_cast<int64_t>(info.st_size);
+        items->push_back({item, false, static_cast<int64_t>(info.st_size)});
       } else {
         const char* kind = S_ISFIFO(info.st_mode)                           ? "a FIFO"
                            : S_ISSOCK(info.st_mode)                         ? "a socket"
@@ -216,18 +213,27 @@ bool IsReservedDeviceName(const std::u32string& name) {
 
 }  // namespace
 
-bool ScanProduct(const std::string& directory, bool follow_links, ProductTree* tree,
-                 std::string* error) {
-  *tree = ProductTree();
+ItemCounts CountItems(const std::vector<ProductItem>& items) {
+  ItemCounts counts;
+  for (const ProductItem& item : items) {
+    item.folder ? ++counts.folders : ++counts.files;
+    counts.bytes += item.size;
+  }
+  return counts;
+}
+
+bool ScanProduct(const std::string& directory, bool follow_links,
+                 std::vector<ProductItem>* items, std::string* error) {
+  items->clear();
   std::error_code status;
   const fs::path root = fs::canonical(directory, status);
   if (status || !fs::is_directory(root, status)) {
     *error = "product folder " + directory + " does not exist";
     return false;
   }
-  Walker walker{root, follow_links, tree, error, {root}};
+  Walker walker{root, follow_links, items, error, {root}};
   if (!walker.Walk(root, "")) return false;
-  if (tree->files == 0) {
+  if (CountItems(*items).files == 0) {
     *error = "product folder " + directory + " holds no files";
     return false;
   }
