@@ -15,6 +15,7 @@
 
 #include "tools/tnpack/ini_text.h"
 #include "tools/tnpack/path_containment.h"
+#include "tools/tnpack/process.h"
 
 namespace fs = std::filesystem;
 
@@ -375,13 +376,7 @@ bool ParseSevenZipListing(const std::string& listing, std::vector<ProductItem>* 
     items->push_back(current);
     in_item = false;
   };
-  size_t start = 0;
-  while (start < listing.size()) {
-    size_t end = listing.find('\n', start);
-    if (end == std::string::npos) end = listing.size();
-    std::string line = listing.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : OutputLines(listing)) {
     const size_t equals = line.find(" = ");
     if (equals == std::string::npos) {
       if (line.empty()) finish();
