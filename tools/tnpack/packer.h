@@ -81,6 +81,10 @@ inline bool Pack(const PackOptions& options, PackResult* result) {
   return Pack(options, &quiet, result);
 }
 
+// The installer configuration that |image| carries (the "INI" 131 resource,
+// GBK text) in |*config|. False with |*error| set when it has none.
+bool ReadStubConfiguration(const std::string& image, std::string* config, std::string* error);
+
 // The stub's configured trailer marker, or empty with |*error| set.
 std::string ReadStubMarker(const std::string& stub_image, std::string* error);
 
