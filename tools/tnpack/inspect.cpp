@@ -142,10 +142,10 @@ void ReportStubDigest(const std::string& image, const PeHeaders& headers, Report
 // The executable image in front of the payload, and what identifies it.
 bool ReadStubImage(FileReader* file, Findings* found, Report* report) {
   std::string error;
-  const PeHeaders& headers = found->headers;
   if (!ReadPeHeaders(file->Read(0, 64 * 1024), &found->headers, &error)) {
     return report->Damaged("no installer: not a Windows executable (" + error + ")");
   }
+  const PeHeaders& headers = found->headers;
   if (static_cast<int64_t>(headers.image_end) > file->size()) {
     return report->Damaged("cut short: the executable image reaches to byte " +
                            std::to_string(headers.image_end) + " but the file has " +
