@@ -15,23 +15,11 @@ using namespace tnpack_test;
 
 constexpr int64_t kMiB = tn::kTrailerAlignment;
 
-class OutputTest : public TnpackTest {
+class OutputTest : public ProductPackTest {
  protected:
-  void SetUp() override {
-    TnpackTest::SetUp();
-    stub_ = WriteStub(kConfig, 5000);
-    product_ = MakeProduct();
-    out_ = dir_ / "setup.exe";
-  }
   std::string Pack(const std::string& extra, int* status) {
-    return Tnpack("--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " +
-                      Quote(out_) + " " + extra,
-                  status);
+    return Tnpack(PackArguments() + " " + extra, status);
   }
-
-  fs::path stub_;
-  fs::path product_;
-  fs::path out_;
 };
 
 TEST(ProgressTest, RateAndTimeLeft) {

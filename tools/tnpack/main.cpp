@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "tools/tnpack/inspect.h"
 #include "tools/tnpack/packer.h"
@@ -126,14 +127,14 @@ void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& 
   fact("stub:",
        options.stub_path + (result.stub_identity.empty() ? "" : ", " + result.stub_identity));
   if (!result.stub_sha256.empty()) fact("", "SHA-256 of its image " + result.stub_sha256);
-  fact("files:", tnpack::Counted(result.files, "file", "files") + " in " +
-                     tnpack::Counted(result.folders, "folder", "folders") + ", " +
-                     Bytes(result.bytes_in) + " in");
+  fact("files:", tnpack::Counted(result.input.files, "file", "files") + " in " +
+                     tnpack::Counted(result.input.folders, "folder", "folders") + ", " +
+                     Bytes(result.input.bytes) + " in");
   char ratio[64] = "";
-  if (result.bytes_in > 0) {
-    std::snprintf(
-        ratio, sizeof(ratio), ", %.1f%% of the input",
-        100.0 * static_cast<double>(result.archive_size) / static_cast<double>(result.bytes_in));
+  if (result.input.bytes > 0) {
+    std::snprintf(ratio, sizeof(ratio), ", %.1f%% of the input",
+                  100.0 * static_cast<double>(result.archive_size) /
+                      static_cast<double>(result.input.bytes));
   }
   fact("archive:", Bytes(result.archive_size) + ratio);
   fact("payload:", "trailer \"" + result.marker + "\" at " + std::to_string(result.trailer_offset) +
@@ -153,103 +154,124 @@ void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& 
   fact("time:", tnpack::Progress::Duration(seconds));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  tnpack::PackOptions options;
+// What the command line asks for.
+struct CommandLine {
+  tnpack::PackOptions options;  // signing.* as given; sign is set by CheckPackOptions
   std::string inspect_path;
+  bool help = false;
   bool quiet = false;
-  std::string pkcs12, password_file, timestamp_url, ca_file;
+};
+
+// --search-start image-end|archive|N.
+bool ReadSearchStart(const std::string& value, tnpack::PackOptions* options) {
+  if (value == "image-end") {
+    options->search_start_mode = tnpack::SearchStartMode::kImageEnd;
+  } else if (value == "archive") {
+    options->search_start_mode = tnpack::SearchStartMode::kArchive;
+  } else if (ParseOffset(value, &options->explicit_search_start)) {
+    options->search_start_mode = tnpack::SearchStartMode::kExplicit;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Reads the options into |*line|, up to --help when it comes. False with
+// |*problem| set for an unknown option or a missing or wrong value.
+bool ParseArguments(int argc, char** argv, CommandLine* line, std::string* problem) {
+  tnpack::PackOptions& options = line->options;
+  const std::pair<const char*, std::string*> texts[] = {
+      {"--stub", &options.stub_path},
+      {"--product", &options.product_dir},
+      {"--archive", &options.archive_path},
+      {"--out", &options.output_path},
+      {"--marker", &options.marker},
+      {"--inspect", &line->inspect_path},
+      {"--sign-pkcs12", &options.signing.pkcs12},
+      {"--sign-pass-file", &options.signing.password_file},
+      {"--sign-timestamp", &options.signing.timestamp_url},
+      {"--sign-ca", &options.signing.ca_file},
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
     if (name == "--help" || name == "-h") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kHelp, stdout);
-      return 0;
+      line->help = true;
+      return true;
     }
     if (name == "--quiet" || name == "-q") {
-      quiet = true;
+      line->quiet = true;
       continue;
     }
     if (name == "--follow-links") {
       options.follow_links = true;
       continue;
     }
-    if (i + 1 >= argc) return UsageError("missing value for " + name);
+    if (i + 1 >= argc) {
+      *problem = "missing value for " + name;
+      return false;
+    }
     const std::string value = argv[++i];
-    if (name == "--stub") {
-      options.stub_path = value;
-    } else if (name == "--product") {
-      options.product_dir = value;
-    } else if (name == "--archive") {
-      options.archive_path = value;
-    } else if (name == "--out") {
-      options.output_path = value;
-    } else if (name == "--marker") {
-      options.marker = value;
-    } else if (name == "--inspect") {
-      inspect_path = value;
-    } else if (name == "--sign-pkcs12") {
-      pkcs12 = value;
-    } else if (name == "--sign-pass-file") {
-      password_file = value;
-    } else if (name == "--sign-timestamp") {
-      timestamp_url = value;
-    } else if (name == "--sign-ca") {
-      ca_file = value;
-    } else if (name == "--search-start") {
-      if (value == "image-end") {
-        options.search_start_mode = tnpack::SearchStartMode::kImageEnd;
-      } else if (value == "archive") {
-        options.search_start_mode = tnpack::SearchStartMode::kArchive;
-      } else if (ParseOffset(value, &options.explicit_search_start)) {
-        options.search_start_mode = tnpack::SearchStartMode::kExplicit;
-      } else {
-        return UsageError("--search-start takes image-end, archive or a file offset, not " + value);
-      }
-    } else {
-      return UsageError("unknown option " + name);
+    if (name == "--search-start") {
+      if (ReadSearchStart(value, &options)) continue;
+      *problem = "--search-start takes image-end, archive or a file offset, not " + value;
+      return false;
     }
-  }
-  tnpack::InstallInterruptHandlers();
-
-  if (!inspect_path.empty()) {
-    if (!options.stub_path.empty() || !options.product_dir.empty() ||
-        !options.archive_path.empty() || !options.output_path.empty() || !pkcs12.empty() ||
-        !password_file.empty()) {
-      return UsageError("--inspect takes only --marker and --sign-ca besides the installer");
+    std::string* text = nullptr;
+    for (const auto& option : texts) {
+      if (name == option.first) text = option.second;
     }
-    tnpack::InspectOptions inspect;
-    inspect.path = inspect_path;
-    inspect.marker = options.marker;
-    inspect.signing.ca_file = ca_file;
-    const int status = tnpack::Inspect(inspect, stdout);
-    if (tnpack::Interrupted()) tnpack::ExitWithInterruptSignal();
-    return status;
+    if (!text) {
+      *problem = "unknown option " + name;
+      return false;
+    }
+    *text = value;
   }
+  return true;
+}
 
-  if (options.stub_path.empty() || options.output_path.empty()) {
-    return UsageError("--stub and --out are required");
+// tnpack --inspect: only --marker and --sign-ca go with it.
+int RunInspect(const CommandLine& line) {
+  const tnpack::PackOptions& options = line.options;
+  if (!options.stub_path.empty() || !options.product_dir.empty() ||
+      !options.archive_path.empty() || !options.output_path.empty() ||
+      !options.signing.pkcs12.empty() || !options.signing.password_file.empty()) {
+    return UsageError("--inspect takes only --marker and --sign-ca besides the installer");
   }
-  if (options.product_dir.empty() == options.archive_path.empty()) {
-    return UsageError("give exactly one of --product and --archive");
-  }
-  if (options.follow_links && options.product_dir.empty()) {
-    return UsageError("--follow-links applies to --product only");
-  }
-  if (pkcs12.empty() != password_file.empty()) {
-    return UsageError("--sign-pkcs12 and --sign-pass-file go together");
-  }
-  if (pkcs12.empty() && (!timestamp_url.empty() || !ca_file.empty())) {
-    return UsageError("--sign-timestamp and --sign-ca need --sign-pkcs12");
-  }
-  options.sign = !pkcs12.empty();
-  options.signing.pkcs12 = pkcs12;
-  options.signing.password_file = password_file;
-  options.signing.timestamp_url = timestamp_url;
-  options.signing.ca_file = ca_file;
+  tnpack::InspectOptions inspect;
+  inspect.path = line.inspect_path;
+  inspect.marker = options.marker;
+  inspect.signing.ca_file = options.signing.ca_file;
+  const int status = tnpack::Inspect(inspect, stdout);
+  if (tnpack::Interrupted()) tnpack::ExitWithInterruptSignal();
+  return status;
+}
 
-  tnpack::Progress progress(stdout, isatty(STDOUT_FILENO) != 0, quiet);
+// The options packing needs, and those that go together. False with
+// |*problem| set otherwise.
+bool CheckPackOptions(tnpack::PackOptions* options, std::string* problem) {
+  const tnpack::SigningOptions& signing = options->signing;
+  if (options->stub_path.empty() || options->output_path.empty()) {
+    *problem = "--stub and --out are required";
+  } else if (options->product_dir.empty() == options->archive_path.empty()) {
+    *problem = "give exactly one of --product and --archive";
+  } else if (options->follow_links && options->product_dir.empty()) {
+    *problem = "--follow-links applies to --product only";
+  } else if (signing.pkcs12.empty() != signing.password_file.empty()) {
+    *problem = "--sign-pkcs12 and --sign-pass-file go together";
+  } else if (signing.pkcs12.empty() && (!signing.timestamp_url.empty() ||
+                                        !signing.ca_file.empty())) {
+    *problem = "--sign-timestamp and --sign-ca need --sign-pkcs12";
+  } else {
+    options->sign = !signing.pkcs12.empty();
+    return true;
+  }
+  return false;
+}
+
+// Packs, names the warnings, and shows the summary unless --quiet.
+int RunPack(const CommandLine& line) {
+  const tnpack::PackOptions& options = line.options;
+  tnpack::Progress progress(stdout, isatty(STDOUT_FILENO) != 0, line.quiet);
   tnpack::PackResult result;
   const auto started = std::chrono::steady_clock::now();
   const bool packed = tnpack::Pack(options, &progress, &result);
@@ -266,9 +288,26 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tnpack: error: %s\n", result.error.c_str());
     return 1;
   }
-  if (!quiet) {
+  if (!line.quiet) {
     PrintSummary(options, result,
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine line;
+  std::string problem;
+  if (!ParseArguments(argc, argv, &line, &problem)) return UsageError(problem);
+  if (line.help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  tnpack::InstallInterruptHandlers();
+  if (!line.inspect_path.empty()) return RunInspect(line);
+  if (!CheckPackOptions(&line.options, &problem)) return UsageError(problem);
+  return RunPack(line);
 }

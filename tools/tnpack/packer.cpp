@@ -14,7 +14,9 @@
 
 #include "payload/archive_password.h"
 #include "payload/trailer.h"
+#include "tools/tnpack/file_reader.h"
 #include "tools/tnpack/ini_text.h"
+#include "tools/tnpack/path_containment.h"
 #include "tools/tnpack/pe_resources.h"
 #include "tools/tnpack/process.h"
 #include "tools/tnpack/product_check.h"
@@ -130,15 +132,6 @@ void WriteZeros(std::ofstream* out, int64_t count) {
     out->write(zeros.data(), chunk);
     count -= chunk;
   }
-}
-
-bool IsInside(const fs::path& inner, const fs::path& outer) {
-  auto o = outer.begin();
-  auto i = inner.begin();
-  for (; o != outer.end(); ++o, ++i) {
-    if (i == inner.end() || *o != *i) return false;
-  }
-  return true;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -305,14 +298,11 @@ bool CheckReadyArchive(const PackOptions& options, const std::string& config, Pr
             "(pack with --product, or 7zz -p with that password)";
     return false;
   }
-  for (const ProductItem& item : items) {
-    item.folder ? ++result->folders : ++result->files;
-    result->bytes_in += item.size;
-  }
+  result->input = CountItems(items);
   if (!CheckWindowsNames(items, "archive " + path, &error)) return false;
   if (!CheckPrograms(config, items, "archive " + path, false, result)) return false;
 
-  progress->Begin("testing the archive with the installer's password", result->bytes_in);
+  progress->Begin("testing the archive with the installer's password", result->input.bytes);
   SevenZipProgress percent(progress);
   const ProgramRun test =
       RunProgram({options.sevenzip_program, "t", std::string("-p") + tn::kArchivePassword, "-bso0",
@@ -348,10 +338,13 @@ std::string CommonName(const std::string& subject) {
 
 }  // namespace
 
+bool ReadStubConfiguration(const std::string& image, std::string* config, std::string* error) {
+  return FindNamedTypeResource(image, "INI", kConfigResourceId, config, error);
+}
+
 std::string ReadStubMarker(const std::string& stub_image, std::string* error) {
   std::string config;
-  if (!FindNamedTypeResource(stub_image, "INI", kConfigResourceId, &config, error))
-    return std::string();
+  if (!ReadStubConfiguration(stub_image, &config, error)) return std::string();
   std::string marker;
   if (!FindIniValue(config, "OFFSET_FLAG", "flag", &marker) || marker.empty()) {
     *error = "the stub's configuration has no OFFSET_FLAG flag";
@@ -375,20 +368,15 @@ std::string DescribeImage(const std::string& image) {
 
 bool VerifyInstaller(const std::string& path, const std::string& marker, int64_t search_start,
                      int64_t archive_offset, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  FileReader file(path);
+  if (file.size() < 0) {
     *error = "cannot read back " + path;
     return false;
   }
-  file.seekg(0, std::ios::end);
-  const int64_t size = static_cast<int64_t>(file.tellg());
-  auto read_at = [&file](int64_t offset, void* buffer, size_t count) -> size_t {
-    file.clear();
-    file.seekg(offset);
-    file.read(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
-    return static_cast<size_t>(file.gcount());
+  auto read_at = [&file](int64_t offset, void* buffer, size_t count) {
+    return file.ReadAt(offset, buffer, count);
   };
-  const int64_t found = tn::LocatePayload(marker, size, read_at);
+  const int64_t found = tn::LocatePayload(marker, file.size(), read_at);
   if (found != search_start) {
     *error = "the trailer search finds " + std::to_string(found) + " instead of " +
              std::to_string(search_start);
@@ -399,16 +387,16 @@ bool VerifyInstaller(const std::string& path, const std::string& marker, int64_t
     *error = "the search start is not within 8 MiB before the archive";
     return false;
   }
-  std::string region(static_cast<size_t>(archive_offset - search_start) + 32, '\0');
-  region.resize(read_at(search_start, &region[0], region.size()));
-  for (size_t at = 0; at + 32 <= region.size(); ++at) {
-    if (region[at] != '7' || !IsValidStartHeader(region.substr(at, 32))) continue;
-    if (static_cast<int64_t>(at) == archive_offset - search_start) return true;
-    *error = "another 7z start header lies at " + std::to_string(search_start + at) +
-             ", before the archive";
+  const std::string region =
+      file.Read(search_start, static_cast<size_t>(archive_offset - search_start) + 32);
+  const size_t at = FindStartHeader(region);
+  if (at == std::string::npos) {
+    *error = "no 7z start header at the archive offset";
     return false;
   }
-  *error = "no 7z start header at the archive offset";
+  if (static_cast<int64_t>(at) == archive_offset - search_start) return true;
+  *error = "another 7z start header lies at " + std::to_string(search_start + at) +
+           ", before the archive";
   return false;
 }
 
@@ -456,203 +444,282 @@ std::string LargeInstallerWarning(int64_t size) {
          "keep it below 2 GiB where you can";
 }
 
-bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
-  std::string& error = result->error;
-  if (!CheckOutputPath(options, &error)) return false;
+namespace {
 
-  std::string stub;
-  if (!ReadStub(options, &stub, &error)) return false;
+// The stub as Pack uses it: the whole file and the configuration it carries.
+struct Stub {
+  std::string bytes;
+  std::string config;  // empty when the stub has none
+};
+
+// The trailer's marker: --marker or the stub's configured one, which must
+// agree when both are there.
+bool SettleMarker(const PackOptions& options, const std::string& stub, PackResult* result) {
   std::string stub_error;
   const std::string stub_marker = ReadStubMarker(stub, &stub_error);
   if (!options.marker.empty() && !stub_marker.empty() && options.marker != stub_marker) {
-    error =
+    result->error =
         "--marker " + options.marker + " differs from the stub's configured marker " + stub_marker;
     return false;
   }
   result->marker = options.marker.empty() ? stub_marker : options.marker;
   if (result->marker.empty()) {
-    error = stub_error + "; pass --marker";
+    result->error = stub_error + "; pass --marker";
     return false;
   }
   if (tn::BuildTrailer(result->marker, 0).empty()) {
-    error = "the marker must be 1 to 49 bytes without NUL";
+    result->error = "the marker must be 1 to 49 bytes without NUL";
     return false;
   }
-  std::string config;
+  return true;
+}
+
+// Reads the stub and settles the marker; names the stub and its image's
+// SHA-256 in |result| where it has them.
+bool TakeStub(const PackOptions& options, Stub* stub, PackResult* result) {
+  if (!ReadStub(options, &stub->bytes, &result->error)) return false;
+  if (!SettleMarker(options, stub->bytes, result)) return false;
   std::string ignored;
-  FindNamedTypeResource(stub, "INI", kConfigResourceId, &config, &ignored);
-  result->stub_identity = DescribeImage(stub);
-  PeHeaders stub_headers;
-  std::string stub_image;
-  if (ReadPeHeaders(stub, &stub_headers, &ignored) &&
-      UnsignedStubImage(stub, stub_headers, &stub_image, &ignored)) {
-    result->stub_sha256 = Sha256Hex(stub_image);
+  ReadStubConfiguration(stub->bytes, &stub->config, &ignored);
+  result->stub_identity = DescribeImage(stub->bytes);
+  PeHeaders headers;
+  std::string image;
+  if (ReadPeHeaders(stub->bytes, &headers, &ignored) &&
+      UnsignedStubImage(stub->bytes, headers, &image, &ignored)) {
+    result->stub_sha256 = Sha256Hex(image);
   }
-  const int64_t stub_size = static_cast<int64_t>(stub.size());
+  return true;
+}
 
-  // A ready archive's size is known now: a too large installer is refused
-  // before the archive is listed and tested.
-  if (!options.archive_path.empty()) {
-    struct stat archive_info;
-    if (stat(options.archive_path.c_str(), &archive_info) == 0 && S_ISREG(archive_info.st_mode) &&
-        !PlanLayout(stub_size, static_cast<int64_t>(archive_info.st_size),
-                    options.search_start_mode, options.explicit_search_start, options.sign,
-                    result)) {
-      return false;
-    }
-  }
+// A ready archive's size is known now: a too large installer is refused
+// before the archive is listed and tested.
+bool CheckReadyArchiveSize(const PackOptions& options, int64_t stub_size, PackResult* result) {
+  if (options.archive_path.empty()) return true;
+  struct stat info;
+  if (stat(options.archive_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  return PlanLayout(stub_size, static_cast<int64_t>(info.st_size), options.search_start_mode,
+                    options.explicit_search_start, options.sign, result);
+}
 
-  const fs::path output = fs::absolute(options.output_path);
-  WorkFolder work(output.parent_path());
-  if (work.path().empty()) {
-    error = "cannot create a work folder next to " + options.output_path;
+// The certificate can sign; a warning when it names another publisher than
+// the configuration does.
+bool CheckSigner(const PackOptions& options, const std::string& config, const fs::path& work,
+                 Progress* progress, PackResult* result) {
+  progress->Begin("checking the signing certificate");
+  if (!CheckSigningInputs(options.signing, work.string(), &result->signer, &result->error))
     return false;
+  std::string publisher;
+  if (FindIniValue(config, "TARNIS_INFO", "Publisher", &publisher) && !publisher.empty() &&
+      GbkToUtf8(publisher) != CommonName(result->signer.subject)) {
+    result->warnings.push_back("the certificate names " + result->signer.subject +
+                               " but the configuration's Publisher is " + GbkToUtf8(publisher) +
+                               ": the elevation prompt and the list of installed programs will "
+                               "name different publishers");
   }
+  progress->End(result->signer.subject);
+  return true;
+}
 
-  if (options.sign) {
-    progress->Begin("checking the signing certificate");
-    if (!CheckSigningInputs(options.signing, work.path().string(), &result->signer, &error))
-      return false;
-    std::string publisher;
-    if (FindIniValue(config, "TARNIS_INFO", "Publisher", &publisher) && !publisher.empty() &&
-        GbkToUtf8(publisher) != CommonName(result->signer.subject)) {
-      result->warnings.push_back("the certificate names " + result->signer.subject +
-                                 " but the configuration's Publisher is " + GbkToUtf8(publisher) +
-                                 ": the elevation prompt and the list of installed programs will "
-                                 "name different publishers");
-    }
-    progress->End(result->signer.subject);
-  }
-
-  std::string archive_path = options.archive_path;
-  if (!options.product_dir.empty()) {
-    progress->Begin("checking the product");
-    ProductTree tree;
-    if (!ScanProduct(options.product_dir, options.follow_links, &tree, &error)) return false;
-    const std::string where = "product folder " + options.product_dir;
-    if (!CheckWindowsNames(tree.items, where, &error)) return false;
-    if (!CheckPrograms(config, tree.items, where, true, result)) return false;
-    result->files = tree.files;
-    result->folders = tree.folders;
-    result->bytes_in = tree.bytes;
-    progress->End(Counted(tree.files, "file", "files") + ", " + Bytes(tree.bytes));
-    archive_path = (work.path() / "payload.7z").string();
-    if (!CreateArchive(options, fs::canonical(options.product_dir), archive_path, tree.bytes,
-                       progress, &error)) {
-      return false;
-    }
-    progress->End();
-  } else if (!CheckReadyArchive(options, config, progress, result)) {
-    return false;
-  }
-  if (Interrupted()) {
-    error = kInterrupted;
-    return false;
-  }
-
-  SevenZipInfo info;
-  if (!InspectSevenZip(archive_path, 0, &info, &error)) {
-    error = "archive " + archive_path + ": " + error;
-    return false;
-  }
-  std::error_code size_error;
-  result->archive_size = static_cast<int64_t>(fs::file_size(archive_path, size_error));
-
-  if (!PlanLayout(stub_size, result->archive_size, options.search_start_mode,
-                  options.explicit_search_start, options.sign, result)) {
-    return false;
-  }
-  const int64_t content_end = result->archive_offset + result->archive_size;
-
-  const fs::path temporary = work.path() / "installer.tmp";
-  {
-    progress->Begin("writing the installer", result->output_size);
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(stub.data(), static_cast<std::streamsize>(stub.size()));
-    WriteZeros(&out, result->trailer_offset - stub_size);
-    const std::string trailer = tn::BuildTrailer(result->marker, result->search_start);
-    out.write(trailer.data(), static_cast<std::streamsize>(trailer.size()));
-    int64_t done = result->archive_offset;
-    if (!CopyInto(&out, archive_path, result->output_size, &done, progress)) {
-      error = Interrupted() ? kInterrupted : "cannot copy the archive into " + temporary.string();
-      return false;
-    }
-    WriteZeros(&out, result->output_size - content_end);
-    out.close();
-    if (!out) {
-      error = "cannot write " + temporary.string();
-      return false;
-    }
-    progress->End();
-  }
-  progress->Begin("verifying the installer");
-  if (!VerifyInstaller(temporary.string(), result->marker, result->search_start,
-                       result->archive_offset, &error)) {
-    error = "self-check failed: " + error;
+// Checks the product folder and compresses it into |archive|.
+bool ArchiveProduct(const PackOptions& options, const std::string& config,
+                    const std::string& archive, Progress* progress, PackResult* result) {
+  std::string& error = result->error;
+  progress->Begin("checking the product");
+  std::vector<ProductItem> items;
+  if (!ScanProduct(options.product_dir, options.follow_links, &items, &error)) return false;
+  const std::string where = "product folder " + options.product_dir;
+  if (!CheckWindowsNames(items, where, &error)) return false;
+  if (!CheckPrograms(config, items, where, true, result)) return false;
+  result->input = CountItems(items);
+  progress->End(Counted(result->input.files, "file", "files") + ", " +
+                Bytes(result->input.bytes));
+  if (!CreateArchive(options, fs::canonical(options.product_dir), archive, result->input.bytes,
+                     progress, &error)) {
     return false;
   }
   progress->End();
+  return true;
+}
 
-  fs::path finished = temporary;
-  if (options.sign) {
-    progress->Begin("signing the installer");
-    const fs::path signed_file = work.path() / "installer.signed";
-    std::string url;
-    FindIniValue(config, "TARNIS_INFO", "URLInfoAbout", &url);
-    if (!SignFile(options.signing, url, temporary.string(), signed_file.string(), &error))
-      return false;
-    progress->End();
-    progress->Begin("verifying the signed installer");
-    // The certificate table goes behind everything: the trailer must still
-    // be found and the archive still start where it did.
-    if (!VerifyInstaller(signed_file.string(), result->marker, result->search_start,
-                         result->archive_offset, &error)) {
-      error = "the signed installer fails the self-check: " + error;
-      return false;
-    }
-    std::string head(64 * 1024, '\0');
-    std::ifstream in(signed_file, std::ios::binary);
-    in.read(&head[0], static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    PeHeaders headers;
-    if (!ReadPeHeaders(head, &headers, &error) || headers.certificate_size == 0 ||
-        headers.certificate_offset < content_end) {
-      error = "the signed installer's certificate table does not lie behind the archive";
-      return false;
-    }
-    result->certificate_offset = headers.certificate_offset;
-    result->certificate_size = headers.certificate_size;
-    if (!CheckSignature(options.signing, signed_file.string(), work.path().string(),
-                        &result->signature, &error)) {
-      return false;
-    }
-    if (!result->signature.valid) {
-      error = "osslsigncode verify rejects the signed installer: " + result->signature.problem;
-      return false;
-    }
-    result->output_size = static_cast<int64_t>(fs::file_size(signed_file, size_error));
-    if (result->output_size > tn::kMaxInstallerSize) {
-      error = "the signed installer is " + Bytes(result->output_size) + "; " + kSizeLimit;
-      return false;
-    }
-    result->signed_installer = true;
-    progress->End("valid, " + result->signature.signer);
-    finished = signed_file;
+// The archive to pack, in |*archive|: made from the product folder in
+// |work|, or the ready one once it is checked.
+bool MakeOrTakeArchive(const PackOptions& options, const std::string& config,
+                       const fs::path& work, Progress* progress, PackResult* result,
+                       std::string* archive) {
+  if (!options.product_dir.empty()) {
+    *archive = (work / "payload.7z").string();
+    if (!ArchiveProduct(options, config, *archive, progress, result)) return false;
+  } else {
+    *archive = options.archive_path;
+    if (!CheckReadyArchive(options, config, progress, result)) return false;
   }
   if (Interrupted()) {
-    error = kInterrupted;
+    result->error = kInterrupted;
+    return false;
+  }
+  return true;
+}
+
+// Measures the archive and plans where everything goes.
+bool PlanPayload(const PackOptions& options, int64_t stub_size, const std::string& archive,
+                 PackResult* result) {
+  SevenZipInfo info;
+  if (!InspectSevenZip(archive, 0, &info, &result->error)) {
+    result->error = "archive " + archive + ": " + result->error;
+    return false;
+  }
+  std::error_code size_error;
+  result->archive_size = static_cast<int64_t>(fs::file_size(archive, size_error));
+  return PlanLayout(stub_size, result->archive_size, options.search_start_mode,
+                    options.explicit_search_start, options.sign, result);
+}
+
+// Writes stub, filler, trailer, archive and padding to |target| as planned.
+bool WriteImage(const std::string& stub, const std::string& archive, const fs::path& target,
+                Progress* progress, PackResult* result) {
+  progress->Begin("writing the installer", result->output_size);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  out.write(stub.data(), static_cast<std::streamsize>(stub.size()));
+  WriteZeros(&out, result->trailer_offset - static_cast<int64_t>(stub.size()));
+  const std::string trailer = tn::BuildTrailer(result->marker, result->search_start);
+  out.write(trailer.data(), static_cast<std::streamsize>(trailer.size()));
+  int64_t done = result->archive_offset;
+  if (!CopyInto(&out, archive, result->output_size, &done, progress)) {
+    result->error =
+        Interrupted() ? kInterrupted : "cannot copy the archive into " + target.string();
+    return false;
+  }
+  WriteZeros(&out, result->output_size - (result->archive_offset + result->archive_size));
+  out.close();
+  if (!out) {
+    result->error = "cannot write " + target.string();
+    return false;
+  }
+  progress->End();
+  return true;
+}
+
+// VerifyInstaller on |installer| with the planned layout; |failure| goes in
+// front of the reason.
+bool SelfCheck(const fs::path& installer, const char* failure, PackResult* result) {
+  if (VerifyInstaller(installer.string(), result->marker, result->search_start,
+                      result->archive_offset, &result->error)) {
+    return true;
+  }
+  result->error = failure + result->error;
+  return false;
+}
+
+// The signed installer's certificate table, which must lie behind the
+// archive, into |result|.
+bool LocateCertificateTable(const fs::path& installer, PackResult* result) {
+  const std::string head = FileReader(installer.string()).Read(0, 64 * 1024);
+  PeHeaders headers;
+  if (!ReadPeHeaders(head, &headers, &result->error) || headers.certificate_size == 0 ||
+      headers.certificate_offset < result->archive_offset + result->archive_size) {
+    result->error = "the signed installer's certificate table does not lie behind the archive";
+    return false;
+  }
+  result->certificate_offset = headers.certificate_offset;
+  result->certificate_size = headers.certificate_size;
+  return true;
+}
+
+// Signs |unsigned_file| into |signed_file| and checks what came out: the
+// payload where it was, the certificate table behind it, a valid signature
+// and a size below the limit.
+bool SignInstaller(const PackOptions& options, const std::string& config, const fs::path& work,
+                   const fs::path& unsigned_file, const fs::path& signed_file, Progress* progress,
+                   PackResult* result) {
+  std::string& error = result->error;
+  progress->Begin("signing the installer");
+  std::string url;
+  FindIniValue(config, "TARNIS_INFO", "URLInfoAbout", &url);
+  if (!SignFile(options.signing, url, unsigned_file.string(), signed_file.string(), &error))
+    return false;
+  progress->End();
+  progress->Begin("verifying the signed installer");
+  // The certificate table goes behind everything: the trailer must still
+  // be found and the archive still start where it did.
+  if (!SelfCheck(signed_file, "the signed installer fails the self-check: ", result) ||
+      !LocateCertificateTable(signed_file, result)) {
+    return false;
+  }
+  if (!CheckSignature(options.signing, signed_file.string(), work.string(), &result->signature,
+                      &error)) {
+    return false;
+  }
+  if (!result->signature.valid) {
+    error = "osslsigncode verify rejects the signed installer: " + result->signature.problem;
+    return false;
+  }
+  std::error_code size_error;
+  result->output_size = static_cast<int64_t>(fs::file_size(signed_file, size_error));
+  if (result->output_size > tn::kMaxInstallerSize) {
+    error = "the signed installer is " + Bytes(result->output_size) + "; " + kSizeLimit;
+    return false;
+  }
+  result->signed_installer = true;
+  progress->End("valid, " + result->signature.signer);
+  return true;
+}
+
+// Moves the finished installer to |output|, executable.
+bool Deliver(const fs::path& finished, const fs::path& output, const PackOptions& options,
+             PackResult* result) {
+  if (Interrupted()) {
+    result->error = kInterrupted;
     return false;
   }
   const std::string large = LargeInstallerWarning(result->output_size);
   if (!large.empty()) result->warnings.push_back(large);
+  std::error_code status;
   fs::permissions(finished, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                  fs::perm_options::add, size_error);
-  fs::rename(finished, output, size_error);
-  if (size_error) {
-    error = "cannot move the installer to " + options.output_path + ": " + size_error.message();
+                  fs::perm_options::add, status);
+  fs::rename(finished, output, status);
+  if (status) {
+    result->error =
+        "cannot move the installer to " + options.output_path + ": " + status.message();
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool Pack(const PackOptions& options, Progress* progress, PackResult* result) {
+  Stub stub;
+  if (!CheckOutputPath(options, &result->error) || !TakeStub(options, &stub, result)) return false;
+  const int64_t stub_size = static_cast<int64_t>(stub.bytes.size());
+  if (!CheckReadyArchiveSize(options, stub_size, result)) return false;
+
+  const fs::path output = fs::absolute(options.output_path);
+  WorkFolder work(output.parent_path());
+  if (work.path().empty()) {
+    result->error = "cannot create a work folder next to " + options.output_path;
+    return false;
+  }
+  if (options.sign && !CheckSigner(options, stub.config, work.path(), progress, result))
+    return false;
+  std::string archive;
+  if (!MakeOrTakeArchive(options, stub.config, work.path(), progress, result, &archive) ||
+      !PlanPayload(options, stub_size, archive, result)) {
+    return false;
+  }
+
+  const fs::path temporary = work.path() / "installer.tmp";
+  if (!WriteImage(stub.bytes, archive, temporary, progress, result)) return false;
+  progress->Begin("verifying the installer");
+  if (!SelfCheck(temporary, "self-check failed: ", result)) return false;
+  progress->End();
+
+  fs::path finished = temporary;
+  if (options.sign) {
+    finished = work.path() / "installer.signed";
+    if (!SignInstaller(options, stub.config, work.path(), temporary, finished, progress, result))
+      return false;
+  }
+  return Deliver(finished, output, options, result);
 }
 
 }  // namespace tnpack

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/tnpack/product_check.h"
 #include "tools/tnpack/progress.h"
 #include "tools/tnpack/signing.h"
 
@@ -43,9 +44,7 @@ struct PackResult {
   int64_t output_size = 0;
   // What went in: files and folders of the product (or the archive's
   // items) and the bytes of its files.
-  int64_t files = 0;
-  int64_t folders = 0;
-  int64_t bytes_in = 0;
+  ItemCounts input;
   std::string stub_identity;  // "Tarnis模拟器 0.2.0.1726 (塔尼斯科技有限公司)" or empty
   std::string stub_sha256;    // of the stub's image (see stub_digest.h)
   bool signed_installer = false;
@@ -81,6 +80,10 @@ inline bool Pack(const PackOptions& options, PackResult* result) {
   Progress quiet;
   return Pack(options, &quiet, result);
 }
+
+// The installer configuration that |image| carries (the "INI" 131 resource,
+// GBK text) in |*config|. False with |*error| set when it has none.
+bool ReadStubConfiguration(const std::string& image, std::string* config, std::string* error);
 
 // The stub's configured trailer marker, or empty with |*error| set.
 std::string ReadStubMarker(const std::string& stub_image, std::string* error);

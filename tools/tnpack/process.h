@@ -40,4 +40,8 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::stri
 // an error message.
 std::string OutputTail(const std::string& output, size_t max_lines = 3);
 
+// Every line of |output|, empty ones too, without its "\n" or "\r\n"; a
+// last line without a line end counts.
+std::vector<std::string> OutputLines(const std::string& output);
+
 }  // namespace tnpack

@@ -14,6 +14,8 @@
 #include <set>
 
 #include "tools/tnpack/ini_text.h"
+#include "tools/tnpack/path_containment.h"
+#include "tools/tnpack/process.h"
 
 namespace fs = std::filesystem;
 
@@ -103,18 +105,9 @@ std::string Join(const fs::path& base, const std::string& relative) {
 struct Walker {
   fs::path root;
   bool follow_links;
-  ProductTree* tree;
+  std::vector<ProductItem>* items;
   std::string* error;
   std::vector<fs::path> open_folders;  // canonical folders on the current walk path
-
-  bool InsideRoot(const fs::path& canonical) const {
-    auto r = root.begin();
-    auto c = canonical.begin();
-    for (; r != root.end(); ++r, ++c) {
-      if (c == canonical.end() || *r != *c) return false;
-    }
-    return true;
-  }
 
   bool Walk(const fs::path& folder, const std::string& relative) {
     std::error_code status;
@@ -157,7 +150,7 @@ struct Walker {
               shown + " is a symbolic link to " + link_target.string() + ", which does not exist";
           return false;
         }
-        if (!InsideRoot(resolved)) {
+        if (!IsInside(resolved, root)) {
           *error = shown + " is a symbolic link to " + resolved.string() +
                    ", outside the product; --follow-links takes only links that stay inside it";
           return false;
@@ -176,8 +169,7 @@ struct Walker {
                    "following it would never end";
           return false;
         }
-        tree->items.push_back({item, true, 0});
-        ++tree->folders;
+        items->push_back({item, true, 0});
         open_folders.push_back(canonical);
         const bool ok = Walk(target, item);
         open_folders.pop_back();
@@ -187,9 +179,7 @@ struct Walker {
           *error = "cannot read " + shown + ": " + std::strerror(errno);
           return false;
         }
-        tree->items.push_back({item, false, static_cast<int64_t>(info.st_size)});
-        ++tree->files;
-        tree->bytes += static_cast<int64_t>(info.st_size);
+        items->push_back({item, false, static_cast<int64_t>(info.st_size)});
       } else {
         const char* kind = S_ISFIFO(info.st_mode)                           ? "a FIFO"
                            : S_ISSOCK(info.st_mode)                         ? "a socket"
@@ -224,18 +214,27 @@ bool IsReservedDeviceName(const std::u32string& name) {
 
 }  // namespace
 
-bool ScanProduct(const std::string& directory, bool follow_links, ProductTree* tree,
-                 std::string* error) {
-  *tree = ProductTree();
+ItemCounts CountItems(const std::vector<ProductItem>& items) {
+  ItemCounts counts;
+  for (const ProductItem& item : items) {
+    item.folder ? ++counts.folders : ++counts.files;
+    counts.bytes += item.size;
+  }
+  return counts;
+}
+
+bool ScanProduct(const std::string& directory, bool follow_links,
+                 std::vector<ProductItem>* items, std::string* error) {
+  items->clear();
   std::error_code status;
   const fs::path root = fs::canonical(directory, status);
   if (status || !fs::is_directory(root, status)) {
     *error = "product folder " + directory + " does not exist";
     return false;
   }
-  Walker walker{root, follow_links, tree, error, {root}};
+  Walker walker{root, follow_links, items, error, {root}};
   if (!walker.Walk(root, "")) return false;
-  if (tree->files == 0) {
+  if (CountItems(*items).files == 0) {
     *error = "product folder " + directory + " holds no files";
     return false;
   }
@@ -377,13 +376,7 @@ bool ParseSevenZipListing(const std::string& listing, std::vector<ProductItem>* 
     items->push_back(current);
     in_item = false;
   };
-  size_t start = 0;
-  while (start < listing.size()) {
-    size_t end = listing.find('\n', start);
-    if (end == std::string::npos) end = listing.size();
-    std::string line = listing.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : OutputLines(listing)) {
     const size_t equals = line.find(" = ");
     if (equals == std::string::npos) {
       if (line.empty()) finish();

@@ -17,20 +17,23 @@ struct ProductItem {
   int64_t size = 0;
 };
 
-struct ProductTree {
-  std::vector<ProductItem> items;
+// How many files and folders a list of items has, and the bytes of its files.
+struct ItemCounts {
   int64_t files = 0;
   int64_t folders = 0;
   int64_t bytes = 0;
 };
 
-// Walks |directory|. A symbolic link is refused; with |follow_links| a link
-// whose target lies inside |directory| (and does not lead into a loop) is
-// taken as what it points to, the way 7-Zip archives it. Sockets, FIFOs and
-// device nodes are refused, and so are unreadable files. False with |*error|
-// naming the path otherwise.
-bool ScanProduct(const std::string& directory, bool follow_links, ProductTree* tree,
-                 std::string* error);
+ItemCounts CountItems(const std::vector<ProductItem>& items);
+
+// Walks |directory| and lists its files and folders in |*items|, parents
+// before their contents. A symbolic link is refused; with |follow_links| a
+// link whose target lies inside |directory| (and does not lead into a loop)
+// is taken as what it points to, the way 7-Zip archives it. Sockets, FIFOs
+// and device nodes are refused, and so are unreadable files and a product
+// without files. False with |*error| naming the path otherwise.
+bool ScanProduct(const std::string& directory, bool follow_links,
+                 std::vector<ProductItem>* items, std::string* error);
 
 // Why Windows cannot create a file or folder called |name| (one part of a
 // path, UTF-8), or empty when it can.

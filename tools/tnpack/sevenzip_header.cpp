@@ -220,4 +220,12 @@ bool InspectSevenZip(const std::string& path, uint64_t offset, SevenZipInfo* inf
   return true;
 }
 
+size_t FindStartHeader(const std::string& bytes) {
+  for (size_t at = 0; at + kStartHeaderSize <= bytes.size(); ++at) {
+    if (bytes[at] == kSignature[0] && IsValidStartHeader(bytes.substr(at, kStartHeaderSize)))
+      return at;
+  }
+  return std::string::npos;
+}
+
 }  // namespace tnpack

@@ -13,6 +13,11 @@ uint32_t Crc32(const void* data, size_t size);
 // checksum holds.
 bool IsValidStartHeader(const std::string& start_header);
 
+// The offset in |bytes| of the first valid 7z start header that lies whole
+// inside it, as the installer's archive library searches, or
+// std::string::npos when there is none.
+size_t FindStartHeader(const std::string& bytes);
+
 struct SevenZipInfo {
   uint64_t archive_size = 0;     // start header + packed data + next header
   bool header_encrypted = false;  // the header is packed with the AES coder

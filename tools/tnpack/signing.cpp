@@ -45,20 +45,6 @@ bool CanRun(const std::string& program, const std::string& argument, const std::
   return false;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 std::string Trim(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return std::string();
@@ -165,7 +151,7 @@ bool CheckSigningInputs(const SigningOptions& options, const std::string& work_d
     *error = options.pkcs12 + " holds no certificate for its private key";
     return false;
   }
-  const std::vector<std::string> lines = Lines(details.output);
+  const std::vector<std::string> lines = OutputLines(details.output);
   signer->subject = ValueAfter(lines, "subject=");
   signer->issuer = ValueAfter(lines, "issuer=");
   signer->not_after = ValueAfter(lines, "notAfter=");
@@ -285,7 +271,7 @@ bool CheckSignature(const SigningOptions& options, const std::string& file,
     *error = "interrupted";
     return false;
   }
-  const std::vector<std::string> lines = Lines(run.output);
+  const std::vector<std::string> lines = OutputLines(run.output);
   const std::string current = ValueAfter(lines, "Current message digest");
   const std::string calculated = ValueAfter(lines, "Calculated message digest");
   check->digest_matches = !current.empty() && current == calculated;

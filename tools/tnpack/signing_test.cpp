@@ -36,7 +36,7 @@ const char kExtensions[] =
     "keyUsage = critical, digitalSignature\n"
     "extendedKeyUsage = serverAuth\n";
 
-class SigningTest : public TnpackTest {
+class SigningTest : public ProductPackTest {
  protected:
   // One authority and its certificates for all tests of the suite.
   static void SetUpTestSuite() {
@@ -81,17 +81,9 @@ class SigningTest : public TnpackTest {
     delete certs_;
   }
 
-  void SetUp() override {
-    TnpackTest::SetUp();
-    stub_ = WriteStub(kConfig, 5000);
-    product_ = MakeProduct();
-    out_ = dir_ / "setup.exe";
-  }
-
   std::string Sign(const std::string& p12, const std::string& password_file, int* status,
                    const std::string& extra = "") {
-    return Tnpack("--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " +
-                      Quote(out_) + " --sign-pkcs12 " + Quote(*certs_ / p12) +
+    return Tnpack(PackArguments() + " --sign-pkcs12 " + Quote(*certs_ / p12) +
                       " --sign-pass-file " + Quote(*certs_ / password_file) + " " + extra,
                   status);
   }
@@ -102,9 +94,6 @@ class SigningTest : public TnpackTest {
   }
 
   static fs::path* certs_;
-  fs::path stub_;
-  fs::path product_;
-  fs::path out_;
 };
 
 fs::path* SigningTest::certs_ = nullptr;

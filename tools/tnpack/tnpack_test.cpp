@@ -15,6 +15,7 @@
 #include "tools/tnpack/ini_text.h"
 #include "tools/tnpack/packer.h"
 #include "tools/tnpack/pe_resources.h"
+#include "tools/tnpack/product_check.h"
 #include "tools/tnpack/sevenzip_header.h"
 #include "tools/tnpack/test_stub.h"
 #include "tools/tnpack/tnpack_test_support.h"
@@ -54,6 +55,42 @@ TEST_F(TnpackTest, IniLookupFollowsTheProfileReader) {
       EXPECT_EQ(c.value, value) << c.text;
     }
   }
+}
+
+// "7zz l -slt -ba" as it lists an archive: blank lines between items, line
+// ends as the platform writes them, none after the last line.
+TEST(SevenZipListingTest, ReadsItemsAndTheFirstUnencryptedOne) {
+  const std::string listing =
+      "Path = data\r\nSize = 0\r\nPacked Size = 0\r\nAttributes = D drwxr-xr-x\r\n"
+      "Encrypted = -\r\n\r\n"
+      "Path = data/empty.txt\r\nSize = 0\r\nPacked Size = 0\r\nAttributes = A -rw-r--r--\r\n"
+      "Encrypted = -\r\n\r\n"
+      "Path = data/a b.dll\r\nSize = 13\r\nPacked Size = 32\r\nEncrypted = +\r\n\r\n"
+      "Path = plain.txt\r\nSize = 5\r\nEncrypted = -";
+  std::vector<tnpack::ProductItem> items;
+  std::string unencrypted;
+  ASSERT_TRUE(tnpack::ParseSevenZipListing(listing, &items, &unencrypted));
+  ASSERT_EQ(4u, items.size());
+  EXPECT_EQ("data", items[0].path);
+  EXPECT_TRUE(items[0].folder);
+  EXPECT_EQ("data/empty.txt", items[1].path);
+  EXPECT_FALSE(items[1].folder);
+  EXPECT_EQ("data/a b.dll", items[2].path);
+  EXPECT_EQ(13, items[2].size);
+  EXPECT_EQ("plain.txt", items[3].path);
+  EXPECT_EQ(5, items[3].size);
+  // An empty file has no data to encrypt; the first one with data is named.
+  EXPECT_EQ("plain.txt", unencrypted);
+  const tnpack::ItemCounts counts = tnpack::CountItems(items);
+  EXPECT_EQ(3, counts.files);
+  EXPECT_EQ(1, counts.folders);
+  EXPECT_EQ(18, counts.bytes);
+
+  ASSERT_TRUE(tnpack::ParseSevenZipListing("Path = a.txt\nSize = 2\nEncrypted = +\n", &items,
+                                           &unencrypted));
+  EXPECT_EQ(1u, items.size());
+  EXPECT_EQ("", unencrypted);
+  EXPECT_FALSE(tnpack::ParseSevenZipListing("", &items, &unencrypted));
 }
 
 TEST_F(TnpackTest, InspectsArchiveHeaders) {

@@ -117,4 +117,15 @@ std::string TnpackTest::Tnpack(const std::string& arguments, int* status) {
   return output;
 }
 
+void ProductPackTest::SetUp() {
+  TnpackTest::SetUp();
+  stub_ = WriteStub(kConfig, 5000);
+  product_ = MakeProduct();
+  out_ = dir_ / "setup.exe";
+}
+
+std::string ProductPackTest::PackArguments() const {
+  return "--stub " + Quote(stub_) + " --product " + Quote(product_) + " --out " + Quote(out_);
+}
+
 }  // namespace tnpack_test

@@ -57,4 +57,18 @@ class TnpackTest : public ::testing::Test {
   int stubs_ = 0;
 };
 
+// A test that packs MakeProduct() behind a stub with kConfig into
+// "setup.exe" in the scratch folder.
+class ProductPackTest : public TnpackTest {
+ protected:
+  void SetUp() override;
+
+  // "--stub STUB --product PRODUCT --out OUT" for a tnpack command line.
+  std::string PackArguments() const;
+
+  fs::path stub_;
+  fs::path product_;
+  fs::path out_;
+};
+
 }  // namespace tnpack_test
