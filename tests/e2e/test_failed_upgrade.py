@@ -98,6 +98,11 @@ class FailedUpgradeTest(PackedInstallerTestCase):
         os.makedirs(os.path.join(self.win_to_host(LISTED_FOLDER), "sub"))
         with open(os.path.join(self.win_to_host(LISTED_FOLDER), "sub", "c.bin"), "wb") as f:
             f.write(b"cache of A")
+        # And what the user keeps inside it, which no installer brings.
+        saves = self.win_to_host(INSTALL_DIR + r"\data\saves")
+        os.makedirs(saves)
+        with open(os.path.join(saves, "slot1.dat"), "wb") as f:
+            f.write(b"a game saved with A")
         self.a = self.machine()
         self.assertTrue(self.a["files"], "installation A is missing")
 
@@ -239,6 +244,8 @@ class FailedUpgradeTest(PackedInstallerTestCase):
         self.assertEqual(after["listed"], {LISTED_FILE: None, LISTED_FOLDER: None})
         self.assertEqual(after["uninstall entry"], self.a["uninstall entry"])
         self.assertEqual(self.leftovers(), [])
+        self.assertNotIn(os.path.join("data", "saves", "slot1.dat"), after["files"],
+                         "the earlier directory was not replaced")
         for name, digest in tree(PRODUCT).items():
             self.assertEqual(after["files"].get(name), digest, name)
 
