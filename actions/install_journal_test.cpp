@@ -64,6 +64,13 @@ class InstallJournalTest : public ::testing::Test {
   }
 
   std::string JournalFile() const { return dir_.Join("journal.txt"); }
+  // Adds |text| to the journal file, as a writer that was then killed did.
+  void AppendToJournal(const std::string& text) const {
+    tn::ScopedHandle file(CreateFileA(JournalFile().c_str(), FILE_APPEND_DATA, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
 
   tn_test::ScopedTempDir dir_;
   std::string root_;
@@ -185,12 +192,7 @@ TEST_F(InstallJournalTest, AnInterruptedRunIsPlayedBackAtTheNextStart) {
     tn_test::WriteFileBytes(old_dir_ + "\\partial.bin", "cut off");
   }
   // A kill in the middle of a write leaves a line without its end.
-  {
-    tn::ScopedHandle file(CreateFileA(JournalFile().c_str(), FILE_APPEND_DATA, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.Get(), "move\tC:\\cut", 11, &written, nullptr);
-  }
+  AppendToJournal("move\tC:\\cut");
   EXPECT_EQ(4u, CInstallJournal::ReadJournal(JournalFile()).size());
   EXPECT_TRUE(CInstallJournal::RecoverInterruptedInstallation(JournalFile()));
   EXPECT_EQ(before_, Tree(root_));
@@ -206,12 +208,7 @@ TEST_F(InstallJournalTest, AnInterruptedCommitIsFinishedAtTheNextStart) {
     ASSERT_TRUE(journal.PrepareDirectory(old_dir_));
     tn_test::WriteFileBytes(old_dir_ + "\\new.exe", "new");
   }
-  {
-    tn::ScopedHandle file(CreateFileA(JournalFile().c_str(), FILE_APPEND_DATA, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.Get(), "commit\n", 7, &written, nullptr);
-  }
+  AppendToJournal("commit\n");
   EXPECT_TRUE(CInstallJournal::RecoverInterruptedInstallation(JournalFile()));
   const std::map<std::string, std::string> tree = Tree(root_);
   EXPECT_EQ("new", tree.at("ZEVodirodaz\\new.exe"));

@@ -208,30 +208,27 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
   const std::string moved_whole = IsRemovablePreviousInstallDir(old_install_dir)
                                       ? ListedPathGuard::LongForm(old_install_dir)
                                       : std::string();
-  std::vector<std::string> files;
-  std::vector<std::string> folders;
-  if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFiles")) {
-    ForEachEntry(list->FirstChildElement("DeleteFile"), [&](const std::string& path) {
+  // The entries of |container|'s list from its first |entry| element on
+  // that are to be moved here.
+  const auto entries = [&](const char* container, const char* entry, const char* refusal) {
+    std::vector<std::string> paths;
+    const tinyxml2::XMLElement* list = root->FirstChildElement(container);
+    if (!list) return paths;
+    ForEachEntry(list->FirstChildElement(entry), [&](const std::string& path) {
       if (keep_alive) keep_alive();
       if (!moved_whole.empty() && ListedPathGuard::IsAtOrBelowFolder(path, moved_whole)) return;
       if (guard.IsSafe(path)) {
-        files.push_back(path);
+        paths.push_back(path);
       } else {
-        OutputDebugStringA("删除列表中的文件路径不安全，跳过");
+        OutputDebugStringA(refusal);
       }
     });
-  }
-  if (const tinyxml2::XMLElement* list = root->FirstChildElement("DeleteFolders")) {
-    ForEachEntry(list->FirstChildElement("DeleteFolder"), [&](const std::string& path) {
-      if (keep_alive) keep_alive();
-      if (!moved_whole.empty() && ListedPathGuard::IsAtOrBelowFolder(path, moved_whole)) return;
-      if (guard.IsSafe(path)) {
-        folders.push_back(path);
-      } else {
-        OutputDebugStringA("删除列表中的目录路径不安全，跳过");
-      }
-    });
-  }
+    return paths;
+  };
+  const std::vector<std::string> files =
+      entries("DeleteFiles", "DeleteFile", "删除列表中的文件路径不安全，跳过");
+  const std::vector<std::string> folders =
+      entries("DeleteFolders", "DeleteFolder", "删除列表中的目录路径不安全，跳过");
   // A file entry naming a directory is passed over, as is a folder entry
   // naming a file. A link is moved as the link, never followed.
   journal->MoveAsideEach(

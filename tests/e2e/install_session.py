@@ -14,7 +14,8 @@ import time
 import unittest
 
 import tnharness
-from test_shell_pages import OPTIONS, WELCOME, crop, pick_folder_by_keyboard
+from damage_payload import damage_payload
+from test_shell_pages import OPTIONS, WELCOME, pick_folder_by_keyboard
 
 TNPACK = os.path.join(tnharness.HOST_BUILD_DIR, "tnpack")
 PRODUCT = os.path.join(tnharness.BUILD_DIR, "sample", "product")
@@ -70,6 +71,14 @@ def pack(out, product=PRODUCT, archive=None, stub="tnsetup.exe"):
     source = ["--archive", archive] if archive else ["--product", product]
     subprocess.run([TNPACK, "--stub", os.path.join(tnharness.BUILD_DIR, stub)] + source +
                    ["--out", out], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return out
+
+
+def pack_damaged(intact, out, item):
+    """A copy of the packed installer |intact| with bytes of |item|'s packed
+    data inverted; the archive's headers stay whole, so it still opens."""
+    shutil.copy(intact, out)
+    damage_payload(out, item=item)
     return out
 
 

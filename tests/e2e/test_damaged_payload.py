@@ -2,18 +2,13 @@
 gets the installer's error message, and nothing is registered or linked.
 The same installer undamaged installs to the finish page."""
 import os
-import shutil
-import subprocess
-import sys
 import unittest
 
 import tnharness
 from install_session import (
     CAPTION, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_STARTUP, DISPLAY_NAME, INSTALL_DIR,
-    PRODUCT, UNINSTALL_KEY, PackedInstallerTestCase, pack)
+    PRODUCT, UNINSTALL_KEY, PackedInstallerTestCase, pack, pack_damaged)
 
-sys.path.insert(0, os.path.join(tnharness.SOURCE_DIR, "tests", "harness"))
-from damage_payload import damage_payload  # noqa: E402
 
 DAMAGED_ITEM = "data/system/system.img"
 FAILED_TEXT = "安装过程中出错!\n安装模拟器失败，程序退出!"
@@ -25,11 +20,8 @@ class DamagedPayloadTest(PackedInstallerTestCase):
     @classmethod
     def pack_installers(cls):
         cls.intact_setup_exe = pack(os.path.join(cls.scratch, "IntactSetup.exe"))
-        cls.damaged_setup_exe = os.path.join(cls.scratch, "DamagedSetup.exe")
-        shutil.copy(cls.intact_setup_exe, cls.damaged_setup_exe)
-        # Bytes flipped in the packed data of the block that holds the item;
-        # the archive's headers stay whole, so it still opens.
-        damage_payload(cls.damaged_setup_exe, item=DAMAGED_ITEM)
+        cls.damaged_setup_exe = pack_damaged(cls.intact_setup_exe,
+                                             os.path.join(cls.scratch, "DamagedSetup.exe"), DAMAGED_ITEM)
 
     def setUp(self):
         super().setUp()

@@ -7,7 +7,6 @@ import hashlib
 import os
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
@@ -15,10 +14,8 @@ import tnharness
 from install_session import (
     CAPTION, CSIDL_APPDATA, CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_STARTUP, INSTALL_DIR,
     OPTIONS, PRODUCT, SETUP_WIN, UNINSTALL_KEY, WELCOME, PackedInstallerTestCase,
-    make_slow_product, pack, tree)
+    make_slow_product, pack, pack_damaged, tree)
 
-sys.path.insert(0, os.path.join(tnharness.SOURCE_DIR, "tests", "harness"))
-from damage_payload import damage_payload  # noqa: E402
 
 QUICK_LAUNCH = r"\Microsoft\Internet Explorer\Quick Launch"
 FAILED_TEXT = "安装过程中出错!\n安装模拟器失败，程序退出!"
@@ -66,9 +63,8 @@ class FailedUpgradeTest(PackedInstallerTestCase):
     @classmethod
     def pack_installers(cls):
         cls.setup_exe = pack(os.path.join(cls.scratch, "TarnisSetup.exe"))
-        cls.damaged_setup_exe = os.path.join(cls.scratch, "DamagedSetup.exe")
-        shutil.copy(cls.setup_exe, cls.damaged_setup_exe)
-        damage_payload(cls.damaged_setup_exe, item="data/system/system.img")
+        cls.damaged_setup_exe = pack_damaged(cls.setup_exe, os.path.join(cls.scratch, "DamagedSetup.exe"),
+                                             "data/system/system.img")
         product = make_slow_product(os.path.join(cls.scratch, "slow"), files=3000, size=1024)
         cls.slow_setup_exe = pack(os.path.join(cls.scratch, "SlowSetup.exe"), product=product)
         # Installation A, made once by the real installer in a prefix that
