@@ -27,10 +27,8 @@ LRESULT CALLBACK NativeEditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
 
 CEditUI::CEditUI() { m_rcTextPadding = RECT{4, 3, 4, 3}; }
 
-CEditUI::~CEditUI() {
-  CloseNativeEdit();
-  if (m_hEditBrush) ::DeleteObject(m_hEditBrush);
-}
+// The native field closes before its brush (a member) is deleted.
+CEditUI::~CEditUI() { CloseNativeEdit(); }
 
 LPCTSTR CEditUI::GetClass() const { return "EditUI"; }
 
@@ -131,12 +129,7 @@ RECT CEditUI::NativeEditRect() const {
   // One line of the control's font, centred vertically.
   int lineHeight = rc.bottom - rc.top;
   if (m_pManager) {
-    HDC screen = ::GetDC(nullptr);
-    HGDIOBJ old = ::SelectObject(screen, m_pManager->GetFont(m_iFont));
-    TEXTMETRICA tm = {};
-    ::GetTextMetricsA(screen, &tm);
-    ::SelectObject(screen, old);
-    ::ReleaseDC(nullptr, screen);
+    const TEXTMETRICA tm = ScreenFontMetrics(m_pManager->GetFont(m_iFont));
     const int gap = GetDpiScale().Scale(2);
     if (tm.tmHeight > 0 && tm.tmHeight + gap < lineHeight) lineHeight = tm.tmHeight + gap;
   }
@@ -234,8 +227,8 @@ void CEditUI::OnDpiChanged() {
 LRESULT CEditUI::OnNativeColor(HDC hDC) {
   ::SetTextColor(hDC, ToColorRef(m_dwTextColor ? m_dwTextColor : 0xFF000000));
   ::SetBkColor(hDC, ToColorRef(m_dwEditbkColor));
-  if (!m_hEditBrush) m_hEditBrush = ::CreateSolidBrush(ToColorRef(m_dwEditbkColor));
-  return reinterpret_cast<LRESULT>(m_hEditBrush);
+  if (!m_hEditBrush) m_hEditBrush.Reset(::CreateSolidBrush(ToColorRef(m_dwEditbkColor)));
+  return reinterpret_cast<LRESULT>(m_hEditBrush.Get());
 }
 
 void CEditUI::DoEvent(TEventUI& event) {

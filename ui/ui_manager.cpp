@@ -11,6 +11,8 @@
 #include "ui/ui_container.h"
 #include "ui/ui_control.h"
 #include "ui/zip_reader.h"
+#include "util/scoped_gdi.h"
+#include "util/scoped_handle.h"
 
 namespace DuiLib {
 
@@ -54,19 +56,18 @@ void RegisterNames(CControlUI* control, std::map<std::string, CControlUI*>& name
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  tn::ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   bool ok = false;
   LARGE_INTEGER size;
-  if (::GetFileSizeEx(file, &size) && size.QuadPart <= kMaxSkinFileSize) {
+  if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart <= kMaxSkinFileSize) {
     bytes->resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
     ok = bytes->empty() ||
-         (::ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+         (::ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
           read == bytes->size());
   }
-  ::CloseHandle(file);
   if (!ok) bytes->clear();
   return ok;
 }
@@ -188,10 +189,6 @@ CPaintManagerUI::~CPaintManagerUI() {
     m_pRoot = nullptr;
     delete root;
   }
-  for (auto& font : m_mFonts) {
-    if (font.second->hFont) ::DeleteObject(font.second->hFont);
-    delete font.second;
-  }
   m_mFonts.clear();
 }
 
@@ -206,12 +203,12 @@ void CPaintManagerUI::SetDpi(int dpi) {
   m_dpiScale.SetDpi(dpi);
   if (m_dpiScale.GetDpi() == old) return;
   // Each font again at the new height; ids, defaults and styles stay.
-  std::map<int, TFontInfo*> fonts;
+  std::map<int, std::unique_ptr<TFontInfo>> fonts;
   fonts.swap(m_mFonts);
   int defaultId = 0;
   bool hasDefault = false;
   for (auto& font : fonts) {
-    if (font.second == m_pDefaultFont) {
+    if (font.second.get() == m_pDefaultFont) {
       defaultId = font.first;
       hasDefault = true;
     }
@@ -225,10 +222,7 @@ void CPaintManagerUI::SetDpi(int dpi) {
   // Controls (a native edit field holding a font) switch before the old
   // fonts are deleted.
   if (m_pRoot && m_pRoot->GetManager() == this) m_pRoot->OnDpiChanged();
-  for (auto& font : fonts) {
-    if (font.second->hFont) ::DeleteObject(font.second->hFont);
-    delete font.second;
-  }
+  fonts.clear();
   m_bUpdateNeeded = true;
   UpdateLayout();
   if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
@@ -336,42 +330,34 @@ void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 void CPaintManagerUI::AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
                               bool bItalic, bool bDefault) {
   if (nSize <= 0 || nSize > 500) return;
-  HFONT font = ::CreateFontA(-m_dpiScale.Scale(nSize), 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL, bItalic, bUnderline, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : "");
+  tn::ScopedFont font(::CreateFontA(-m_dpiScale.Scale(nSize), 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL,
+                                    bItalic, bUnderline, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : ""));
   if (!font) return;
-  auto* info = new TFontInfo;
-  info->hFont = font;
+  auto info = std::make_unique<TFontInfo>();
+  info->iHeight = ScreenFontMetrics(font.Get()).tmHeight;
+  info->hFont = std::move(font);
   info->sFontName = pStrFontName ? pStrFontName : "";
   info->iSize = nSize;
   info->bBold = bBold;
   info->bUnderline = bUnderline;
   info->bItalic = bItalic;
-  HDC screen = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(screen, font);
-  TEXTMETRICA tm = {};
-  ::GetTextMetricsA(screen, &tm);
-  ::SelectObject(screen, old);
-  ::ReleaseDC(nullptr, screen);
-  info->iHeight = tm.tmHeight;
   auto it = m_mFonts.find(id);
-  if (it != m_mFonts.end()) {
-    if (m_pDefaultFont == it->second) m_pDefaultFont = nullptr;
-    ::DeleteObject(it->second->hFont);
-    delete it->second;
-  }
-  m_mFonts[id] = info;
-  if (bDefault) m_pDefaultFont = info;
+  if (it != m_mFonts.end() && m_pDefaultFont == it->second.get()) m_pDefaultFont = nullptr;
+  if (bDefault) m_pDefaultFont = info.get();
+  // An earlier font of the same id is deleted here.
+  m_mFonts[id] = std::move(info);
 }
 
 HFONT CPaintManagerUI::GetFont(int id) const {
   auto it = m_mFonts.find(id);
-  if (it != m_mFonts.end()) return it->second->hFont;
+  if (it != m_mFonts.end()) return it->second->hFont.Get();
   return GetDefaultFont();
 }
 
 HFONT CPaintManagerUI::GetDefaultFont() const {
-  if (m_pDefaultFont) return m_pDefaultFont->hFont;
+  if (m_pDefaultFont) return m_pDefaultFont->hFont.Get();
   return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -508,26 +494,23 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       lRes = 1;
       return true;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC hdc = ::BeginPaint(m_hWndPaint, &ps);
+      tn::ScopedPaintDC paint(m_hWndPaint);
+      HDC hdc = paint.Get();
+      const RECT& rcPaint = paint.PaintRect();
       RECT client;
       ::GetClientRect(m_hWndPaint, &client);
       int cx = client.right - client.left, cy = client.bottom - client.top;
       if (hdc && cx > 0 && cy > 0) {
         // Painted off screen and copied in one go, so nothing flickers.
-        HDC memory = ::CreateCompatibleDC(hdc);
-        HBITMAP buffer = ::CreateCompatibleBitmap(hdc, cx, cy);
+        tn::ScopedCreatedDC memory(::CreateCompatibleDC(hdc));
+        tn::ScopedBitmap buffer(::CreateCompatibleBitmap(hdc, cx, cy));
         if (memory && buffer) {
-          HGDIOBJ old = ::SelectObject(memory, buffer);
-          PaintTo(memory, ps.rcPaint);
-          ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                   ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-          ::SelectObject(memory, old);
+          tn::ScopedSelectObject select(memory.Get(), buffer.Get());
+          PaintTo(memory.Get(), rcPaint);
+          ::BitBlt(hdc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
+                   rcPaint.bottom - rcPaint.top, memory.Get(), rcPaint.left, rcPaint.top, SRCCOPY);
         }
-        if (buffer) ::DeleteObject(buffer);
-        if (memory) ::DeleteDC(memory);
       }
-      ::EndPaint(m_hWndPaint, &ps);
       lRes = 0;
       return true;
     }

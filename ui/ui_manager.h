@@ -226,7 +226,8 @@ class CPaintManagerUI {
   std::vector<IMessageFilterUI*> m_aPreMessageFilters;
   std::vector<IMessageFilterUI*> m_aMessageFilters;
   std::map<std::string, CControlUI*> m_mNameHash;
-  std::map<int, TFontInfo*> m_mFonts;
+  // The font table owns its fonts; GetFont lends them out.
+  std::map<int, std::unique_ptr<TFontInfo>> m_mFonts;
   TFontInfo* m_pDefaultFont = nullptr;
   std::unique_ptr<CFocusNavigator> m_pFocusNavigator;
   std::unique_ptr<CAccessibleWindow> m_pAccessible;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ui/render.h"
+#include "util/scoped_gdi.h"
 
 namespace DuiLib {
 
@@ -148,9 +149,8 @@ void CRichEditUI::LayoutLines(HDC hDC) {
 
 int CRichEditUI::GetLineCount() {
   if (!m_bLinesValid) {
-    HDC screen = ::GetDC(nullptr);
-    LayoutLines(screen);
-    ::ReleaseDC(nullptr, screen);
+    tn::ScopedGetDC screen(nullptr);
+    LayoutLines(screen.Get());
   }
   return static_cast<int>(m_lines.size());
 }
