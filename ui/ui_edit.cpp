@@ -12,13 +12,12 @@ namespace DuiLib {
 
 namespace {
 
-const char kControlProperty[] = "DuiLib.Control";
 // Posted to the native field when it lost the keyboard; it closes then
 // unless the keyboard came back meanwhile.
 const UINT kCloseNativeEdit = WM_APP + 0x2D1;
 
 LRESULT CALLBACK NativeEditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  auto* edit = static_cast<CEditUI*>(::GetPropA(hWnd, kControlProperty));
+  auto* edit = static_cast<CEditUI*>(::GetPropA(hWnd, kControlWindowProperty));
   if (edit) return edit->HandleNativeMessage(hWnd, uMsg, wParam, lParam);
   return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
@@ -149,7 +148,7 @@ void CEditUI::OpenNativeEdit() {
                                 rc.bottom - rc.top, m_pManager->GetPaintWindow(), nullptr,
                                 CPaintManagerUI::GetInstance(), nullptr);
   if (!hwnd) return;
-  ::SetPropA(hwnd, kControlProperty, this);
+  ::SetPropA(hwnd, kControlWindowProperty, this);
   m_pOldEditProc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NativeEditProc)));
   m_hWndEdit = hwnd;
@@ -175,7 +174,7 @@ void CEditUI::CloseNativeEdit() {
   m_hWndEdit = nullptr;
   if (::IsWindow(hwnd)) {
     ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pOldEditProc));
-    ::RemovePropA(hwnd, kControlProperty);
+    ::RemovePropA(hwnd, kControlWindowProperty);
     ::DestroyWindow(hwnd);
   }
   m_pOldEditProc = nullptr;
@@ -205,7 +204,7 @@ LRESULT CEditUI::HandleNativeMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
       // The host window is going away with its children.
       if (hWnd == m_hWndEdit) {
         m_hWndEdit = nullptr;
-        ::RemovePropA(hWnd, kControlProperty);
+        ::RemovePropA(hWnd, kControlWindowProperty);
       }
       break;
     default:

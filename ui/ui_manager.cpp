@@ -460,11 +460,16 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
     lRes = 0;
     return true;
   }
-  std::vector<IMessageFilterUI*> filters = m_aPreMessageFilters;
+  return RunFilters(m_aPreMessageFilters, uMsg, wParam, lParam, lRes);
+}
+
+bool CPaintManagerUI::RunFilters(const std::vector<IMessageFilterUI*>& registered, UINT uMsg,
+                                 WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  // A filter may add or remove filters (and so delete one): the list is
+  // copied, and a filter removed meanwhile is not asked.
+  std::vector<IMessageFilterUI*> filters = registered;
   for (IMessageFilterUI* filter : filters) {
-    if (std::find(m_aPreMessageFilters.begin(), m_aPreMessageFilters.end(), filter) ==
-        m_aPreMessageFilters.end())
-      continue;
+    if (std::find(registered.begin(), registered.end(), filter) == registered.end()) continue;
     bool bHandled = false;
     LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, bHandled);
     if (bHandled) {
@@ -477,177 +482,189 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
   if (!m_hWndPaint) return false;
-  {
-    std::vector<IMessageFilterUI*> filters = m_aMessageFilters;
-    for (IMessageFilterUI* filter : filters) {
-      bool bHandled = false;
-      LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, bHandled);
-      if (bHandled) {
-        lRes = result;
-        return true;
-      }
-    }
-  }
+  if (RunFilters(m_aMessageFilters, uMsg, wParam, lParam, lRes)) return true;
   if (m_pAccessible->HandleMessage(uMsg, wParam, lParam, lRes)) return true;
   switch (uMsg) {
+    // Painting and layout.
     case WM_ERASEBKGND:
       lRes = 1;
       return true;
-    case WM_PAINT: {
-      tn::ScopedPaintDC paint(m_hWndPaint);
-      HDC hdc = paint.Get();
-      const RECT& rcPaint = paint.PaintRect();
-      RECT client;
-      ::GetClientRect(m_hWndPaint, &client);
-      int cx = client.right - client.left, cy = client.bottom - client.top;
-      if (hdc && cx > 0 && cy > 0) {
-        // Painted off screen and copied in one go, so nothing flickers.
-        tn::ScopedCreatedDC memory(::CreateCompatibleDC(hdc));
-        tn::ScopedBitmap buffer(::CreateCompatibleBitmap(hdc, cx, cy));
-        if (memory && buffer) {
-          tn::ScopedSelectObject select(memory.Get(), buffer.Get());
-          PaintTo(memory.Get(), rcPaint);
-          ::BitBlt(hdc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
-                   rcPaint.bottom - rcPaint.top, memory.Get(), rcPaint.left, rcPaint.top, SRCCOPY);
-        }
-      }
+    case WM_PAINT:
+      OnPaint();
       lRes = 0;
       return true;
-    }
     case WM_SIZE:
-      // Laid out at once, so positions are right before the first paint.
-      m_bUpdateNeeded = true;
-      UpdateLayout();
-      ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+      OnSize();
       return false;
-    case WM_MOUSEMOVE: {
-      if (!m_bMouseTracking) {
-        TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, m_hWndPaint, 0};
-        ::TrackMouseEvent(&tme);
-        m_bMouseTracking = true;
-      }
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      TEventUI event;
-      event.Type = UIEVENT_MOUSEMOVE;
-      event.ptMouse = pt;
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      if (m_bMouseCapture && m_pEventClick) {
-        event.pSender = m_pEventClick;
-        m_pEventClick->DoEvent(event);
-        return true;
-      }
-      CControlUI* target = FindMouseControl(pt);
-      SetHot(target, pt);
-      if (target && target == m_pEventHover) {
-        event.pSender = target;
-        target->DoEvent(event);
-      }
+    // The mouse.
+    case WM_MOUSEMOVE:
+      OnMouseMove(wParam, lParam);
       return true;
-    }
-    case WM_MOUSELEAVE: {
-      m_bMouseTracking = false;
-      if (!m_bMouseCapture) {
-        POINT pt = {-1, -1};
-        SetHot(nullptr, pt);
-      }
+    case WM_MOUSELEAVE:
+      OnMouseLeave();
       return true;
-    }
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      CControlUI* target = FindMouseControl(pt);
-      if (target != m_pFocus) {
-        // Takes the keyboard from a native field so it closes.
-        ::SetFocus(m_hWndPaint);
-      }
-      if (!target || !target->IsEnabled()) return true;
-      SetHot(target, pt);
-      m_pEventClick = target;
-      SetCapture();
-      SetFocus(target);
-      if (m_pEventClick != target) return true;
-      SendEvent(target, uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN, pt,
-                wParam, lParam);
+    case WM_LBUTTONDBLCLK:
+      OnButtonDown(uMsg, wParam, lParam);
       return true;
-    }
-    case WM_LBUTTONUP: {
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      CControlUI* target = m_pEventClick;
-      m_pEventClick = nullptr;
-      if (m_bMouseCapture) ReleaseCapture();
-      if (!target) return true;
-      SendEvent(target, UIEVENT_BUTTONUP, pt, wParam, lParam);
+    case WM_LBUTTONUP:
+      OnButtonUp(wParam, lParam);
       return true;
-    }
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lParam) != m_hWndPaint && m_bMouseCapture) {
-        m_bMouseCapture = false;
-        if (CControlUI* target = m_pEventClick) {
-          m_pEventClick = nullptr;
-          TEventUI event;
-          event.Type = UIEVENT_MOUSELEAVE;
-          event.pSender = target;
-          event.ptMouse = {-1, -1};
-          target->DoEvent(event);
-        }
-      }
+      OnCaptureChanged(lParam);
       return false;
-    case WM_MOUSEWHEEL: {
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      ::ScreenToClient(m_hWndPaint, &pt);
-      CControlUI* target = FindMouseControl(pt);
-      if (!target) return false;
-      SendEvent(target, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
-      lRes = 0;
-      return true;
-    }
-    case WM_SETCURSOR: {
-      if (LOWORD(lParam) != HTCLIENT) return false;
-      POINT pt;
-      ::GetCursorPos(&pt);
-      ::ScreenToClient(m_hWndPaint, &pt);
-      CControlUI* target = FindMouseControl(pt);
-      bool text = target && target->IsEnabled() && target->GetInterface("Edit");
-      ::SetCursor(::LoadCursor(nullptr, text ? IDC_IBEAM : IDC_ARROW));
-      lRes = TRUE;
-      return true;
-    }
+    case WM_MOUSEWHEEL:
+      return OnMouseWheel(wParam, lParam, lRes);
+    case WM_SETCURSOR:
+      return OnSetCursor(lParam, lRes);
+    // The keyboard.
     case WM_KEYDOWN:
-    case WM_CHAR: {
-      if (!m_pFocus) return false;
-      TEventUI event;
-      event.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
-      event.pSender = m_pFocus;
-      event.chKey = static_cast<TCHAR>(wParam);
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      m_pFocus->DoEvent(event);
-      return true;
-    }
-    case WM_COMMAND: {
-      HWND child = reinterpret_cast<HWND>(lParam);
-      if (child && HIWORD(wParam) == EN_CHANGE) {
-        if (auto* control = static_cast<CControlUI*>(::GetPropA(child, "DuiLib.Control"))) {
-          SendNotify(control, DUI_MSGTYPE_TEXTCHANGED);
-          return true;
-        }
-      }
-      return false;
-    }
+    case WM_CHAR:
+      return OnKey(uMsg, wParam, lParam);
+    // Native child windows (the open edit field).
+    case WM_COMMAND:
+      return OnChildCommand(wParam, lParam);
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-      HWND child = reinterpret_cast<HWND>(lParam);
-      auto* control = static_cast<CControlUI*>(::GetPropA(child, "DuiLib.Control"));
-      if (!control) return false;
-      lRes = control->OnNativeColor(reinterpret_cast<HDC>(wParam));
-      return lRes != 0;
-    }
+    case WM_CTLCOLORSTATIC:
+      return OnChildColor(wParam, lParam, lRes);
     default:
       return false;
   }
+}
+
+void CPaintManagerUI::OnPaint() {
+  tn::ScopedPaintDC paint(m_hWndPaint);
+  HDC hdc = paint.Get();
+  const RECT& rcPaint = paint.PaintRect();
+  RECT client;
+  ::GetClientRect(m_hWndPaint, &client);
+  int cx = client.right - client.left, cy = client.bottom - client.top;
+  if (!hdc || cx <= 0 || cy <= 0) return;
+  // Painted off screen and copied in one go, so nothing flickers.
+  tn::ScopedCreatedDC memory(::CreateCompatibleDC(hdc));
+  tn::ScopedBitmap buffer(::CreateCompatibleBitmap(hdc, cx, cy));
+  if (!memory || !buffer) return;
+  tn::ScopedSelectObject select(memory.Get(), buffer.Get());
+  PaintTo(memory.Get(), rcPaint);
+  ::BitBlt(hdc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
+           rcPaint.bottom - rcPaint.top, memory.Get(), rcPaint.left, rcPaint.top, SRCCOPY);
+}
+
+void CPaintManagerUI::OnSize() {
+  // Laid out at once, so positions are right before the first paint.
+  m_bUpdateNeeded = true;
+  UpdateLayout();
+  ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+void CPaintManagerUI::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+  if (!m_bMouseTracking) {
+    TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, m_hWndPaint, 0};
+    ::TrackMouseEvent(&tme);
+    m_bMouseTracking = true;
+  }
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  // A pressed control follows the mouse wherever it goes.
+  if (m_bMouseCapture && m_pEventClick) {
+    SendEvent(m_pEventClick, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+    return;
+  }
+  CControlUI* target = FindMouseControl(pt);
+  SetHot(target, pt);
+  if (target && target == m_pEventHover) SendEvent(target, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+}
+
+void CPaintManagerUI::OnMouseLeave() {
+  m_bMouseTracking = false;
+  if (!m_bMouseCapture) SetHot(nullptr, POINT{-1, -1});
+}
+
+void CPaintManagerUI::OnButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  CControlUI* target = FindMouseControl(pt);
+  if (target != m_pFocus) {
+    // Takes the keyboard from a native field so it closes.
+    ::SetFocus(m_hWndPaint);
+  }
+  if (!target || !target->IsEnabled()) return;
+  SetHot(target, pt);
+  m_pEventClick = target;
+  SetCapture();
+  SetFocus(target);
+  // The focus change may have removed the control.
+  if (m_pEventClick != target) return;
+  SendEvent(target, uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN, pt, wParam,
+            lParam);
+}
+
+void CPaintManagerUI::OnButtonUp(WPARAM wParam, LPARAM lParam) {
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  CControlUI* target = m_pEventClick;
+  m_pEventClick = nullptr;
+  if (m_bMouseCapture) ReleaseCapture();
+  if (target) SendEvent(target, UIEVENT_BUTTONUP, pt, wParam, lParam);
+}
+
+void CPaintManagerUI::OnCaptureChanged(LPARAM lParam) {
+  // Another window took the mouse: the pressed control is let go.
+  if (reinterpret_cast<HWND>(lParam) == m_hWndPaint || !m_bMouseCapture) return;
+  m_bMouseCapture = false;
+  CControlUI* target = m_pEventClick;
+  if (!target) return;
+  m_pEventClick = nullptr;
+  SendEvent(target, UIEVENT_MOUSELEAVE, POINT{-1, -1});
+}
+
+bool CPaintManagerUI::OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  ::ScreenToClient(m_hWndPaint, &pt);
+  CControlUI* target = FindMouseControl(pt);
+  if (!target) return false;
+  SendEvent(target, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
+  lRes = 0;
+  return true;
+}
+
+bool CPaintManagerUI::OnSetCursor(LPARAM lParam, LRESULT& lRes) {
+  if (LOWORD(lParam) != HTCLIENT) return false;
+  POINT pt;
+  ::GetCursorPos(&pt);
+  ::ScreenToClient(m_hWndPaint, &pt);
+  CControlUI* target = FindMouseControl(pt);
+  bool text = target && target->IsEnabled() && target->GetInterface("Edit");
+  ::SetCursor(::LoadCursor(nullptr, text ? IDC_IBEAM : IDC_ARROW));
+  lRes = TRUE;
+  return true;
+}
+
+bool CPaintManagerUI::OnKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (!m_pFocus) return false;
+  TEventUI event;
+  event.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
+  event.pSender = m_pFocus;
+  event.chKey = static_cast<TCHAR>(wParam);
+  event.wParam = wParam;
+  event.lParam = lParam;
+  event.dwTimestamp = ::GetTickCount();
+  m_pFocus->DoEvent(event);
+  return true;
+}
+
+bool CPaintManagerUI::OnChildCommand(WPARAM wParam, LPARAM lParam) {
+  HWND child = reinterpret_cast<HWND>(lParam);
+  if (!child || HIWORD(wParam) != EN_CHANGE) return false;
+  auto* control = static_cast<CControlUI*>(::GetPropA(child, kControlWindowProperty));
+  if (!control) return false;
+  SendNotify(control, DUI_MSGTYPE_TEXTCHANGED);
+  return true;
+}
+
+bool CPaintManagerUI::OnChildColor(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  HWND child = reinterpret_cast<HWND>(lParam);
+  auto* control = static_cast<CControlUI*>(::GetPropA(child, kControlWindowProperty));
+  if (!control) return false;
+  lRes = control->OnNativeColor(reinterpret_cast<HDC>(wParam));
+  return lRes != 0;
 }
 
 }  // namespace DuiLib

@@ -29,6 +29,10 @@ class CAccessibleWindow;
 #define DUI_MSGTYPE_WINDOWINIT "windowinit"
 #define DUI_MSGTYPE_VALUECHANGED "valuechanged"
 
+// The window property (SetPropA) by which a native child window of a
+// framework window, such as an open edit field, names its control.
+constexpr char kControlWindowProperty[] = "DuiLib.Control";
+
 struct TNotifyUI {
   CDuiString sType;
   CDuiString sVirtualWnd;
@@ -208,6 +212,24 @@ class CPaintManagerUI {
  private:
   void UpdateLayout();
   void SetHot(CControlUI* pControl, POINT pt);
+  // Asks each of |registered| in turn until one handles the message.
+  static bool RunFilters(const std::vector<IMessageFilterUI*>& registered, UINT uMsg, WPARAM wParam,
+                         LPARAM lParam, LRESULT& lRes);
+
+  // The groups of MessageHandler. Those that return bool say whether the
+  // message was handled.
+  void OnPaint();
+  void OnSize();
+  void OnMouseMove(WPARAM wParam, LPARAM lParam);
+  void OnMouseLeave();
+  void OnButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam);
+  void OnButtonUp(WPARAM wParam, LPARAM lParam);
+  void OnCaptureChanged(LPARAM lParam);
+  bool OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+  bool OnSetCursor(LPARAM lParam, LRESULT& lRes);
+  bool OnKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
+  bool OnChildCommand(WPARAM wParam, LPARAM lParam);
+  bool OnChildColor(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
 
   HWND m_hWndPaint = nullptr;
   CControlUI* m_pRoot = nullptr;
