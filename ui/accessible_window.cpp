@@ -338,39 +338,19 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ChildText(varChild, pszDescription, &IAccessible::get_accDescription, &TAccessibleInfo::sDescription);
   }
   STDMETHODIMP get_accRole(VARIANT varChild, VARIANT* pvarRole) override {
-    if (!pvarRole) return E_POINTER;
-    ::VariantInit(pvarRole);
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    pvarRole->vt = VT_I4;
-    if (!control) {
+    return ChildNumber(varChild, pvarRole, &TAccessibleInfo::lRole, [pvarRole] {
+      pvarRole->vt = VT_I4;
       pvarRole->lVal = ROLE_SYSTEM_CLIENT;
       return S_OK;
-    }
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    pvarRole->lVal = info.lRole;
-    return S_OK;
+    });
   }
   STDMETHODIMP get_accState(VARIANT varChild, VARIANT* pvarState) override {
-    if (!pvarState) return E_POINTER;
-    ::VariantInit(pvarState);
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    if (!control) {
-      IAccessible* standard = Standard();
-      if (standard) return standard->get_accState(varChild, pvarState);
+    return ChildNumber(varChild, pvarState, &TAccessibleInfo::lState, [&] {
+      if (IAccessible* standard = Standard()) return standard->get_accState(varChild, pvarState);
       pvarState->vt = VT_I4;
       pvarState->lVal = 0;
       return S_OK;
-    }
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    pvarState->vt = VT_I4;
-    pvarState->lVal = info.lState;
-    return S_OK;
+    });
   }
   STDMETHODIMP get_accHelp(VARIANT, BSTR* pszHelp) override {
     if (pszHelp) *pszHelp = nullptr;
@@ -547,6 +527,23 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     TAccessibleInfo info;
     DescribeControl(m_pManager, control, &info);
     return ReturnText(info.*field, out);
+  }
+
+  // A number property (role, state) of a child as VT_I4; |self| answers
+  // for the client object itself.
+  template <typename Self>
+  HRESULT ChildNumber(const VARIANT& child, VARIANT* out, long TAccessibleInfo::*field, Self self) {
+    if (!out) return E_POINTER;
+    ::VariantInit(out);
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(child, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) return self();
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    out->vt = VT_I4;
+    out->lVal = info.*field;
+    return S_OK;
   }
 
   // A property only some controls have: DISP_E_MEMBERNOTFOUND for the

@@ -40,8 +40,8 @@ void CEditUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "readonly") SetReadOnly(std::strcmp(pstrValue, "true") == 0);
-  else if (name == "password") SetPasswordMode(std::strcmp(pstrValue, "true") == 0);
+  if (name == "readonly") SetReadOnly(ParseBool(pstrValue));
+  else if (name == "password") SetPasswordMode(ParseBool(pstrValue));
   else if (name == "maxchar") SetMaxChar(static_cast<UINT>(std::strtoul(pstrValue, nullptr, 10)));
   else if (name == "tipvalue") SetTipValue(pstrValue);
   else if (name == "tipvaluecolor") { if (ParseColor(pstrValue, &color)) SetTipValueColor(color); }
@@ -250,14 +250,8 @@ void CEditUI::DoEvent(TEventUI& event) {
       }
       break;
     case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-      }
-      break;
     case UIEVENT_MOUSELEAVE:
-      m_uButtonState &= ~UISTATE_HOT;
-      Invalidate();
+      UpdateHotState(event, &m_uButtonState);
       break;
     default:
       break;

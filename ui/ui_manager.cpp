@@ -303,10 +303,15 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
 
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
   m_szInitWindowSize = {cx, cy};
-  if (m_hWndPaint && cx > 0 && cy > 0) {
-    SIZE size = GetScaledInitSize();
-    ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  }
+  ResizeToInitSize();
+}
+
+void CPaintManagerUI::ResizeToInitSize() {
+  // A positive skin length stays positive at every DPI the scale accepts.
+  SIZE size = GetScaledInitSize();
+  if (!m_hWndPaint || size.cx <= 0 || size.cy <= 0) return;
+  ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {

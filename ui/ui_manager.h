@@ -164,7 +164,11 @@ class CPaintManagerUI {
   SIZE GetInitSize() const { return m_szInitWindowSize; }
   SIZE GetScaledInitSize() const { return m_dpiScale.Scale(m_szInitWindowSize); }
   RECT GetScaledCaptionRect() const { return m_dpiScale.Scale(m_rcCaption); }
+  // Also resizes the window (see ResizeToInitSize).
   void SetInitSize(int cx, int cy);
+  // Gives the window the layout's size at the current DPI, in place; nothing
+  // without a window or without a size in the layout.
+  void ResizeToInitSize();
   RECT GetCaptionRect() const { return m_rcCaption; }
   void SetCaptionRect(const RECT& rc) { m_rcCaption = rc; }
   SIZE GetMinInfo() const { return m_szMinWindow; }
