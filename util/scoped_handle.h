@@ -89,50 +89,31 @@ using ScopedFindHandle = ScopedGeneric<HANDLE, FindHandleTraits>;
 // Strings of SysAllocString and of COM methods with a BSTR out-parameter.
 using ScopedBstr = ScopedGeneric<BSTR, BstrTraits>;
 
-class ScopedRegKey {
- public:
-  ScopedRegKey() = default;
-  explicit ScopedRegKey(HKEY key) : key_(key) {}
-  ~ScopedRegKey() { Reset(); }
-  ScopedRegKey(const ScopedRegKey&) = delete;
-  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
-
-  HKEY Get() const { return key_; }
-  // For RegOpenKeyEx / RegCreateKeyEx out-parameters; releases the old key.
-  HKEY* Receive() { Reset(); return &key_; }
-  bool IsValid() const { return key_ != nullptr; }
-  void Reset() {
-    if (key_) ::RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool IsValid(HKEY key) { return key != nullptr; }
+  static bool Close(HKEY key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
 };
 
-class ScopedLibrary {
- public:
-  ScopedLibrary() = default;
-  explicit ScopedLibrary(HMODULE module) : module_(module) {}
-  ~ScopedLibrary() { Reset(); }
-  ScopedLibrary(const ScopedLibrary&) = delete;
-  ScopedLibrary& operator=(const ScopedLibrary&) = delete;
+// Registry keys; Receive() serves RegOpenKeyEx / RegCreateKeyEx.
+using ScopedRegKey = ScopedGeneric<HKEY, RegKeyTraits>;
 
-  HMODULE Get() const { return module_; }
-  bool IsValid() const { return module_ != nullptr; }
-  void Reset(HMODULE module = nullptr) {
-    if (module_) ::FreeLibrary(module_);
-    module_ = module;
-  }
-  HMODULE Release() { return std::exchange(module_, nullptr); }
+struct LibraryTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static bool IsValid(HMODULE module) { return module != nullptr; }
+  static bool Close(HMODULE module) { return ::FreeLibrary(module) != FALSE; }
+};
+
+// A loaded library and the functions looked up in it.
+class ScopedLibrary : public ScopedGeneric<HMODULE, LibraryTraits> {
+ public:
+  using ScopedGeneric::ScopedGeneric;
+  // Null when the library is not loaded or has no such export.
   template <typename Fn>
   Fn GetProc(const char* name) const {
-    return module_ ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module_, name)))
-                   : nullptr;
+    return IsValid() ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(Get(), name)))
+                     : nullptr;
   }
-
- private:
-  HMODULE module_ = nullptr;
 };
 
 // A reference-holding COM pointer.
