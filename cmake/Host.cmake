@@ -2,7 +2,7 @@
 find_package(GTest REQUIRED)
 add_compile_options(-Wall -Wextra)
 
-set(TN_SUBDIRS payload ui tools/tnpack bench)
+set(TN_SUBDIRS util payload ui tools/tnpack bench)
 foreach(dir IN LISTS TN_SUBDIRS)
   if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
     add_subdirectory(${dir})

@@ -128,10 +128,9 @@ bool COutFileStream::SetModificationTime(const FILETIME& time) {
 }
 
 HRESULT COutFileStream::Close() {
-  if (!file_) return S_OK;
   // Closed here rather than by the owner so that a failed close (data not
   // written) is reported to the library.
-  if (!::CloseHandle(file_.Release())) return LastErrorResult();
+  if (!file_.Close()) return LastErrorResult();
   return S_OK;
 }
 

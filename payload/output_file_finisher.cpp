@@ -54,7 +54,8 @@ bool OutputFileFinisher::FinishNow(FinishedFile* file) {
   if (file->time_defined) {
     static_cast<void>(::SetFileTime(file->file.Get(), nullptr, nullptr, &file->modification_time));
   }
-  const bool closed = ::CloseHandle(file->file.Release()) != FALSE;
+  // A file handed over without its handle counts as not written.
+  const bool closed = file->file.IsValid() && file->file.Close();
   // A file just created and written carries the archive flag alone, as
   // most items ask: setting it again would open the file once more.
   if (file->attributes_defined && file->attributes != FILE_ATTRIBUTE_ARCHIVE) {

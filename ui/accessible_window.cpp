@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "ui/ui_button.h"
 #include "ui/ui_container.h"
@@ -247,11 +248,7 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
 
   void Disconnect() {
     m_pManager = nullptr;
-    if (m_pStandard) {
-      IAccessible* standard = m_pStandard;
-      m_pStandard = nullptr;
-      standard->Release();
-    }
+    m_pStandard.Reset();
   }
 
   // IUnknown
@@ -341,39 +338,19 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ChildText(varChild, pszDescription, &IAccessible::get_accDescription, &TAccessibleInfo::sDescription);
   }
   STDMETHODIMP get_accRole(VARIANT varChild, VARIANT* pvarRole) override {
-    if (!pvarRole) return E_POINTER;
-    ::VariantInit(pvarRole);
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    pvarRole->vt = VT_I4;
-    if (!control) {
+    return ChildNumber(varChild, pvarRole, &TAccessibleInfo::lRole, [pvarRole] {
+      pvarRole->vt = VT_I4;
       pvarRole->lVal = ROLE_SYSTEM_CLIENT;
       return S_OK;
-    }
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    pvarRole->lVal = info.lRole;
-    return S_OK;
+    });
   }
   STDMETHODIMP get_accState(VARIANT varChild, VARIANT* pvarState) override {
-    if (!pvarState) return E_POINTER;
-    ::VariantInit(pvarState);
-    CControlUI* control = nullptr;
-    HRESULT hr = Resolve(varChild, &control);
-    if (FAILED(hr)) return hr;
-    if (!control) {
-      IAccessible* standard = Standard();
-      if (standard) return standard->get_accState(varChild, pvarState);
+    return ChildNumber(varChild, pvarState, &TAccessibleInfo::lState, [&] {
+      if (IAccessible* standard = Standard()) return standard->get_accState(varChild, pvarState);
       pvarState->vt = VT_I4;
       pvarState->lVal = 0;
       return S_OK;
-    }
-    TAccessibleInfo info;
-    DescribeControl(m_pManager, control, &info);
-    pvarState->vt = VT_I4;
-    pvarState->lVal = info.lState;
-    return S_OK;
+    });
   }
   STDMETHODIMP get_accHelp(VARIANT, BSTR* pszHelp) override {
     if (pszHelp) *pszHelp = nullptr;
@@ -511,10 +488,10 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
       if (access.createStdAccessibleObject) {
         void* object = nullptr;
         if (SUCCEEDED(access.createStdAccessibleObject(m_hWnd, OBJID_CLIENT, __uuidof(IAccessible), &object)))
-          m_pStandard = static_cast<IAccessible*>(object);
+          m_pStandard.Attach(static_cast<IAccessible*>(object));
       }
     }
-    return m_pStandard;
+    return m_pStandard.Get();
   }
 
   long IdOf(CControlUI* control) const {
@@ -552,6 +529,23 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ReturnText(info.*field, out);
   }
 
+  // A number property (role, state) of a child as VT_I4; |self| answers
+  // for the client object itself.
+  template <typename Self>
+  HRESULT ChildNumber(const VARIANT& child, VARIANT* out, long TAccessibleInfo::*field, Self self) {
+    if (!out) return E_POINTER;
+    ::VariantInit(out);
+    CControlUI* control = nullptr;
+    HRESULT hr = Resolve(child, &control);
+    if (FAILED(hr)) return hr;
+    if (!control) return self();
+    TAccessibleInfo info;
+    DescribeControl(m_pManager, control, &info);
+    out->vt = VT_I4;
+    out->lVal = info.*field;
+    return S_OK;
+  }
+
   // A property only some controls have: DISP_E_MEMBERNOTFOUND for the
   // client itself and for the controls |has| rules out.
   HRESULT ControlOnlyText(const VARIANT& child, BSTR* out, CDuiString TAccessibleInfo::*field,
@@ -571,7 +565,7 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
   LONG m_lRef = 1;
   CPaintManagerUI* m_pManager;
   HWND m_hWnd;
-  IAccessible* m_pStandard = nullptr;
+  tn::ComPtr<IAccessible> m_pStandard;
 };
 
 // --- the native field's object ---------------------------------------------------
@@ -580,7 +574,8 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
 // window itself; everything else is the system's.
 class CRenamedAccessible final : public IAccessible {
  public:
-  CRenamedAccessible(IAccessible* inner, BSTR name) : m_pInner(inner), m_bstrName(name) {}
+  CRenamedAccessible(tn::ComPtr<IAccessible> inner, tn::ScopedBstr name)
+      : m_bstrName(std::move(name)), m_pInner(std::move(inner)) {}
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -611,7 +606,7 @@ class CRenamedAccessible final : public IAccessible {
   STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
     if (!name) return E_POINTER;
     if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return m_pInner->get_accName(child, name);
-    *name = ::SysAllocString(m_bstrName);
+    *name = ::SysAllocString(m_bstrName.Get());
     return *name ? S_OK : E_OUTOFMEMORY;
   }
   STDMETHODIMP get_accParent(IDispatch** p) override { return m_pInner->get_accParent(p); }
@@ -640,14 +635,12 @@ class CRenamedAccessible final : public IAccessible {
   STDMETHODIMP put_accValue(VARIANT c, BSTR v) override { return m_pInner->put_accValue(c, v); }
 
  private:
-  ~CRenamedAccessible() {
-    m_pInner->Release();
-    ::SysFreeString(m_bstrName);
-  }
+  ~CRenamedAccessible() = default;
 
   LONG m_lRef = 1;
-  IAccessible* m_pInner;
-  BSTR m_bstrName;
+  tn::ScopedBstr m_bstrName;
+  // The system's object goes first (members go in reverse order).
+  tn::ComPtr<IAccessible> m_pInner;
 };
 
 bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
@@ -656,16 +649,18 @@ bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM
   if (!access.lresultFromObject || !access.createStdAccessibleObject || !EnsureApartment()) return false;
   TAccessibleInfo info;
   DescribeControl(control->GetManager(), control, &info);
-  BSTR name = ToBstr(info.sName);
+  tn::ScopedBstr name(ToBstr(info.sName));
   if (!name) return false;
   void* standard = nullptr;
-  if (FAILED(access.createStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), &standard))) {
-    ::SysFreeString(name);
+  if (FAILED(access.createStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                              &standard))) {
     return false;
   }
-  auto* renamed = new CRenamedAccessible(static_cast<IAccessible*>(standard), name);
-  lRes = access.lresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(renamed));
-  renamed->Release();
+  tn::ComPtr<IAccessible> inner;
+  inner.Attach(static_cast<IAccessible*>(standard));
+  tn::ComPtr<IAccessible> renamed;
+  renamed.Attach(new CRenamedAccessible(std::move(inner), std::move(name)));
+  lRes = access.lresultFromObject(__uuidof(IAccessible), wParam, renamed.Get());
   return true;
 }
 
@@ -677,12 +672,10 @@ CAccessibleWindow::~CAccessibleWindow() { Disconnect(); }
 
 void CAccessibleWindow::Disconnect() {
   if (!m_pObject) return;
-  CAccessibleObject* object = m_pObject;
-  m_pObject = nullptr;
+  tn::ComPtr<CAccessibleObject> object = std::move(m_pObject);
   object->Disconnect();
   // Proxies in readers let go of the object now rather than at their exit.
-  ::CoDisconnectObject(static_cast<IAccessible*>(object), 0);
-  object->Release();
+  ::CoDisconnectObject(static_cast<IAccessible*>(object.Get()), 0);
 }
 
 bool CAccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
@@ -701,8 +694,9 @@ bool CAccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, L
   const OleAccess& access = GetOleAccess();
   if (!hwnd || !access.lresultFromObject) return false;
   if (!EnsureApartment()) return false;
-  if (!m_pObject) m_pObject = new CAccessibleObject(m_pManager, hwnd);
-  lRes = access.lresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(m_pObject));
+  if (!m_pObject) m_pObject.Attach(new CAccessibleObject(m_pManager, hwnd));
+  lRes = access.lresultFromObject(__uuidof(IAccessible), wParam,
+                                  static_cast<IAccessible*>(m_pObject.Get()));
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ui/ui_string.h"
+#include "util/scoped_handle.h"
 
 namespace DuiLib {
 
@@ -77,7 +78,8 @@ class CAccessibleWindow {
 
  private:
   CPaintManagerUI* m_pManager;
-  CAccessibleObject* m_pObject = nullptr;
+  // The client object handed out to readers; they may hold it longer.
+  tn::ComPtr<CAccessibleObject> m_pObject;
 };
 
 }  // namespace DuiLib

@@ -27,12 +27,10 @@ VARIANT Child(long id) {
 
 // A text property of a child; "(none)" when the object has none.
 std::wstring Text(IAccessible* acc, long id, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
-  BSTR text = nullptr;
-  HRESULT hr = (acc->*getter)(Child(id), &text);
+  tn::ScopedBstr text;
+  HRESULT hr = (acc->*getter)(Child(id), text.Receive());
   if (hr != S_OK || !text) return L"(none)";
-  std::wstring out(text, ::SysStringLen(text));
-  ::SysFreeString(text);
-  return out;
+  return std::wstring(text.Get(), ::SysStringLen(text.Get()));
 }
 
 long Long(IAccessible* acc, long id, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*)) {

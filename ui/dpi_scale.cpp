@@ -1,5 +1,8 @@
 #include "ui/dpi_scale.h"
 
+#include "util/scoped_gdi.h"
+#include "util/scoped_handle.h"
+
 namespace DuiLib {
 
 namespace {
@@ -36,21 +39,19 @@ int QueryWindowDpi(HWND hwnd) {
     }
     // shcore.dll is a system library (Windows 8.1 and later); the DLL
     // search path is restricted to the system folder by the installer.
-    if (HMODULE shcore = ::LoadLibraryExA("shcore.dll", nullptr, 0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */)) {
-      auto forMonitor = reinterpret_cast<GetDpiForMonitorFunction>(
-          reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")));
+    tn::ScopedLibrary shcore(
+        ::LoadLibraryExA("shcore.dll", nullptr, 0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */));
+    if (shcore.IsValid()) {
+      auto forMonitor = shcore.GetProc<GetDpiForMonitorFunction>("GetDpiForMonitor");
       UINT x = 0, y = 0;
       bool ok = forMonitor &&
                 SUCCEEDED(forMonitor(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), 0, &x, &y));
-      ::FreeLibrary(shcore);
       if (ok && Plausible(x)) return static_cast<int>(x);
     }
   }
   int dpi = 0;
-  if (HDC screen = ::GetDC(nullptr)) {
-    dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-    ::ReleaseDC(nullptr, screen);
-  }
+  tn::ScopedGetDC screen(nullptr);
+  if (screen) dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
   return Plausible(dpi) ? dpi : kDefaultDpi;
 }
 

@@ -6,6 +6,7 @@
 #include "ui/ui_container.h"
 #include "ui/ui_control.h"
 #include "ui/ui_manager.h"
+#include "util/scoped_gdi.h"
 
 namespace DuiLib {
 
@@ -32,14 +33,11 @@ void CollectStops(CControlUI* control, std::vector<CControlUI*>& stops) {
 
 // A rounded frame of |width| pixels just inside |rc|.
 void RoundFrame(HDC hDC, const RECT& rc, int width, int cornerDiameter, DWORD argb) {
-  HPEN pen = ::CreatePen(PS_INSIDEFRAME, width, ToColorRef(argb));
+  tn::ScopedPen pen(::CreatePen(PS_INSIDEFRAME, width, ToColorRef(argb)));
   if (!pen) return;
-  HGDIOBJ oldPen = ::SelectObject(hDC, pen);
-  HGDIOBJ oldBrush = ::SelectObject(hDC, ::GetStockObject(NULL_BRUSH));
+  tn::ScopedSelectObject selectPen(hDC, pen.Get());
+  tn::ScopedSelectObject selectBrush(hDC, ::GetStockObject(NULL_BRUSH));
   ::RoundRect(hDC, rc.left, rc.top, rc.right, rc.bottom, cornerDiameter, cornerDiameter);
-  ::SelectObject(hDC, oldBrush);
-  ::SelectObject(hDC, oldPen);
-  ::DeleteObject(pen);
 }
 
 }  // namespace

@@ -89,6 +89,187 @@ std::string DecodeValue(const std::string& raw) {
   return out;
 }
 
+// Constructs that are skipped whole, in the order they are tried ("<!--"
+// before "<!").
+struct SkippedConstruct {
+  const char* opener;
+  const char* closer;
+  const char* unterminated;
+  const char* outside_root;  // the error when met outside the root; null: allowed there
+};
+const SkippedConstruct kSkippedConstructs[] = {
+    {"<?", "?>", "unterminated declaration", nullptr},
+    {"<!--", "-->", "unterminated comment", nullptr},
+    {"<![CDATA[", "]]>", "unterminated character data", "character data outside the root element"},
+    {"<!", ">", "unterminated declaration", nullptr},
+};
+
+// One pass over the bytes of a layout. Each Read/Skip step starts at pos_
+// on its construct and leaves pos_ behind it; false means malformed, with
+// the reason and its offset kept for CMarkup.
+class MarkupParser {
+ public:
+  MarkupParser(const char* data, size_t size) : data_(data), size_(size) {}
+
+  // The root element, or null with error() set.
+  std::unique_ptr<MarkupNode> Parse() {
+    SkipByteOrderMark();
+    while (pos_ < size_) {
+      if (!ReadNext()) return nullptr;
+    }
+    if (!open_.empty()) return Failed("element not closed", size_);
+    if (!root_) return Failed("no root element", size_);
+    return std::move(root_);
+  }
+  const char* error() const { return error_; }
+  size_t error_offset() const { return error_offset_; }
+
+ private:
+  void SkipByteOrderMark() {
+    if (StartsWith(0, "\xEF\xBB\xBF")) pos_ = 3;
+  }
+
+  bool ReadNext() {
+    if (data_[pos_] != '<') return SkipTextByte();
+    for (const SkippedConstruct& construct : kSkippedConstructs) {
+      if (StartsWith(pos_, construct.opener)) return Skip(construct);
+    }
+    if (StartsWith(pos_, "</")) return ReadEndTag();
+    return ReadStartTag();
+  }
+
+  // Text content: only blanks are allowed outside the root element.
+  bool SkipTextByte() {
+    if (open_.empty() && !IsBlank(data_[pos_]) && data_[pos_] != '\0')
+      return Fail("text outside the root element", pos_);
+    ++pos_;
+    return true;
+  }
+
+  bool Skip(const SkippedConstruct& construct) {
+    if (construct.outside_root && open_.empty()) return Fail(construct.outside_root, pos_);
+    size_t end = SkipPast(pos_ + std::strlen(construct.opener), construct.closer);
+    if (end == std::string::npos) return Fail(construct.unterminated, pos_);
+    pos_ = end;
+    return true;
+  }
+
+  bool ReadEndTag() {
+    const size_t tag_start = pos_;
+    size_t k = SkipName(pos_ + 2);
+    std::string name(data_ + pos_ + 2, k - pos_ - 2);
+    k = SkipBlanks(k);
+    if (k >= size_ || data_[k] != '>') return Fail("malformed end tag", tag_start);
+    if (open_.empty() || open_.back()->name != name)
+      return Fail("end tag does not match", tag_start);
+    open_.pop_back();
+    pos_ = k + 1;
+    return true;
+  }
+
+  bool ReadStartTag() {
+    const size_t tag_start = pos_;
+    const size_t name_start = pos_ + 1;
+    pos_ = SkipName(name_start);
+    if (pos_ == name_start) return Fail("element without a name", tag_start);
+    if (open_.empty() && root_) return Fail("second root element", tag_start);
+    if (static_cast<int>(open_.size()) >= CMarkup::kMaxDepth)
+      return Fail("elements nested too deeply", tag_start);
+    auto node = std::make_unique<MarkupNode>();
+    node->name.assign(data_ + name_start, pos_ - name_start);
+    bool self_closing = false;
+    if (!ReadAttributes(tag_start, node.get(), &self_closing)) return false;
+    MarkupNode* raw_node = node.get();
+    if (open_.empty()) {
+      root_ = std::move(node);
+    } else {
+      open_.back()->children.push_back(std::move(node));
+    }
+    if (!self_closing) open_.push_back(raw_node);
+    return true;
+  }
+
+  // The attributes up to and past the tag's ">" or "/>".
+  bool ReadAttributes(size_t tag_start, MarkupNode* node, bool* self_closing) {
+    for (;;) {
+      pos_ = SkipBlanks(pos_);
+      if (pos_ >= size_) return Fail("unterminated start tag", tag_start);
+      if (data_[pos_] == '>') {
+        ++pos_;
+        return true;
+      }
+      if (data_[pos_] == '/') {
+        if (pos_ + 1 < size_ && data_[pos_ + 1] == '>') {
+          *self_closing = true;
+          pos_ += 2;
+          return true;
+        }
+        return Fail("stray '/' in start tag", pos_);
+      }
+      if (!ReadAttribute(node)) return false;
+    }
+  }
+
+  bool ReadAttribute(MarkupNode* node) {
+    const size_t attr_start = pos_;
+    pos_ = SkipName(pos_);
+    if (pos_ == attr_start) return Fail("malformed attribute", pos_);
+    std::string attr_name(data_ + attr_start, pos_ - attr_start);
+    pos_ = SkipBlanks(pos_);
+    if (pos_ >= size_ || data_[pos_] != '=') return Fail("attribute without a value", attr_start);
+    pos_ = SkipBlanks(pos_ + 1);
+    if (pos_ >= size_ || (data_[pos_] != '"' && data_[pos_] != '\''))
+      return Fail("attribute value not quoted", pos_);
+    const char quote = data_[pos_++];
+    const size_t value_start = pos_;
+    while (pos_ < size_ && data_[pos_] != quote) ++pos_;
+    if (pos_ >= size_) return Fail("unterminated attribute value", value_start);
+    std::string raw(data_ + value_start, pos_ - value_start);
+    ++pos_;  // closing quote; the next attribute may follow without a blank
+    node->attributes.emplace_back(std::move(attr_name), DecodeValue(raw));
+    return true;
+  }
+
+  bool StartsWith(size_t at, const char* text) const {
+    size_t n = std::strlen(text);
+    return at + n <= size_ && std::memcmp(data_ + at, text, n) == 0;
+  }
+  // The offset behind the first |text| at or after |from|, or npos.
+  size_t SkipPast(size_t from, const char* text) const {
+    size_t n = std::strlen(text);
+    for (size_t k = from; k + n <= size_; ++k) {
+      if (std::memcmp(data_ + k, text, n) == 0) return k + n;
+    }
+    return std::string::npos;
+  }
+  size_t SkipName(size_t at) const {
+    while (at < size_ && IsNameChar(data_[at])) ++at;
+    return at;
+  }
+  size_t SkipBlanks(size_t at) const {
+    while (at < size_ && IsBlank(data_[at])) ++at;
+    return at;
+  }
+
+  bool Fail(const char* message, size_t offset) {
+    error_ = message;
+    error_offset_ = offset;
+    return false;
+  }
+  std::unique_ptr<MarkupNode> Failed(const char* message, size_t offset) {
+    Fail(message, offset);
+    return nullptr;
+  }
+
+  const char* data_;
+  size_t size_;
+  size_t pos_ = 0;
+  std::unique_ptr<MarkupNode> root_;
+  std::vector<MarkupNode*> open_;  // the chain of elements not yet closed
+  const char* error_ = "";
+  size_t error_offset_ = 0;
+};
+
 }  // namespace
 
 const std::string* MarkupNode::Attribute(const char* attribute_name) const {
@@ -110,127 +291,9 @@ bool CMarkup::Load(const char* data, size_t size) {
   error_.clear();
   error_offset_ = 0;
   if (!data) return Fail("no data", 0);
-
-  size_t i = 0;
-  if (size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF &&
-      static_cast<unsigned char>(data[1]) == 0xBB && static_cast<unsigned char>(data[2]) == 0xBF) {
-    i = 3;
-  }
-  auto starts = [&](size_t at, const char* text) {
-    size_t n = std::strlen(text);
-    return at + n <= size && std::memcmp(data + at, text, n) == 0;
-  };
-  auto skip_to = [&](size_t from, const char* text) -> size_t {
-    size_t n = std::strlen(text);
-    for (size_t k = from; k + n <= size; ++k) {
-      if (std::memcmp(data + k, text, n) == 0) return k + n;
-    }
-    return std::string::npos;
-  };
-
-  std::unique_ptr<MarkupNode> root;
-  std::vector<MarkupNode*> open;  // the chain of elements not yet closed
-  while (i < size) {
-    if (data[i] != '<') {
-      // Text content: only blanks are allowed outside the root element.
-      if (open.empty() && !IsBlank(data[i]) && data[i] != '\0') return Fail("text outside the root element", i);
-      ++i;
-      continue;
-    }
-    if (starts(i, "<?")) {
-      size_t end = skip_to(i + 2, "?>");
-      if (end == std::string::npos) return Fail("unterminated declaration", i);
-      i = end;
-      continue;
-    }
-    if (starts(i, "<!--")) {
-      size_t end = skip_to(i + 4, "-->");
-      if (end == std::string::npos) return Fail("unterminated comment", i);
-      i = end;
-      continue;
-    }
-    if (starts(i, "<![CDATA[")) {
-      if (open.empty()) return Fail("character data outside the root element", i);
-      size_t end = skip_to(i + 9, "]]>");
-      if (end == std::string::npos) return Fail("unterminated character data", i);
-      i = end;
-      continue;
-    }
-    if (starts(i, "<!")) {
-      size_t end = skip_to(i + 2, ">");
-      if (end == std::string::npos) return Fail("unterminated declaration", i);
-      i = end;
-      continue;
-    }
-    if (starts(i, "</")) {
-      size_t start = i + 2;
-      size_t k = start;
-      while (k < size && IsNameChar(data[k])) ++k;
-      std::string name(data + start, k - start);
-      while (k < size && IsBlank(data[k])) ++k;
-      if (k >= size || data[k] != '>') return Fail("malformed end tag", i);
-      if (open.empty() || open.back()->name != name) return Fail("end tag does not match", i);
-      open.pop_back();
-      i = k + 1;
-      continue;
-    }
-
-    // A start tag.
-    size_t tag_start = i;
-    size_t k = i + 1;
-    size_t name_start = k;
-    while (k < size && IsNameChar(data[k])) ++k;
-    if (k == name_start) return Fail("element without a name", tag_start);
-    if (!open.empty() ? false : root != nullptr) return Fail("second root element", tag_start);
-    if (static_cast<int>(open.size()) >= kMaxDepth) return Fail("elements nested too deeply", tag_start);
-    auto node = std::make_unique<MarkupNode>();
-    node->name.assign(data + name_start, k - name_start);
-
-    bool self_closing = false;
-    for (;;) {
-      while (k < size && IsBlank(data[k])) ++k;
-      if (k >= size) return Fail("unterminated start tag", tag_start);
-      if (data[k] == '>') {
-        ++k;
-        break;
-      }
-      if (data[k] == '/') {
-        if (k + 1 < size && data[k + 1] == '>') {
-          self_closing = true;
-          k += 2;
-          break;
-        }
-        return Fail("stray '/' in start tag", k);
-      }
-      size_t attr_start = k;
-      while (k < size && IsNameChar(data[k])) ++k;
-      if (k == attr_start) return Fail("malformed attribute", k);
-      std::string attr_name(data + attr_start, k - attr_start);
-      while (k < size && IsBlank(data[k])) ++k;
-      if (k >= size || data[k] != '=') return Fail("attribute without a value", attr_start);
-      ++k;
-      while (k < size && IsBlank(data[k])) ++k;
-      if (k >= size || (data[k] != '"' && data[k] != '\'')) return Fail("attribute value not quoted", k);
-      char quote = data[k++];
-      size_t value_start = k;
-      while (k < size && data[k] != quote) ++k;
-      if (k >= size) return Fail("unterminated attribute value", value_start);
-      std::string raw(data + value_start, k - value_start);
-      ++k;  // closing quote; the next attribute may follow without a blank
-      node->attributes.emplace_back(std::move(attr_name), DecodeValue(raw));
-    }
-
-    MarkupNode* raw_node = node.get();
-    if (open.empty()) {
-      root = std::move(node);
-    } else {
-      open.back()->children.push_back(std::move(node));
-    }
-    if (!self_closing) open.push_back(raw_node);
-    i = k;
-  }
-  if (!open.empty()) return Fail("element not closed", size);
-  if (!root) return Fail("no root element", size);
+  MarkupParser parser(data, size);
+  std::unique_ptr<MarkupNode> root = parser.Parse();
+  if (!root) return Fail(parser.error(), parser.error_offset());
   root_ = std::move(root);
   return true;
 }

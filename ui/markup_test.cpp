@@ -36,29 +36,56 @@ TEST(MarkupTest, AcceptsTheLenientFormsOfTheShippedLayouts) {
 }
 
 TEST(MarkupTest, MalformedMarkupFailsWithAnOffset) {
-  const char* cases[] = {
-      "",
-      "   ",
-      "<Window",
-      "<Window a=\"1>",
-      "<Window a=1/>",
-      "<Window a/>",
-      "<Window></Wind>",
-      "<Window><Button></Window>",
-      "<Window/><Window/>",
-      "<Window/>text",
-      "</Window>",
-      "<!-- never closed",
-      "<?xml never closed",
-      "<Window x=\"1\" / >",
-      "<>",
+  // Each fault is named and placed where its construct starts (or, for a
+  // value or a stray byte, where that is).
+  struct Case {
+    const char* text;
+    const char* error;
+    size_t offset;
+  } cases[] = {
+      {"", "no root element", 0},
+      {"   ", "no root element", 3},
+      {"<Window", "unterminated start tag", 0},
+      {"<Window a=\"1>", "unterminated attribute value", 11},
+      {"<Window a=1/>", "attribute value not quoted", 10},
+      {"<Window a/>", "attribute without a value", 8},
+      {"<Window></Wind>", "end tag does not match", 8},
+      {"<Window><Button></Window>", "end tag does not match", 16},
+      {"<Window/><Window/>", "second root element", 9},
+      {"<Window/>text", "text outside the root element", 9},
+      {"</Window>", "end tag does not match", 0},
+      {"<!-- never closed", "unterminated comment", 0},
+      {"<?xml never closed", "unterminated declaration", 0},
+      {"<Window x=\"1\" / >", "stray '/' in start tag", 14},
+      {"<>", "element without a name", 0},
+      {"<![CDATA[x]]><a/>", "character data outside the root element", 0},
+      {"<a><![CDATA[x]></a>", "unterminated character data", 3},
+      {"<a><!DOCTYPE</a>", "element not closed", 16},
+      {"<a></a  x>", "malformed end tag", 3},
+      {"<a b='1'c></a>", "attribute without a value", 8},
   };
-  for (const char* text : cases) {
+  for (const Case& c : cases) {
     CMarkup markup;
-    EXPECT_FALSE(Parse(&markup, text)) << "input: " << text;
-    EXPECT_EQ(nullptr, markup.Root()) << "input: " << text;
-    EXPECT_FALSE(markup.GetLastError().empty()) << "input: " << text;
+    EXPECT_FALSE(Parse(&markup, c.text)) << "input: " << c.text;
+    EXPECT_EQ(nullptr, markup.Root()) << "input: " << c.text;
+    EXPECT_FALSE(markup.GetLastError().empty()) << "input: " << c.text;
+    EXPECT_EQ(c.error, markup.GetLastError()) << "input: " << c.text;
+    EXPECT_EQ(c.offset, markup.GetErrorOffset()) << "input: " << c.text;
   }
+  CMarkup markup;
+  EXPECT_FALSE(markup.Load(nullptr, 4));
+  EXPECT_EQ("no data", markup.GetLastError());
+}
+
+TEST(MarkupTest, AFailedLoadDropsTheEarlierTree) {
+  CMarkup markup;
+  ASSERT_TRUE(Parse(&markup, "<a><b/></a>"));
+  ASSERT_NE(nullptr, markup.Root());
+  EXPECT_FALSE(Parse(&markup, "<a>"));
+  EXPECT_EQ(nullptr, markup.Root());
+  ASSERT_TRUE(Parse(&markup, "<c x='1'/>"));
+  EXPECT_EQ("c", markup.Root()->name);
+  EXPECT_TRUE(markup.GetLastError().empty());
 }
 
 TEST(MarkupTest, DeepNestingIsRefusedNotOverflowed) {

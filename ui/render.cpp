@@ -23,18 +23,17 @@ constexpr UINT kAnsiCodePage = 936;
 // makes a new one at every step, so the set is bounded.
 constexpr size_t kMaxResampledParts = 64;
 
+// A loaded image and the bitmap its description points at.
+struct CachedImage {
+  tn::ScopedBitmap bitmap;
+  TImageInfo info;
+};
+
 struct ImageCache {
-  std::map<std::string, std::unique_ptr<TImageInfo>> images;  // null: could not load
-  std::map<std::string, HBITMAP> resampled;
-  ~ImageCache() { Clear(); }
-  void ClearResampled() {
-    for (auto& entry : resampled) ::DeleteObject(entry.second);
-    resampled.clear();
-  }
+  std::map<std::string, std::unique_ptr<CachedImage>> images;  // null: could not load
+  std::map<std::string, tn::ScopedBitmap> resampled;
+  void ClearResampled() { resampled.clear(); }
   void Clear() {
-    for (auto& entry : images) {
-      if (entry.second && entry.second->hBitmap) ::DeleteObject(entry.second->hBitmap);
-    }
     images.clear();
     ClearResampled();
   }
@@ -112,35 +111,27 @@ const TImageInfo* LoadSkinImage(LPCSTR path) {
   std::string key = ZipReader::NormalizeName(path);
   ImageCache& cache = Cache();
   auto found = cache.images.find(key);
-  if (found != cache.images.end()) return found->second.get();
+  if (found != cache.images.end()) return found->second ? &found->second->info : nullptr;
 
-  std::unique_ptr<TImageInfo> image;
+  std::unique_ptr<CachedImage> image;
   std::string bytes;
   DecodedBitmap decoded;
   if (CPaintManagerUI::LoadSkinFile(path, &bytes) && DecodeBmp24(bytes.data(), bytes.size(), &decoded)) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = decoded.width;
-    bmi.bmiHeader.biHeight = -decoded.height;  // top-down
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
+    tn::ScopedBitmap bitmap = CreateTopDownBitmap(decoded.width, decoded.height, &bits);
+    if (bitmap.IsValid()) {
       std::memcpy(bits, decoded.pixels.data(), decoded.pixels.size() * sizeof(uint32_t));
-      image.reset(new TImageInfo);
-      image->hBitmap = bitmap;
-      image->nX = decoded.width;
-      image->nY = decoded.height;
-    } else if (bitmap) {
-      ::DeleteObject(bitmap);
+      image.reset(new CachedImage);
+      image->info.hBitmap = bitmap.Get();
+      image->info.nX = decoded.width;
+      image->info.nY = decoded.height;
+      image->bitmap = std::move(bitmap);
     }
   } else {
     std::string trace = "skin image not loaded: " + std::string(path) + "\n";
     ::OutputDebugStringA(trace.c_str());
   }
-  const TImageInfo* result = image.get();
+  const TImageInfo* result = image ? &image->info : nullptr;
   cache.images[key] = std::move(image);
   return result;
 }
@@ -166,7 +157,7 @@ HBITMAP ResampledPart(const std::string& file, const TImageInfo* image, const RE
   ImageCache& cache = Cache();
   std::string name = file + key;
   auto found = cache.resampled.find(name);
-  if (found != cache.resampled.end()) return found->second;
+  if (found != cache.resampled.end()) return found->second.Get();
 
   DIBSECTION section = {};
   if (::GetObjectA(image->hBitmap, sizeof(section), &section) != sizeof(section) || !section.dsBm.bmBits)
@@ -180,23 +171,25 @@ HBITMAP ResampledPart(const std::string& file, const TImageInfo* image, const RE
   if (!ResamplePixels(static_cast<const uint32_t*>(section.dsBm.bmBits), image->nX, image->nY, image->nX, from,
                       width, height, &pixels))
     return nullptr;
-  BITMAPINFO bmi = {};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = width;
-  bmi.bmiHeader.biHeight = -height;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap || !bits) {
-    if (bitmap) ::DeleteObject(bitmap);
-    return nullptr;
-  }
+  tn::ScopedBitmap bitmap = CreateTopDownBitmap(width, height, &bits);
+  if (!bitmap.IsValid()) return nullptr;
   std::memcpy(bits, pixels.data(), pixels.size() * sizeof(uint32_t));
   if (cache.resampled.size() >= kMaxResampledParts) cache.ClearResampled();
-  cache.resampled[name] = bitmap;
-  return bitmap;
+  const HBITMAP result = bitmap.Get();
+  cache.resampled[name] = std::move(bitmap);
+  return result;
+}
+
+// |dest| (a rectangle inside the item, already in device pixels) placed in
+// |rcItem| and cut off at its right and bottom edges.
+RECT PlaceInItem(const RECT& rcItem, const RECT& dest) {
+  RECT dst;
+  dst.left = rcItem.left + dest.left;
+  dst.top = rcItem.top + dest.top;
+  dst.right = std::min<LONG>(rcItem.left + dest.right, rcItem.right);
+  dst.bottom = std::min<LONG>(rcItem.top + dest.bottom, rcItem.bottom);
+  return dst;
 }
 
 }  // namespace
@@ -242,14 +235,7 @@ bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description, const
                    ScaleLength(info.rcSource.bottom, variantPercent * kDefaultDpi / 100)};
     src = ClipToImage(mapped, image);
   }
-  RECT dst = rcItem;
-  if (info.bDest) {
-    RECT dest = scale.Scale(info.rcDest);
-    dst.left = rcItem.left + dest.left;
-    dst.top = rcItem.top + dest.top;
-    dst.right = std::min<LONG>(rcItem.left + dest.right, rcItem.right);
-    dst.bottom = std::min<LONG>(rcItem.top + dest.bottom, rcItem.bottom);
-  }
+  RECT dst = info.bDest ? PlaceInItem(rcItem, scale.Scale(info.rcDest)) : rcItem;
   int sw = src.right - src.left, sh = src.bottom - src.top;
   int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return true;
@@ -262,12 +248,10 @@ bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description, const
     if (!bitmap) return false;
     origin = POINT{0, 0};
   }
-  HDC memory = ::CreateCompatibleDC(hDC);
-  if (!memory) return false;
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(hDC, dst.left, dst.top, dw, dh, memory, origin.x, origin.y, SRCCOPY);
-  ::SelectObject(memory, old);
-  ::DeleteDC(memory);
+  tn::ScopedCreatedDC memory(::CreateCompatibleDC(hDC));
+  if (!memory.IsValid()) return false;
+  tn::ScopedSelectObject select(memory.Get(), bitmap);
+  ::BitBlt(hDC, dst.left, dst.top, dw, dh, memory.Get(), origin.x, origin.y, SRCCOPY);
   return true;
 }
 
@@ -277,37 +261,45 @@ bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description) {
   const TImageInfo* image = LoadSkinImage(info.sFile.c_str());
   if (!image) return false;
 
-  RECT src = {0, 0, image->nX, image->nY};
-  if (info.bSource) {
-    src.left = std::max<LONG>(0, std::min<LONG>(info.rcSource.left, image->nX));
-    src.top = std::max<LONG>(0, std::min<LONG>(info.rcSource.top, image->nY));
-    src.right = std::max<LONG>(src.left, std::min<LONG>(info.rcSource.right, image->nX));
-    src.bottom = std::max<LONG>(src.top, std::min<LONG>(info.rcSource.bottom, image->nY));
-  }
-  RECT dst = rcItem;
-  if (info.bDest) {
-    dst.left = rcItem.left + info.rcDest.left;
-    dst.top = rcItem.top + info.rcDest.top;
-    dst.right = std::min<LONG>(rcItem.left + info.rcDest.right, rcItem.right);
-    dst.bottom = std::min<LONG>(rcItem.top + info.rcDest.bottom, rcItem.bottom);
-  }
+  RECT src = info.bSource ? ClipToImage(info.rcSource, image) : RECT{0, 0, image->nX, image->nY};
+  RECT dst = info.bDest ? PlaceInItem(rcItem, info.rcDest) : rcItem;
   int sw = src.right - src.left, sh = src.bottom - src.top;
   int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return true;
 
-  HDC memory = ::CreateCompatibleDC(hDC);
-  if (!memory) return false;
-  HGDIOBJ old = ::SelectObject(memory, image->hBitmap);
+  tn::ScopedCreatedDC memory(::CreateCompatibleDC(hDC));
+  if (!memory.IsValid()) return false;
+  tn::ScopedSelectObject select(memory.Get(), image->hBitmap);
   if (sw == dw && sh == dh) {
-    ::BitBlt(hDC, dst.left, dst.top, dw, dh, memory, src.left, src.top, SRCCOPY);
+    ::BitBlt(hDC, dst.left, dst.top, dw, dh, memory.Get(), src.left, src.top, SRCCOPY);
   } else {
     int oldMode = ::SetStretchBltMode(hDC, COLORONCOLOR);
-    ::StretchBlt(hDC, dst.left, dst.top, dw, dh, memory, src.left, src.top, sw, sh, SRCCOPY);
+    ::StretchBlt(hDC, dst.left, dst.top, dw, dh, memory.Get(), src.left, src.top, sw, sh, SRCCOPY);
     ::SetStretchBltMode(hDC, oldMode);
   }
-  ::SelectObject(memory, old);
-  ::DeleteDC(memory);
   return true;
+}
+
+tn::ScopedBitmap CreateTopDownBitmap(int width, int height, void** bits) {
+  *bits = nullptr;
+  BITMAPINFO bmi = {};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = -height;  // top-down
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  tn::ScopedBitmap bitmap(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, bits, nullptr, 0));
+  if (!*bits) bitmap.Reset();
+  return bitmap;
+}
+
+TEXTMETRICA ScreenFontMetrics(HFONT font) {
+  TEXTMETRICA tm = {};
+  tn::ScopedGetDC screen(nullptr);
+  tn::ScopedSelectObject select(screen.Get(), font);
+  ::GetTextMetricsA(screen.Get(), &tm);
+  return tm;
 }
 
 void FillColor(HDC hDC, const RECT& rc, DWORD argb) {

@@ -7,13 +7,16 @@
 
 #include "ui/dpi_scale.h"
 #include "ui/ui_string.h"
+#include "util/scoped_gdi.h"
 
 namespace DuiLib {
 
 class CPaintManagerUI;
 
+// One font of a window's font table, which owns it and hands out the
+// HFONT for drawing.
 struct TFontInfo {
-  HFONT hFont = nullptr;
+  tn::ScopedFont hFont;
   std::string sFontName;
   int iSize = 0;
   bool bBold = false;
@@ -22,6 +25,7 @@ struct TFontInfo {
   int iHeight = 0;  // line height in pixels (TEXTMETRIC.tmHeight)
 };
 
+// A cached skin image; the cache owns the bitmap.
 struct TImageInfo {
   HBITMAP hBitmap = nullptr;
   int nX = 0;
@@ -68,6 +72,15 @@ const TImageInfo* ChooseSkinImage(LPCSTR path, int percent, int* variantPercent)
 
 // Fills |rc| unless the alpha byte of |argb| is 0.
 void FillColor(HDC hDC, const RECT& rc, DWORD argb);
+
+// A 32-bit top-down DIB section of |width| x |height| pixels (0xAARRGGBB
+// values) with its pixels at |*bits|; invalid, with |*bits| null, when the
+// system cannot make it.
+tn::ScopedBitmap CreateTopDownBitmap(int width, int height, void** bits);
+
+// The metrics of |font| as the screen draws it (all zero when the screen
+// cannot be asked).
+TEXTMETRICA ScreenFontMetrics(HFONT font);
 
 // UTF-8 to the installer's code page (GBK); characters without a GBK form
 // become '?'.

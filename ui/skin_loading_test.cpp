@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/UIlib.h"
+#include "ui/render.h"
 #include "ui/ui_test_support.h"
 
 namespace {
@@ -72,6 +73,47 @@ TEST_F(SkinLoadingTest, FontsComeFromTheIncludedTable) {
   EXPECT_STREQ("Microsoft YaHei", lf.lfFaceName);
   // An unknown id falls back to the default font of the table.
   EXPECT_EQ(window.manager().GetFont(1), window.manager().GetFont(99));
+}
+
+// A GDI handle that has been deleted is no object any more.
+bool IsDeleted(HGDIOBJ object) { return ::GetObjectType(object) == 0; }
+
+TEST_F(SkinLoadingTest, TheFontTableDeletesTheFontsItReplacesOrOutlives) {
+  HFONT replaced = nullptr, kept = nullptr, beforeDpi = nullptr;
+  {
+    CPaintManagerUI manager;
+    manager.AddFont(5, "Microsoft YaHei", 12, false, false, false, true);
+    replaced = manager.GetFont(5);
+    ASSERT_EQ(replaced, manager.GetDefaultFont());
+    // The same id again: the earlier font goes, and with it the default.
+    manager.AddFont(5, "Microsoft YaHei", 14, true, false, false);
+    kept = manager.GetFont(5);
+    EXPECT_NE(replaced, kept);
+    EXPECT_TRUE(IsDeleted(replaced));
+    EXPECT_EQ(::GetStockObject(DEFAULT_GUI_FONT), manager.GetDefaultFont());
+
+    // A new DPI makes every font anew; the old ones are gone once it returns.
+    manager.SetDpi(144);
+    beforeDpi = kept;
+    kept = manager.GetFont(5);
+    EXPECT_NE(beforeDpi, kept);
+    EXPECT_TRUE(IsDeleted(beforeDpi));
+    EXPECT_FALSE(IsDeleted(kept));
+  }
+  EXPECT_TRUE(IsDeleted(kept));
+}
+
+TEST_F(SkinLoadingTest, ClearingTheImageCacheDeletesItsBitmaps) {
+  const TImageInfo* image = LoadSkinImage("image\\strip.bmp");
+  ASSERT_NE(nullptr, image);
+  HBITMAP bitmap = image->hBitmap;
+  EXPECT_EQ(image, LoadSkinImage("IMAGE/Strip.bmp"));  // cached
+  EXPECT_FALSE(IsDeleted(bitmap));
+  CPaintManagerUI::ClearImageCache();
+  EXPECT_TRUE(IsDeleted(bitmap));
+  image = LoadSkinImage("image\\strip.bmp");  // loads again on use
+  ASSERT_NE(nullptr, image);
+  EXPECT_FALSE(IsDeleted(image->hBitmap));
 }
 
 TEST_F(SkinLoadingTest, DelegatesCompareByObjectAndFunction) {

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "ui/UIlib.h"
+#include "util/scoped_gdi.h"
+#include "util/scoped_handle.h"
 
 namespace {
 
@@ -50,28 +52,28 @@ double ThreadCpuMs() {
 }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD size = ::GetFileSize(file, nullptr);
+  tn::ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
+  DWORD size = ::GetFileSize(file.Get(), nullptr);
   bool ok = size != INVALID_FILE_SIZE && size < (256u << 20);
   if (ok) {
     bytes->resize(size);
     DWORD read = 0;
-    ok = size == 0 || (::ReadFile(file, &(*bytes)[0], size, &read, nullptr) && read == size);
+    ok = size == 0 || (::ReadFile(file.Get(), &(*bytes)[0], size, &read, nullptr) && read == size);
   }
-  ::CloseHandle(file);
   return ok;
 }
 
 void AppendLine(const std::string& path, const std::string& line) {
   if (path.empty()) return;
-  HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  tn::ScopedHandle file(::CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                                     nullptr));
+  if (!file) return;
   std::string text = line + "\r\n";
   DWORD written = 0;
-  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  ::CloseHandle(file);
+  ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 void DumpControls(CControlUI* control, const std::string& path) {
@@ -138,10 +140,11 @@ class ViewerWindow : public WindowImplBase {
 double g_plainPaintMs = 0;
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd, &ps);
-    ::FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    ::EndPaint(hwnd, &ps);
+    {
+      tn::ScopedPaintDC paint(hwnd);
+      ::FillRect(paint.Get(), &paint.PaintRect(),
+                 static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    }
     if (g_plainPaintMs == 0) g_plainPaintMs = NowMs();
     return 0;
   }

@@ -40,6 +40,20 @@ inline std::string RawDeflate(const std::string& data) {
   return out;
 }
 
+// The fields that the local header and the directory entry share, from
+// the flags to the length of the extra field (none, no time).
+inline void PutEntryFields(std::string* out, uint16_t method, uint32_t crc, uint32_t packed_size,
+                           uint32_t size, uint16_t name_size) {
+  Put16(out, 0);  // flags
+  Put16(out, method);
+  Put32(out, 0);  // time and date
+  Put32(out, crc);
+  Put32(out, packed_size);
+  Put32(out, size);
+  Put16(out, name_size);
+  Put16(out, 0);  // extra field
+}
+
 // A plain single-disk archive with the given items.
 inline std::string MakeZip(const std::vector<ZipItem>& items) {
   std::string out, directory;
@@ -48,34 +62,23 @@ inline std::string MakeZip(const std::vector<ZipItem>& items) {
     uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
     uint32_t offset = static_cast<uint32_t>(out.size());
     uint16_t method = item.deflate ? 8 : 0;
+    const uint32_t packed_size = static_cast<uint32_t>(packed.size());
+    const uint32_t size = static_cast<uint32_t>(item.data.size());
+    const uint16_t name_size = static_cast<uint16_t>(item.name.size());
     Put32(&out, 0x04034b50);
-    Put16(&out, 20);
-    Put16(&out, 0);
-    Put16(&out, method);
-    Put32(&out, 0);
-    Put32(&out, crc);
-    Put32(&out, static_cast<uint32_t>(packed.size()));
-    Put32(&out, static_cast<uint32_t>(item.data.size()));
-    Put16(&out, static_cast<uint16_t>(item.name.size()));
-    Put16(&out, 0);
+    Put16(&out, 20);  // version needed
+    PutEntryFields(&out, method, crc, packed_size, size, name_size);
     out += item.name;
     out += packed;
 
     Put32(&directory, 0x02014b50);
-    Put16(&directory, 20);
-    Put16(&directory, 20);
-    Put16(&directory, 0);
-    Put16(&directory, method);
-    Put32(&directory, 0);
-    Put32(&directory, crc);
-    Put32(&directory, static_cast<uint32_t>(packed.size()));
-    Put32(&directory, static_cast<uint32_t>(item.data.size()));
-    Put16(&directory, static_cast<uint16_t>(item.name.size()));
-    Put16(&directory, 0);
-    Put16(&directory, 0);
-    Put16(&directory, 0);
-    Put16(&directory, 0);
-    Put32(&directory, 0);
+    Put16(&directory, 20);  // version made by
+    Put16(&directory, 20);  // version needed
+    PutEntryFields(&directory, method, crc, packed_size, size, name_size);
+    Put16(&directory, 0);  // comment
+    Put16(&directory, 0);  // disk
+    Put16(&directory, 0);  // internal attributes
+    Put32(&directory, 0);  // external attributes
     Put32(&directory, offset);
     directory += item.name;
   }

@@ -27,14 +27,8 @@ bool CButtonUI::Activate() {
 void CButtonUI::DoEvent(TEventUI& event) {
   switch (event.Type) {
     case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-      }
-      break;
     case UIEVENT_MOUSELEAVE:
-      m_uButtonState &= ~(UISTATE_HOT | UISTATE_PUSHED | UISTATE_CAPTURED);
-      Invalidate();
+      UpdateHotState(event, &m_uButtonState);
       break;
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:

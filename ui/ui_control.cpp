@@ -11,8 +11,6 @@ namespace DuiLib {
 
 namespace {
 
-bool IsTrue(LPCTSTR value) { return value && std::strcmp(value, "true") == 0; }
-
 std::unordered_set<const CControlUI*>& LiveControls() {
   static std::unordered_set<const CControlUI*> controls;
   return controls;
@@ -39,6 +37,20 @@ bool ParseColor(LPCTSTR value, DWORD* color) {
   if (len == 6) result |= 0xFF000000;
   *color = result;
   return true;
+}
+
+bool ParseBool(LPCTSTR value) { return value && std::strcmp(value, "true") == 0; }
+
+UINT ParseTextAlign(LPCTSTR value) {
+  if (value && std::strstr(value, "center")) return DT_CENTER;
+  if (value && std::strstr(value, "right")) return DT_RIGHT;
+  return DT_LEFT;
+}
+
+UINT ParseTextVAlign(LPCTSTR value) {
+  if (value && std::strstr(value, "top")) return DT_TOP;
+  if (value && std::strstr(value, "bottom")) return DT_BOTTOM;
+  return DT_VCENTER;
 }
 
 CControlUI::CControlUI() { LiveControls().insert(this); }
@@ -128,6 +140,18 @@ void CControlUI::NeedParentUpdate() {
 
 void CControlUI::ParseRect(LPCTSTR value, RECT* rc) const { ParseRectValue(value, rc); }
 
+void CControlUI::UpdateHotState(const TEventUI& event, UINT* state) {
+  if (event.Type == UIEVENT_MOUSEENTER) {
+    if (!IsEnabled()) return;
+    *state |= UISTATE_HOT;
+  } else if (event.Type == UIEVENT_MOUSELEAVE) {
+    *state &= ~(UISTATE_HOT | UISTATE_PUSHED | UISTATE_CAPTURED);
+  } else {
+    return;
+  }
+  Invalidate();
+}
+
 const CDpiScale& CControlUI::GetDpiScale() const {
   static const CDpiScale unscaled;
   return m_pManager ? m_pManager->GetDpiScale() : unscaled;
@@ -148,15 +172,15 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
     if (rc.bottom > rc.top) m_cxyFixed.cy = rc.bottom - rc.top;
     NeedParentUpdate();
   } else if (name == "float") {
-    SetFloat(IsTrue(pstrValue));
+    SetFloat(ParseBool(pstrValue));
   } else if (name == "width") {
     SetFixedWidth(std::atoi(pstrValue));
   } else if (name == "height") {
     SetFixedHeight(std::atoi(pstrValue));
   } else if (name == "visible") {
-    SetVisible(IsTrue(pstrValue));
+    SetVisible(ParseBool(pstrValue));
   } else if (name == "enabled") {
-    SetEnabled(IsTrue(pstrValue));
+    SetEnabled(ParseBool(pstrValue));
   } else if (name == "text") {
     SetText(pstrValue);
   } else if (name == "bkcolor") {
@@ -170,7 +194,7 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   } else if (name == "accessiblename") {
     SetAccessibleName(pstrValue);
   } else if (name == "tabstop") {
-    SetTabStop(IsTrue(pstrValue));
+    SetTabStop(ParseBool(pstrValue));
   } else if (name == "tabindex") {
     SetTabIndex(std::atoi(pstrValue));
   }

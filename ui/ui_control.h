@@ -137,6 +137,11 @@ class CControlUI {
 
  protected:
   void ParseRect(LPCTSTR value, RECT* rc) const;
+  // The hover look of controls that have one: the pointer entering the
+  // enabled control sets UISTATE_HOT in |state|, leaving clears it with
+  // UISTATE_PUSHED and UISTATE_CAPTURED; either repaints. Other events are
+  // left alone.
+  void UpdateHotState(const TEventUI& event, UINT* state);
   // The scale of the window this control is in (96 DPI without one). Skin
   // lengths held by controls become device pixels only through it.
   const CDpiScale& GetDpiScale() const;
@@ -163,8 +168,15 @@ class CControlUI {
   CDuiString m_sAccessibleName;
 };
 
+// Skin attribute values.
 // "#AARRGGBB" (or "#RRGGBB", opaque) to 0xAARRGGBB; false for anything else.
 bool ParseColor(LPCTSTR value, DWORD* color);
+// True for "true" only.
+bool ParseBool(LPCTSTR value);
+// DT_CENTER when |value| says "center", DT_RIGHT for "right", else DT_LEFT.
+UINT ParseTextAlign(LPCTSTR value);
+// DT_TOP when |value| says "top", DT_BOTTOM for "bottom", else DT_VCENTER.
+UINT ParseTextVAlign(LPCTSTR value);
 // 0xAARRGGBB to a GDI COLORREF (alpha dropped).
 inline COLORREF ToColorRef(DWORD argb) {
   return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);

@@ -159,6 +159,60 @@ TEST_F(ControlsTest, ColoursAndImageDescriptionsParse) {
   EXPECT_EQ(0xFFFFFFu, Snapshot(window_.manager()).At(150, 90));  // the window's white ground
 }
 
+TEST_F(ControlsTest, AlignmentAndFlagAttributesParse) {
+  struct Case {
+    const char* attribute;
+    const char* value;
+    UINT expected;  // the label's text style afterwards, from DT_LEFT | DT_VCENTER
+  } cases[] = {
+      {"align", "center", DT_CENTER | DT_VCENTER}, {"align", "right", DT_RIGHT | DT_VCENTER},
+      {"align", "left", DT_LEFT | DT_VCENTER},     {"align", "middle", DT_LEFT | DT_VCENTER},
+      {"valign", "top", DT_LEFT | DT_TOP},         {"valign", "bottom", DT_LEFT | DT_BOTTOM},
+      {"valign", "center", DT_LEFT | DT_VCENTER},
+  };
+  for (const Case& c : cases) {
+    CLabelUI label;
+    label.SetAttribute(c.attribute, c.value);
+    EXPECT_EQ(c.expected, label.GetTextStyle()) << c.attribute << "=" << c.value;
+  }
+  // One direction leaves the other as it was.
+  CLabelUI label;
+  label.SetAttribute("valign", "bottom");
+  label.SetAttribute("align", "right");
+  EXPECT_EQ(static_cast<UINT>(DT_RIGHT | DT_BOTTOM), label.GetTextStyle());
+
+  EXPECT_TRUE(ParseBool("true"));
+  for (const char* no : {"false", "TRUE", "1", "", "truely"}) EXPECT_FALSE(ParseBool(no)) << no;
+  EXPECT_FALSE(ParseBool(nullptr));
+  CEditUI edit;
+  edit.SetAttribute("readonly", "true");
+  edit.SetAttribute("password", "yes");
+  EXPECT_TRUE(edit.IsReadOnly());
+  EXPECT_FALSE(edit.IsPasswordMode());
+}
+
+TEST_F(ControlsTest, TheHoverLookFollowsThePointerOnlyWhileEnabled) {
+  CButtonUI button;
+  button.SetPos(RECT{0, 0, 20, 10});
+  auto send = [&button](int type) {
+    TEventUI event;
+    event.Type = type;
+    event.ptMouse = POINT{5, 5};
+    button.DoEvent(event);
+  };
+  send(UIEVENT_MOUSEENTER);
+  EXPECT_EQ(static_cast<UINT>(UISTATE_HOT), button.GetButtonState());
+  send(UIEVENT_BUTTONDOWN);
+  EXPECT_EQ(static_cast<UINT>(UISTATE_HOT | UISTATE_PUSHED | UISTATE_CAPTURED),
+            button.GetButtonState());
+  // Leaving lets go of the press too.
+  send(UIEVENT_MOUSELEAVE);
+  EXPECT_EQ(0u, button.GetButtonState());
+  button.SetEnabled(false);
+  send(UIEVENT_MOUSEENTER);
+  EXPECT_EQ(0u, button.GetButtonState());
+}
+
 TEST_F(ControlsTest, EditTakesTypedTextAndShowsTheHintOnlyWhileEmpty) {
   CEditUI* edit = window_.Find<CEditUI>("edit");
   RECT rc = edit->GetPos();

@@ -12,13 +12,12 @@ namespace DuiLib {
 
 namespace {
 
-const char kControlProperty[] = "DuiLib.Control";
 // Posted to the native field when it lost the keyboard; it closes then
 // unless the keyboard came back meanwhile.
 const UINT kCloseNativeEdit = WM_APP + 0x2D1;
 
 LRESULT CALLBACK NativeEditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  auto* edit = static_cast<CEditUI*>(::GetPropA(hWnd, kControlProperty));
+  auto* edit = static_cast<CEditUI*>(::GetPropA(hWnd, kControlWindowProperty));
   if (edit) return edit->HandleNativeMessage(hWnd, uMsg, wParam, lParam);
   return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
@@ -27,10 +26,8 @@ LRESULT CALLBACK NativeEditProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
 
 CEditUI::CEditUI() { m_rcTextPadding = RECT{4, 3, 4, 3}; }
 
-CEditUI::~CEditUI() {
-  CloseNativeEdit();
-  if (m_hEditBrush) ::DeleteObject(m_hEditBrush);
-}
+// The native field closes before its brush (a member) is deleted.
+CEditUI::~CEditUI() { CloseNativeEdit(); }
 
 LPCTSTR CEditUI::GetClass() const { return "EditUI"; }
 
@@ -43,8 +40,8 @@ void CEditUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "readonly") SetReadOnly(std::strcmp(pstrValue, "true") == 0);
-  else if (name == "password") SetPasswordMode(std::strcmp(pstrValue, "true") == 0);
+  if (name == "readonly") SetReadOnly(ParseBool(pstrValue));
+  else if (name == "password") SetPasswordMode(ParseBool(pstrValue));
   else if (name == "maxchar") SetMaxChar(static_cast<UINT>(std::strtoul(pstrValue, nullptr, 10)));
   else if (name == "tipvalue") SetTipValue(pstrValue);
   else if (name == "tipvaluecolor") { if (ParseColor(pstrValue, &color)) SetTipValueColor(color); }
@@ -131,12 +128,7 @@ RECT CEditUI::NativeEditRect() const {
   // One line of the control's font, centred vertically.
   int lineHeight = rc.bottom - rc.top;
   if (m_pManager) {
-    HDC screen = ::GetDC(nullptr);
-    HGDIOBJ old = ::SelectObject(screen, m_pManager->GetFont(m_iFont));
-    TEXTMETRICA tm = {};
-    ::GetTextMetricsA(screen, &tm);
-    ::SelectObject(screen, old);
-    ::ReleaseDC(nullptr, screen);
+    const TEXTMETRICA tm = ScreenFontMetrics(m_pManager->GetFont(m_iFont));
     const int gap = GetDpiScale().Scale(2);
     if (tm.tmHeight > 0 && tm.tmHeight + gap < lineHeight) lineHeight = tm.tmHeight + gap;
   }
@@ -156,7 +148,7 @@ void CEditUI::OpenNativeEdit() {
                                 rc.bottom - rc.top, m_pManager->GetPaintWindow(), nullptr,
                                 CPaintManagerUI::GetInstance(), nullptr);
   if (!hwnd) return;
-  ::SetPropA(hwnd, kControlProperty, this);
+  ::SetPropA(hwnd, kControlWindowProperty, this);
   m_pOldEditProc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NativeEditProc)));
   m_hWndEdit = hwnd;
@@ -182,7 +174,7 @@ void CEditUI::CloseNativeEdit() {
   m_hWndEdit = nullptr;
   if (::IsWindow(hwnd)) {
     ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pOldEditProc));
-    ::RemovePropA(hwnd, kControlProperty);
+    ::RemovePropA(hwnd, kControlWindowProperty);
     ::DestroyWindow(hwnd);
   }
   m_pOldEditProc = nullptr;
@@ -212,7 +204,7 @@ LRESULT CEditUI::HandleNativeMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
       // The host window is going away with its children.
       if (hWnd == m_hWndEdit) {
         m_hWndEdit = nullptr;
-        ::RemovePropA(hWnd, kControlProperty);
+        ::RemovePropA(hWnd, kControlWindowProperty);
       }
       break;
     default:
@@ -234,8 +226,8 @@ void CEditUI::OnDpiChanged() {
 LRESULT CEditUI::OnNativeColor(HDC hDC) {
   ::SetTextColor(hDC, ToColorRef(m_dwTextColor ? m_dwTextColor : 0xFF000000));
   ::SetBkColor(hDC, ToColorRef(m_dwEditbkColor));
-  if (!m_hEditBrush) m_hEditBrush = ::CreateSolidBrush(ToColorRef(m_dwEditbkColor));
-  return reinterpret_cast<LRESULT>(m_hEditBrush);
+  if (!m_hEditBrush) m_hEditBrush.Reset(::CreateSolidBrush(ToColorRef(m_dwEditbkColor)));
+  return reinterpret_cast<LRESULT>(m_hEditBrush.Get());
 }
 
 void CEditUI::DoEvent(TEventUI& event) {
@@ -258,14 +250,8 @@ void CEditUI::DoEvent(TEventUI& event) {
       }
       break;
     case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-      }
-      break;
     case UIEVENT_MOUSELEAVE:
-      m_uButtonState &= ~UISTATE_HOT;
-      Invalidate();
+      UpdateHotState(event, &m_uButtonState);
       break;
     default:
       break;

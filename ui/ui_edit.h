@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ui/ui_label.h"
+#include "util/scoped_gdi.h"
 
 namespace DuiLib {
 
@@ -65,7 +66,8 @@ class CEditUI : public CLabelUI {
   CDuiString m_sTipValue;
   DWORD m_dwTipValueColor = 0xFFBAC0C5;
   DWORD m_dwEditbkColor = 0xFFFFFFFF;
-  HBRUSH m_hEditBrush = nullptr;
+  // Handed to the native field for its background (WM_CTLCOLOREDIT).
+  tn::ScopedBrush m_hEditBrush;
   HWND m_hWndEdit = nullptr;
   WNDPROC m_pOldEditProc = nullptr;
   CDuiString m_sNormalImage;

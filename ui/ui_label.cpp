@@ -19,17 +19,9 @@ void CLabelUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   std::string name = pstrName;
   DWORD color;
   if (name == "align") {
-    m_uTextStyle &= ~(DT_LEFT | DT_CENTER | DT_RIGHT);
-    if (std::strstr(pstrValue, "center")) m_uTextStyle |= DT_CENTER;
-    else if (std::strstr(pstrValue, "right")) m_uTextStyle |= DT_RIGHT;
-    else m_uTextStyle |= DT_LEFT;
-    Invalidate();
+    SetTextStyle((m_uTextStyle & ~(DT_LEFT | DT_CENTER | DT_RIGHT)) | ParseTextAlign(pstrValue));
   } else if (name == "valign") {
-    m_uTextStyle &= ~(DT_TOP | DT_VCENTER | DT_BOTTOM);
-    if (std::strstr(pstrValue, "top")) m_uTextStyle |= DT_TOP;
-    else if (std::strstr(pstrValue, "bottom")) m_uTextStyle |= DT_BOTTOM;
-    else m_uTextStyle |= DT_VCENTER;
-    Invalidate();
+    SetTextStyle((m_uTextStyle & ~(DT_TOP | DT_VCENTER | DT_BOTTOM)) | ParseTextVAlign(pstrValue));
   } else if (name == "font") {
     SetFont(std::atoi(pstrValue));
   } else if (name == "textcolor") {

@@ -11,6 +11,8 @@
 #include "ui/ui_container.h"
 #include "ui/ui_control.h"
 #include "ui/zip_reader.h"
+#include "util/scoped_gdi.h"
+#include "util/scoped_handle.h"
 
 namespace DuiLib {
 
@@ -54,19 +56,18 @@ void RegisterNames(CControlUI* control, std::map<std::string, CControlUI*>& name
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  tn::ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   bool ok = false;
   LARGE_INTEGER size;
-  if (::GetFileSizeEx(file, &size) && size.QuadPart <= kMaxSkinFileSize) {
+  if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart <= kMaxSkinFileSize) {
     bytes->resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
     ok = bytes->empty() ||
-         (::ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+         (::ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
           read == bytes->size());
   }
-  ::CloseHandle(file);
   if (!ok) bytes->clear();
   return ok;
 }
@@ -188,10 +189,6 @@ CPaintManagerUI::~CPaintManagerUI() {
     m_pRoot = nullptr;
     delete root;
   }
-  for (auto& font : m_mFonts) {
-    if (font.second->hFont) ::DeleteObject(font.second->hFont);
-    delete font.second;
-  }
   m_mFonts.clear();
 }
 
@@ -206,12 +203,12 @@ void CPaintManagerUI::SetDpi(int dpi) {
   m_dpiScale.SetDpi(dpi);
   if (m_dpiScale.GetDpi() == old) return;
   // Each font again at the new height; ids, defaults and styles stay.
-  std::map<int, TFontInfo*> fonts;
+  std::map<int, std::unique_ptr<TFontInfo>> fonts;
   fonts.swap(m_mFonts);
   int defaultId = 0;
   bool hasDefault = false;
   for (auto& font : fonts) {
-    if (font.second == m_pDefaultFont) {
+    if (font.second.get() == m_pDefaultFont) {
       defaultId = font.first;
       hasDefault = true;
     }
@@ -225,10 +222,7 @@ void CPaintManagerUI::SetDpi(int dpi) {
   // Controls (a native edit field holding a font) switch before the old
   // fonts are deleted.
   if (m_pRoot && m_pRoot->GetManager() == this) m_pRoot->OnDpiChanged();
-  for (auto& font : fonts) {
-    if (font.second->hFont) ::DeleteObject(font.second->hFont);
-    delete font.second;
-  }
+  fonts.clear();
   m_bUpdateNeeded = true;
   UpdateLayout();
   if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
@@ -309,10 +303,15 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
 
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
   m_szInitWindowSize = {cx, cy};
-  if (m_hWndPaint && cx > 0 && cy > 0) {
-    SIZE size = GetScaledInitSize();
-    ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  }
+  ResizeToInitSize();
+}
+
+void CPaintManagerUI::ResizeToInitSize() {
+  // A positive skin length stays positive at every DPI the scale accepts.
+  SIZE size = GetScaledInitSize();
+  if (!m_hWndPaint || size.cx <= 0 || size.cy <= 0) return;
+  ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
@@ -336,42 +335,34 @@ void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 void CPaintManagerUI::AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
                               bool bItalic, bool bDefault) {
   if (nSize <= 0 || nSize > 500) return;
-  HFONT font = ::CreateFontA(-m_dpiScale.Scale(nSize), 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL, bItalic, bUnderline, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : "");
+  tn::ScopedFont font(::CreateFontA(-m_dpiScale.Scale(nSize), 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL,
+                                    bItalic, bUnderline, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : ""));
   if (!font) return;
-  auto* info = new TFontInfo;
-  info->hFont = font;
+  auto info = std::make_unique<TFontInfo>();
+  info->iHeight = ScreenFontMetrics(font.Get()).tmHeight;
+  info->hFont = std::move(font);
   info->sFontName = pStrFontName ? pStrFontName : "";
   info->iSize = nSize;
   info->bBold = bBold;
   info->bUnderline = bUnderline;
   info->bItalic = bItalic;
-  HDC screen = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(screen, font);
-  TEXTMETRICA tm = {};
-  ::GetTextMetricsA(screen, &tm);
-  ::SelectObject(screen, old);
-  ::ReleaseDC(nullptr, screen);
-  info->iHeight = tm.tmHeight;
   auto it = m_mFonts.find(id);
-  if (it != m_mFonts.end()) {
-    if (m_pDefaultFont == it->second) m_pDefaultFont = nullptr;
-    ::DeleteObject(it->second->hFont);
-    delete it->second;
-  }
-  m_mFonts[id] = info;
-  if (bDefault) m_pDefaultFont = info;
+  if (it != m_mFonts.end() && m_pDefaultFont == it->second.get()) m_pDefaultFont = nullptr;
+  if (bDefault) m_pDefaultFont = info.get();
+  // An earlier font of the same id is deleted here.
+  m_mFonts[id] = std::move(info);
 }
 
 HFONT CPaintManagerUI::GetFont(int id) const {
   auto it = m_mFonts.find(id);
-  if (it != m_mFonts.end()) return it->second->hFont;
+  if (it != m_mFonts.end()) return it->second->hFont.Get();
   return GetDefaultFont();
 }
 
 HFONT CPaintManagerUI::GetDefaultFont() const {
-  if (m_pDefaultFont) return m_pDefaultFont->hFont;
+  if (m_pDefaultFont) return m_pDefaultFont->hFont.Get();
   return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -474,11 +465,16 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
     lRes = 0;
     return true;
   }
-  std::vector<IMessageFilterUI*> filters = m_aPreMessageFilters;
+  return RunFilters(m_aPreMessageFilters, uMsg, wParam, lParam, lRes);
+}
+
+bool CPaintManagerUI::RunFilters(const std::vector<IMessageFilterUI*>& registered, UINT uMsg,
+                                 WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  // A filter may add or remove filters (and so delete one): the list is
+  // copied, and a filter removed meanwhile is not asked.
+  std::vector<IMessageFilterUI*> filters = registered;
   for (IMessageFilterUI* filter : filters) {
-    if (std::find(m_aPreMessageFilters.begin(), m_aPreMessageFilters.end(), filter) ==
-        m_aPreMessageFilters.end())
-      continue;
+    if (std::find(registered.begin(), registered.end(), filter) == registered.end()) continue;
     bool bHandled = false;
     LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, bHandled);
     if (bHandled) {
@@ -491,180 +487,189 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
   if (!m_hWndPaint) return false;
-  {
-    std::vector<IMessageFilterUI*> filters = m_aMessageFilters;
-    for (IMessageFilterUI* filter : filters) {
-      bool bHandled = false;
-      LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, bHandled);
-      if (bHandled) {
-        lRes = result;
-        return true;
-      }
-    }
-  }
+  if (RunFilters(m_aMessageFilters, uMsg, wParam, lParam, lRes)) return true;
   if (m_pAccessible->HandleMessage(uMsg, wParam, lParam, lRes)) return true;
   switch (uMsg) {
+    // Painting and layout.
     case WM_ERASEBKGND:
       lRes = 1;
       return true;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC hdc = ::BeginPaint(m_hWndPaint, &ps);
-      RECT client;
-      ::GetClientRect(m_hWndPaint, &client);
-      int cx = client.right - client.left, cy = client.bottom - client.top;
-      if (hdc && cx > 0 && cy > 0) {
-        // Painted off screen and copied in one go, so nothing flickers.
-        HDC memory = ::CreateCompatibleDC(hdc);
-        HBITMAP buffer = ::CreateCompatibleBitmap(hdc, cx, cy);
-        if (memory && buffer) {
-          HGDIOBJ old = ::SelectObject(memory, buffer);
-          PaintTo(memory, ps.rcPaint);
-          ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                   ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-          ::SelectObject(memory, old);
-        }
-        if (buffer) ::DeleteObject(buffer);
-        if (memory) ::DeleteDC(memory);
-      }
-      ::EndPaint(m_hWndPaint, &ps);
+    case WM_PAINT:
+      OnPaint();
       lRes = 0;
       return true;
-    }
     case WM_SIZE:
-      // Laid out at once, so positions are right before the first paint.
-      m_bUpdateNeeded = true;
-      UpdateLayout();
-      ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+      OnSize();
       return false;
-    case WM_MOUSEMOVE: {
-      if (!m_bMouseTracking) {
-        TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, m_hWndPaint, 0};
-        ::TrackMouseEvent(&tme);
-        m_bMouseTracking = true;
-      }
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      TEventUI event;
-      event.Type = UIEVENT_MOUSEMOVE;
-      event.ptMouse = pt;
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      if (m_bMouseCapture && m_pEventClick) {
-        event.pSender = m_pEventClick;
-        m_pEventClick->DoEvent(event);
-        return true;
-      }
-      CControlUI* target = FindMouseControl(pt);
-      SetHot(target, pt);
-      if (target && target == m_pEventHover) {
-        event.pSender = target;
-        target->DoEvent(event);
-      }
+    // The mouse.
+    case WM_MOUSEMOVE:
+      OnMouseMove(wParam, lParam);
       return true;
-    }
-    case WM_MOUSELEAVE: {
-      m_bMouseTracking = false;
-      if (!m_bMouseCapture) {
-        POINT pt = {-1, -1};
-        SetHot(nullptr, pt);
-      }
+    case WM_MOUSELEAVE:
+      OnMouseLeave();
       return true;
-    }
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      CControlUI* target = FindMouseControl(pt);
-      if (target != m_pFocus) {
-        // Takes the keyboard from a native field so it closes.
-        ::SetFocus(m_hWndPaint);
-      }
-      if (!target || !target->IsEnabled()) return true;
-      SetHot(target, pt);
-      m_pEventClick = target;
-      SetCapture();
-      SetFocus(target);
-      if (m_pEventClick != target) return true;
-      SendEvent(target, uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN, pt,
-                wParam, lParam);
+    case WM_LBUTTONDBLCLK:
+      OnButtonDown(uMsg, wParam, lParam);
       return true;
-    }
-    case WM_LBUTTONUP: {
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      CControlUI* target = m_pEventClick;
-      m_pEventClick = nullptr;
-      if (m_bMouseCapture) ReleaseCapture();
-      if (!target) return true;
-      SendEvent(target, UIEVENT_BUTTONUP, pt, wParam, lParam);
+    case WM_LBUTTONUP:
+      OnButtonUp(wParam, lParam);
       return true;
-    }
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lParam) != m_hWndPaint && m_bMouseCapture) {
-        m_bMouseCapture = false;
-        if (CControlUI* target = m_pEventClick) {
-          m_pEventClick = nullptr;
-          TEventUI event;
-          event.Type = UIEVENT_MOUSELEAVE;
-          event.pSender = target;
-          event.ptMouse = {-1, -1};
-          target->DoEvent(event);
-        }
-      }
+      OnCaptureChanged(lParam);
       return false;
-    case WM_MOUSEWHEEL: {
-      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      ::ScreenToClient(m_hWndPaint, &pt);
-      CControlUI* target = FindMouseControl(pt);
-      if (!target) return false;
-      SendEvent(target, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
-      lRes = 0;
-      return true;
-    }
-    case WM_SETCURSOR: {
-      if (LOWORD(lParam) != HTCLIENT) return false;
-      POINT pt;
-      ::GetCursorPos(&pt);
-      ::ScreenToClient(m_hWndPaint, &pt);
-      CControlUI* target = FindMouseControl(pt);
-      bool text = target && target->IsEnabled() && target->GetInterface("Edit");
-      ::SetCursor(::LoadCursor(nullptr, text ? IDC_IBEAM : IDC_ARROW));
-      lRes = TRUE;
-      return true;
-    }
+    case WM_MOUSEWHEEL:
+      return OnMouseWheel(wParam, lParam, lRes);
+    case WM_SETCURSOR:
+      return OnSetCursor(lParam, lRes);
+    // The keyboard.
     case WM_KEYDOWN:
-    case WM_CHAR: {
-      if (!m_pFocus) return false;
-      TEventUI event;
-      event.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
-      event.pSender = m_pFocus;
-      event.chKey = static_cast<TCHAR>(wParam);
-      event.wParam = wParam;
-      event.lParam = lParam;
-      event.dwTimestamp = ::GetTickCount();
-      m_pFocus->DoEvent(event);
-      return true;
-    }
-    case WM_COMMAND: {
-      HWND child = reinterpret_cast<HWND>(lParam);
-      if (child && HIWORD(wParam) == EN_CHANGE) {
-        if (auto* control = static_cast<CControlUI*>(::GetPropA(child, "DuiLib.Control"))) {
-          SendNotify(control, DUI_MSGTYPE_TEXTCHANGED);
-          return true;
-        }
-      }
-      return false;
-    }
+    case WM_CHAR:
+      return OnKey(uMsg, wParam, lParam);
+    // Native child windows (the open edit field).
+    case WM_COMMAND:
+      return OnChildCommand(wParam, lParam);
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-      HWND child = reinterpret_cast<HWND>(lParam);
-      auto* control = static_cast<CControlUI*>(::GetPropA(child, "DuiLib.Control"));
-      if (!control) return false;
-      lRes = control->OnNativeColor(reinterpret_cast<HDC>(wParam));
-      return lRes != 0;
-    }
+    case WM_CTLCOLORSTATIC:
+      return OnChildColor(wParam, lParam, lRes);
     default:
       return false;
   }
+}
+
+void CPaintManagerUI::OnPaint() {
+  tn::ScopedPaintDC paint(m_hWndPaint);
+  HDC hdc = paint.Get();
+  const RECT& rcPaint = paint.PaintRect();
+  RECT client;
+  ::GetClientRect(m_hWndPaint, &client);
+  int cx = client.right - client.left, cy = client.bottom - client.top;
+  if (!hdc || cx <= 0 || cy <= 0) return;
+  // Painted off screen and copied in one go, so nothing flickers.
+  tn::ScopedCreatedDC memory(::CreateCompatibleDC(hdc));
+  tn::ScopedBitmap buffer(::CreateCompatibleBitmap(hdc, cx, cy));
+  if (!memory || !buffer) return;
+  tn::ScopedSelectObject select(memory.Get(), buffer.Get());
+  PaintTo(memory.Get(), rcPaint);
+  ::BitBlt(hdc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
+           rcPaint.bottom - rcPaint.top, memory.Get(), rcPaint.left, rcPaint.top, SRCCOPY);
+}
+
+void CPaintManagerUI::OnSize() {
+  // Laid out at once, so positions are right before the first paint.
+  m_bUpdateNeeded = true;
+  UpdateLayout();
+  ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+void CPaintManagerUI::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+  if (!m_bMouseTracking) {
+    TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, m_hWndPaint, 0};
+    ::TrackMouseEvent(&tme);
+    m_bMouseTracking = true;
+  }
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  // A pressed control follows the mouse wherever it goes.
+  if (m_bMouseCapture && m_pEventClick) {
+    SendEvent(m_pEventClick, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+    return;
+  }
+  CControlUI* target = FindMouseControl(pt);
+  SetHot(target, pt);
+  if (target && target == m_pEventHover) SendEvent(target, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+}
+
+void CPaintManagerUI::OnMouseLeave() {
+  m_bMouseTracking = false;
+  if (!m_bMouseCapture) SetHot(nullptr, POINT{-1, -1});
+}
+
+void CPaintManagerUI::OnButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  CControlUI* target = FindMouseControl(pt);
+  if (target != m_pFocus) {
+    // Takes the keyboard from a native field so it closes.
+    ::SetFocus(m_hWndPaint);
+  }
+  if (!target || !target->IsEnabled()) return;
+  SetHot(target, pt);
+  m_pEventClick = target;
+  SetCapture();
+  SetFocus(target);
+  // The focus change may have removed the control.
+  if (m_pEventClick != target) return;
+  SendEvent(target, uMsg == WM_LBUTTONDBLCLK ? UIEVENT_DBLCLICK : UIEVENT_BUTTONDOWN, pt, wParam,
+            lParam);
+}
+
+void CPaintManagerUI::OnButtonUp(WPARAM wParam, LPARAM lParam) {
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  CControlUI* target = m_pEventClick;
+  m_pEventClick = nullptr;
+  if (m_bMouseCapture) ReleaseCapture();
+  if (target) SendEvent(target, UIEVENT_BUTTONUP, pt, wParam, lParam);
+}
+
+void CPaintManagerUI::OnCaptureChanged(LPARAM lParam) {
+  // Another window took the mouse: the pressed control is let go.
+  if (reinterpret_cast<HWND>(lParam) == m_hWndPaint || !m_bMouseCapture) return;
+  m_bMouseCapture = false;
+  CControlUI* target = m_pEventClick;
+  if (!target) return;
+  m_pEventClick = nullptr;
+  SendEvent(target, UIEVENT_MOUSELEAVE, POINT{-1, -1});
+}
+
+bool CPaintManagerUI::OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  ::ScreenToClient(m_hWndPaint, &pt);
+  CControlUI* target = FindMouseControl(pt);
+  if (!target) return false;
+  SendEvent(target, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
+  lRes = 0;
+  return true;
+}
+
+bool CPaintManagerUI::OnSetCursor(LPARAM lParam, LRESULT& lRes) {
+  if (LOWORD(lParam) != HTCLIENT) return false;
+  POINT pt;
+  ::GetCursorPos(&pt);
+  ::ScreenToClient(m_hWndPaint, &pt);
+  CControlUI* target = FindMouseControl(pt);
+  bool text = target && target->IsEnabled() && target->GetInterface("Edit");
+  ::SetCursor(::LoadCursor(nullptr, text ? IDC_IBEAM : IDC_ARROW));
+  lRes = TRUE;
+  return true;
+}
+
+bool CPaintManagerUI::OnKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (!m_pFocus) return false;
+  TEventUI event;
+  event.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
+  event.pSender = m_pFocus;
+  event.chKey = static_cast<TCHAR>(wParam);
+  event.wParam = wParam;
+  event.lParam = lParam;
+  event.dwTimestamp = ::GetTickCount();
+  m_pFocus->DoEvent(event);
+  return true;
+}
+
+bool CPaintManagerUI::OnChildCommand(WPARAM wParam, LPARAM lParam) {
+  HWND child = reinterpret_cast<HWND>(lParam);
+  if (!child || HIWORD(wParam) != EN_CHANGE) return false;
+  auto* control = static_cast<CControlUI*>(::GetPropA(child, kControlWindowProperty));
+  if (!control) return false;
+  SendNotify(control, DUI_MSGTYPE_TEXTCHANGED);
+  return true;
+}
+
+bool CPaintManagerUI::OnChildColor(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  HWND child = reinterpret_cast<HWND>(lParam);
+  auto* control = static_cast<CControlUI*>(::GetPropA(child, kControlWindowProperty));
+  if (!control) return false;
+  lRes = control->OnNativeColor(reinterpret_cast<HDC>(wParam));
+  return lRes != 0;
 }
 
 }  // namespace DuiLib

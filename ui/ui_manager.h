@@ -29,6 +29,10 @@ class CAccessibleWindow;
 #define DUI_MSGTYPE_WINDOWINIT "windowinit"
 #define DUI_MSGTYPE_VALUECHANGED "valuechanged"
 
+// The window property (SetPropA) by which a native child window of a
+// framework window, such as an open edit field, names its control.
+constexpr char kControlWindowProperty[] = "DuiLib.Control";
+
 struct TNotifyUI {
   CDuiString sType;
   CDuiString sVirtualWnd;
@@ -160,7 +164,11 @@ class CPaintManagerUI {
   SIZE GetInitSize() const { return m_szInitWindowSize; }
   SIZE GetScaledInitSize() const { return m_dpiScale.Scale(m_szInitWindowSize); }
   RECT GetScaledCaptionRect() const { return m_dpiScale.Scale(m_rcCaption); }
+  // Also resizes the window (see ResizeToInitSize).
   void SetInitSize(int cx, int cy);
+  // Gives the window the layout's size at the current DPI, in place; nothing
+  // without a window or without a size in the layout.
+  void ResizeToInitSize();
   RECT GetCaptionRect() const { return m_rcCaption; }
   void SetCaptionRect(const RECT& rc) { m_rcCaption = rc; }
   SIZE GetMinInfo() const { return m_szMinWindow; }
@@ -208,6 +216,24 @@ class CPaintManagerUI {
  private:
   void UpdateLayout();
   void SetHot(CControlUI* pControl, POINT pt);
+  // Asks each of |registered| in turn until one handles the message.
+  static bool RunFilters(const std::vector<IMessageFilterUI*>& registered, UINT uMsg, WPARAM wParam,
+                         LPARAM lParam, LRESULT& lRes);
+
+  // The groups of MessageHandler. Those that return bool say whether the
+  // message was handled.
+  void OnPaint();
+  void OnSize();
+  void OnMouseMove(WPARAM wParam, LPARAM lParam);
+  void OnMouseLeave();
+  void OnButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam);
+  void OnButtonUp(WPARAM wParam, LPARAM lParam);
+  void OnCaptureChanged(LPARAM lParam);
+  bool OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+  bool OnSetCursor(LPARAM lParam, LRESULT& lRes);
+  bool OnKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
+  bool OnChildCommand(WPARAM wParam, LPARAM lParam);
+  bool OnChildColor(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
 
   HWND m_hWndPaint = nullptr;
   CControlUI* m_pRoot = nullptr;
@@ -226,7 +252,8 @@ class CPaintManagerUI {
   std::vector<IMessageFilterUI*> m_aPreMessageFilters;
   std::vector<IMessageFilterUI*> m_aMessageFilters;
   std::map<std::string, CControlUI*> m_mNameHash;
-  std::map<int, TFontInfo*> m_mFonts;
+  // The font table owns its fonts; GetFont lends them out.
+  std::map<int, std::unique_ptr<TFontInfo>> m_mFonts;
   TFontInfo* m_pDefaultFont = nullptr;
   std::unique_ptr<CFocusNavigator> m_pFocusNavigator;
   std::unique_ptr<CAccessibleWindow> m_pAccessible;

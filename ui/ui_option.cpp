@@ -70,7 +70,7 @@ void COptionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "selected") Selected(std::strcmp(pstrValue, "true") == 0, false);
+  if (name == "selected") Selected(ParseBool(pstrValue), false);
   else if (name == "group") SetGroup(pstrValue);
   else if (name == "selectedimage") SetSelectedImage(pstrValue);
   else if (name == "selectedhotimage") SetSelectedHotImage(pstrValue);

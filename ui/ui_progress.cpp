@@ -58,7 +58,7 @@ void CProgressUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   if (name == "foreimage") SetForeImage(pstrValue);
-  else if (name == "hor") SetHorizontal(std::strcmp(pstrValue, "true") == 0);
+  else if (name == "hor") SetHorizontal(ParseBool(pstrValue));
   else if (name == "min") SetMinValue(std::atoi(pstrValue));
   else if (name == "max") SetMaxValue(std::atoi(pstrValue));
   else if (name == "value") SetValue(std::atoi(pstrValue));

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ui/render.h"
+#include "util/scoped_gdi.h"
 
 namespace DuiLib {
 
@@ -16,8 +17,6 @@ constexpr int kWheelLines = 3;
 constexpr DWORD kTrackColor = 0xFFF0F0F0;
 constexpr DWORD kThumbColor = 0xFFC1C1C1;
 constexpr DWORD kThumbActiveColor = 0xFFA8A8A8;
-
-bool IsTrue(LPCTSTR value) { return value && std::strcmp(value, "true") == 0; }
 
 }  // namespace
 
@@ -32,15 +31,15 @@ void CRichEditUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "vscrollbar") m_bVScrollBar = IsTrue(pstrValue);
-  else if (name == "readonly") m_bReadOnly = IsTrue(pstrValue);
-  else if (name == "multiline") { m_bMultiline = IsTrue(pstrValue); m_bLinesValid = false; }
-  else if (name == "wordwrap") { m_bWordWrap = IsTrue(pstrValue); m_bLinesValid = false; }
+  if (name == "vscrollbar") m_bVScrollBar = ParseBool(pstrValue);
+  else if (name == "readonly") m_bReadOnly = ParseBool(pstrValue);
+  else if (name == "multiline") { m_bMultiline = ParseBool(pstrValue); m_bLinesValid = false; }
+  else if (name == "wordwrap") { m_bWordWrap = ParseBool(pstrValue); m_bLinesValid = false; }
   else if (name == "textcolor") { if (ParseColor(pstrValue, &color)) SetTextColor(color); }
   else if (name == "font") SetFont(std::atoi(pstrValue));
   else if (name == "textpadding") { ParseRectValue(pstrValue, &m_rcTextPadding); m_bLinesValid = false; }
   else if (name == "align") {
-    m_uTextStyle = std::strstr(pstrValue, "center") ? DT_CENTER : std::strstr(pstrValue, "right") ? DT_RIGHT : DT_LEFT;
+    m_uTextStyle = ParseTextAlign(pstrValue);
   } else if (name == "rich" || name == "autovscroll" || name == "want return" || name == "wantreturn") {
     // Plain text only; these change nothing for a read-only view.
   } else {
@@ -148,9 +147,8 @@ void CRichEditUI::LayoutLines(HDC hDC) {
 
 int CRichEditUI::GetLineCount() {
   if (!m_bLinesValid) {
-    HDC screen = ::GetDC(nullptr);
-    LayoutLines(screen);
-    ::ReleaseDC(nullptr, screen);
+    tn::ScopedGetDC screen(nullptr);
+    LayoutLines(screen.Get());
   }
   return static_cast<int>(m_lines.size());
 }

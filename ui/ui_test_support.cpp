@@ -1,6 +1,8 @@
 #include "ui/ui_test_support.h"
 
+#include "ui/render.h"
 #include "ui/test_zip_writer.h"
+#include "util/scoped_gdi.h"
 
 namespace ui_test {
 
@@ -208,22 +210,17 @@ Snapshot::Snapshot(DuiLib::CPaintManagerUI& manager) {
   ::GetClientRect(manager.GetPaintWindow(), &client);
   width_ = client.right;
   height_ = client.bottom;
-  BITMAPINFO bmi = {};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = width_;
-  bmi.bmiHeader.biHeight = -height_;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
+  tn::ScopedCreatedDC dc(::CreateCompatibleDC(nullptr));
   void* bits = nullptr;
-  HDC dc = ::CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = ::CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(dc, bitmap);
-  manager.PaintTo(dc, client);
+  tn::ScopedBitmap bitmap = DuiLib::CreateTopDownBitmap(width_, height_, &bits);
+  if (!dc || !bitmap) {
+    width_ = height_ = 0;  // an empty snapshot: every pixel reads as missing
+    return;
+  }
+  tn::ScopedSelectObject select(dc.Get(), bitmap.Get());
+  manager.PaintTo(dc.Get(), client);
   ::GdiFlush();
   pixels_.assign(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width_ * height_);
-  ::SelectObject(dc, old);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(dc);
 }
 
 DWORD Snapshot::At(int x, int y) const {

@@ -6,6 +6,22 @@
 
 namespace DuiLib {
 
+namespace {
+
+// What the default hooks answer: the message goes on to the framework and
+// the system, or it stops here with 0.
+LRESULT PassOn(BOOL& bHandled) {
+  bHandled = FALSE;
+  return 0;
+}
+
+LRESULT Swallow(BOOL& bHandled) {
+  bHandled = TRUE;
+  return 0;
+}
+
+}  // namespace
+
 WindowImplBase::~WindowImplBase() {
   // The window must not outlive the object its procedure points at.
   if (m_hWnd && ::IsWindow(m_hWnd)) {
@@ -79,8 +95,7 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT WindowImplBase::HandleCustomMessage(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  bHandled = FALSE;
-  return 0;
+  return PassOn(bHandled);
 }
 
 LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
@@ -106,22 +121,17 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   m_PaintManager.AttachDialog(root);
   m_PaintManager.AddNotifier(this);
   m_PaintManager.AddPreMessageFilter(this);
-  SIZE size = m_PaintManager.GetScaledInitSize();
-  if (size.cx > 0 && size.cy > 0) {
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  m_PaintManager.ResizeToInitSize();
   InitWindow();
   return 0;
 }
 
 LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  bHandled = FALSE;
-  return 0;
+  return PassOn(bHandled);
 }
 
 LRESULT WindowImplBase::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  bHandled = FALSE;
-  return 0;
+  return PassOn(bHandled);
 }
 
 LRESULT WindowImplBase::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
@@ -129,15 +139,13 @@ LRESULT WindowImplBase::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled
   return wParam == 0 ? TRUE : FALSE;
 }
 
+// The whole window is client area: the skin draws the frame.
 LRESULT WindowImplBase::OnNcCalcSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  // The whole window is client area: the skin draws the frame.
-  bHandled = TRUE;
-  return 0;
+  return Swallow(bHandled);
 }
 
 LRESULT WindowImplBase::OnNcPaint(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  bHandled = TRUE;
-  return 0;
+  return Swallow(bHandled);
 }
 
 LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
@@ -187,9 +195,7 @@ LRESULT WindowImplBase::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, BOOL& b
     ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                    suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
-    SIZE size = m_PaintManager.GetScaledInitSize();
-    if (size.cx > 0 && size.cy > 0)
-      ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_PaintManager.ResizeToInitSize();
   }
   return 0;
 }

@@ -98,6 +98,61 @@ TEST_F(WindowImplBaseTest, SystemCloseBecomesWmClose) {
   EXPECT_FALSE(::IsWindow(window.GetHWND()));
 }
 
+// A message filter that answers |answer| with 42 and, when it sees it,
+// takes |victim| out of the window's filters of the same kind.
+class RecordingFilter : public IMessageFilterUI {
+ public:
+  RecordingFilter(CPaintManagerUI* manager, bool pre) : manager_(manager), pre_(pre) {}
+  LRESULT MessageHandler(UINT uMsg, WPARAM, LPARAM, bool& bHandled) override {
+    if (uMsg < WM_APP) return 0;
+    ++calls;
+    if (victim && pre_) manager_->RemovePreMessageFilter(victim);
+    if (victim && !pre_) manager_->RemoveMessageFilter(victim);
+    bHandled = uMsg == answer;
+    return 42;
+  }
+  UINT answer = 0;
+  IMessageFilterUI* victim = nullptr;
+  int calls = 0;
+
+ private:
+  CPaintManagerUI* manager_;
+  bool pre_;
+};
+
+TEST_F(WindowImplBaseTest, FiltersAnswerInTurnAndOneRemovedMeanwhileIsNotAsked) {
+  for (bool pre : {false, true}) {
+    TestWindow window;
+    ASSERT_TRUE(window.CreateAt(0, 0));
+    CPaintManagerUI& manager = window.manager();
+    RecordingFilter first(&manager, pre), second(&manager, pre), third(&manager, pre);
+    for (RecordingFilter* filter : {&first, &second, &third}) {
+      if (pre) manager.AddPreMessageFilter(filter);
+      else manager.AddMessageFilter(filter);
+    }
+    second.answer = WM_APP + 1;
+    LRESULT result = 0;
+    auto run = [&](UINT message) {
+      return pre ? manager.PreMessageHandler(message, 0, 0, result)
+                 : manager.MessageHandler(message, 0, 0, result);
+    };
+    // The second answers: the third is not asked.
+    EXPECT_TRUE(run(WM_APP + 1)) << "pre=" << pre;
+    EXPECT_EQ(42, result) << "pre=" << pre;
+    EXPECT_EQ(1, first.calls);
+    EXPECT_EQ(0, third.calls);
+    // The first takes the second out while the message goes round.
+    first.victim = &second;
+    EXPECT_FALSE(run(WM_APP + 2)) << "pre=" << pre;
+    EXPECT_EQ(1, second.calls) << "pre=" << pre;
+    EXPECT_EQ(1, third.calls) << "pre=" << pre;
+    for (RecordingFilter* filter : {&first, &third}) {
+      if (pre) manager.RemovePreMessageFilter(filter);
+      else manager.RemoveMessageFilter(filter);
+    }
+  }
+}
+
 TEST_F(WindowImplBaseTest, CentresInsideTheWorkArea) {
   RECT work;
   ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);

@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/byte_reader.h"
+
 namespace DuiLib {
 
 namespace {
+
+using tn::SetError;
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
@@ -20,17 +24,6 @@ constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint64_t kMaxDeflateRatio = 1032;
-
-uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Read32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-bool SetError(std::string* error, const char* text) {
-  if (error) *error = text;
-  return false;
-}
 
 }  // namespace
 
@@ -54,24 +47,28 @@ bool ZipReader::Open(const void* data, size_t size) {
   if (!data || size < kEndRecordSize) return false;
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
 
+  tn::ByteReader archive(bytes, size);
+
   // The end record sits at the end, followed only by its comment.
   size_t end_record = SIZE_MAX;
   size_t lowest = size > kEndRecordSize + kMaxCommentSize ? size - kEndRecordSize - kMaxCommentSize : 0;
   for (size_t pos = size - kEndRecordSize + 1; pos-- > lowest;) {
-    if (Read32(bytes + pos) == kEndRecordSignature &&
-        pos + kEndRecordSize + Read16(bytes + pos + 20) == size) {
+    uint32_t signature = 0;
+    size_t comment_len = 0;
+    if (archive.U32(pos, &signature) && signature == kEndRecordSignature &&
+        archive.U16(pos + 20, &comment_len) && pos + kEndRecordSize + comment_len == size) {
       end_record = pos;
       break;
     }
   }
   if (end_record == SIZE_MAX) return false;
-  const unsigned char* end = bytes + end_record;
-  uint16_t disk = Read16(end + 4);
-  uint16_t cd_disk = Read16(end + 6);
-  uint16_t entries_here = Read16(end + 8);
-  uint16_t entries_total = Read16(end + 10);
-  uint32_t cd_size = Read32(end + 12);
-  uint32_t cd_offset = Read32(end + 16);
+  archive.Seek(end_record + 4);
+  uint16_t disk = archive.U16();
+  uint16_t cd_disk = archive.U16();
+  uint16_t entries_here = archive.U16();
+  uint16_t entries_total = archive.U16();
+  uint32_t cd_size = archive.U32();
+  uint32_t cd_offset = archive.U32();
   if (disk != 0 || cd_disk != 0 || entries_here != entries_total) return false;
   if (cd_offset > end_record || cd_size > end_record - cd_offset) return false;
 
@@ -80,22 +77,26 @@ bool ZipReader::Open(const void* data, size_t size) {
   size_t pos = cd_offset;
   const size_t cd_end = static_cast<size_t>(cd_offset) + cd_size;
   for (uint32_t n = 0; n < entries_total; ++n) {
-    if (cd_end - pos < kCentralHeaderSize) return false;
-    const unsigned char* h = bytes + pos;
-    if (Read32(h) != kCentralHeaderSignature) return false;
-    size_t name_len = Read16(h + 28);
-    size_t extra_len = Read16(h + 30);
-    size_t comment_len = Read16(h + 32);
+    // Read within the directory only.
+    tn::ByteReader h(bytes + pos, cd_end - pos);
+    const uint32_t signature = h.U32();
+    h.Skip(4);  // versions
+    Entry e;
+    e.flags = h.U16();
+    e.method = h.U16();
+    h.Skip(4);  // time, date
+    e.crc32 = h.U32();
+    e.compressed_size = h.U32();
+    e.uncompressed_size = h.U32();
+    const size_t name_len = h.U16();
+    const size_t extra_len = h.U16();
+    const size_t comment_len = h.U16();
+    h.Skip(8);  // disk, attributes
+    e.local_header_offset = h.U32();
+    if (h.Failed() || signature != kCentralHeaderSignature) return false;
     size_t record = kCentralHeaderSize + name_len + extra_len + comment_len;
     if (cd_end - pos < record) return false;
-    Entry e;
-    e.flags = Read16(h + 8);
-    e.method = Read16(h + 10);
-    e.crc32 = Read32(h + 16);
-    e.compressed_size = Read32(h + 20);
-    e.uncompressed_size = Read32(h + 24);
-    e.local_header_offset = Read32(h + 42);
-    e.name.assign(reinterpret_cast<const char*>(h + kCentralHeaderSize), name_len);
+    e.name.assign(reinterpret_cast<const char*>(bytes + pos + kCentralHeaderSize), name_len);
     e.lookup_key = NormalizeName(e.name);
     entries.push_back(std::move(e));
     pos += record;
@@ -137,14 +138,18 @@ bool ZipReader::ReadEntry(const Entry& e, std::string* out, std::string* error) 
 
   size_t offset = e.local_header_offset;
   if (offset > size_ || size_ - offset < kLocalHeaderSize) return SetError(error, "local header out of range");
-  const unsigned char* h = data_ + offset;
-  if (Read32(h) != kLocalHeaderSignature) return SetError(error, "bad local header");
-  size_t name_len = Read16(h + 26);
-  size_t extra_len = Read16(h + 28);
+  tn::ByteReader h(data_ + offset, size_ - offset);
+  const uint32_t signature = h.U32();
+  h.Skip(4);  // version, flags
+  const uint16_t method = h.U16();
+  h.Skip(16);  // time, date, CRC and sizes (the directory's count)
+  const size_t name_len = h.U16();
+  const size_t extra_len = h.U16();
+  if (signature != kLocalHeaderSignature) return SetError(error, "bad local header");
   if (size_ - offset - kLocalHeaderSize < name_len + extra_len) return SetError(error, "local header out of range");
-  if (Read16(h + 8) != e.method) return SetError(error, "local header disagrees with the directory");
+  if (method != e.method) return SetError(error, "local header disagrees with the directory");
   if (name_len != e.name.size() ||
-      std::memcmp(h + kLocalHeaderSize, e.name.data(), name_len) != 0)
+      std::memcmp(data_ + offset + kLocalHeaderSize, e.name.data(), name_len) != 0)
     return SetError(error, "local header disagrees with the directory");
   size_t data_start = offset + kLocalHeaderSize + name_len + extra_len;
   if (size_ - data_start < e.compressed_size) return SetError(error, "entry data out of range");

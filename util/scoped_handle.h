@@ -1,24 +1,36 @@
-// Small uncopyable owners for Win32 handles, keys, libraries and COM pointers.
+// Small uncopyable owners for Win32 handles, keys, libraries, COM pointers
+// and BSTRs. GDI objects and device contexts: util/scoped_gdi.h.
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 #include <unknwn.h>
 
 #include <utility>
 
 namespace tn {
 
-// Traits decide what "no handle" is and how a handle is released.
+// Traits decide what "no handle" is and how a handle is released; Close
+// reports whether the release succeeded.
 struct KernelHandleTraits {
   static HANDLE Invalid() { return nullptr; }
   static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { ::CloseHandle(h); }
+  static bool Close(HANDLE h) { return ::CloseHandle(h) != FALSE; }
 };
 
 struct FindHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
   static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { ::FindClose(h); }
+  static bool Close(HANDLE h) { return ::FindClose(h) != FALSE; }
+};
+
+struct BstrTraits {
+  static BSTR Invalid() { return nullptr; }
+  static bool IsValid(BSTR text) { return text != nullptr; }
+  static bool Close(BSTR text) {
+    ::SysFreeString(text);
+    return true;
+  }
 };
 
 template <typename T, typename Traits>
@@ -38,9 +50,27 @@ class ScopedGeneric {
   bool IsValid() const { return Traits::IsValid(value_); }
   explicit operator bool() const { return IsValid(); }
   T Get() const { return value_; }
+  // For functions that hand out a new value through an out-parameter;
+  // releases the old one.
+  T* Receive() {
+    Reset();
+    return &value_;
+  }
+  // Releases the value (a failed release goes unreported: use Close to
+  // learn of it) and takes |value|.
   void Reset(T value = Traits::Invalid()) {
-    if (Traits::IsValid(value_)) Traits::Close(value_);
+    if (Traits::IsValid(value_)) static_cast<void>(Traits::Close(value_));
     value_ = value;
+  }
+  // Releases the value now and says whether that worked; for a file
+  // handle, a failed close can mean that written data did not reach the
+  // disk (GetLastError has the reason). The value is forgotten either way:
+  // a handle is not closed twice. True when there was nothing to release.
+  bool Close() {
+    if (!Traits::IsValid(value_)) return true;
+    T value = value_;
+    value_ = Traits::Invalid();
+    return Traits::Close(value);
   }
   T Release() {
     T value = value_;
@@ -56,51 +86,34 @@ class ScopedGeneric {
 using ScopedHandle = ScopedGeneric<HANDLE, KernelHandleTraits>;
 // FindFirstFile handles.
 using ScopedFindHandle = ScopedGeneric<HANDLE, FindHandleTraits>;
+// Strings of SysAllocString and of COM methods with a BSTR out-parameter.
+using ScopedBstr = ScopedGeneric<BSTR, BstrTraits>;
 
-class ScopedRegKey {
- public:
-  ScopedRegKey() = default;
-  explicit ScopedRegKey(HKEY key) : key_(key) {}
-  ~ScopedRegKey() { Reset(); }
-  ScopedRegKey(const ScopedRegKey&) = delete;
-  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
-
-  HKEY Get() const { return key_; }
-  // For RegOpenKeyEx / RegCreateKeyEx out-parameters; releases the old key.
-  HKEY* Receive() { Reset(); return &key_; }
-  bool IsValid() const { return key_ != nullptr; }
-  void Reset() {
-    if (key_) ::RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool IsValid(HKEY key) { return key != nullptr; }
+  static bool Close(HKEY key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
 };
 
-class ScopedLibrary {
- public:
-  ScopedLibrary() = default;
-  explicit ScopedLibrary(HMODULE module) : module_(module) {}
-  ~ScopedLibrary() { Reset(); }
-  ScopedLibrary(const ScopedLibrary&) = delete;
-  ScopedLibrary& operator=(const ScopedLibrary&) = delete;
+// Registry keys; Receive() serves RegOpenKeyEx / RegCreateKeyEx.
+using ScopedRegKey = ScopedGeneric<HKEY, RegKeyTraits>;
 
-  HMODULE Get() const { return module_; }
-  bool IsValid() const { return module_ != nullptr; }
-  void Reset(HMODULE module = nullptr) {
-    if (module_) ::FreeLibrary(module_);
-    module_ = module;
-  }
-  HMODULE Release() { return std::exchange(module_, nullptr); }
+struct LibraryTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static bool IsValid(HMODULE module) { return module != nullptr; }
+  static bool Close(HMODULE module) { return ::FreeLibrary(module) != FALSE; }
+};
+
+// A loaded library and the functions looked up in it.
+class ScopedLibrary : public ScopedGeneric<HMODULE, LibraryTraits> {
+ public:
+  using ScopedGeneric::ScopedGeneric;
+  // Null when the library is not loaded or has no such export.
   template <typename Fn>
   Fn GetProc(const char* name) const {
-    return module_ ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module_, name)))
-                   : nullptr;
+    return IsValid() ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(Get(), name)))
+                     : nullptr;
   }
-
- private:
-  HMODULE module_ = nullptr;
 };
 
 // A reference-holding COM pointer.
@@ -110,9 +123,15 @@ class ComPtr {
   ComPtr() = default;
   ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }  // NOLINT: adopts with AddRef
   ComPtr(const ComPtr& other) : ComPtr(other.p_) {}
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
   ComPtr& operator=(const ComPtr& other) {
     ComPtr copy(other);
     std::swap(p_, copy.p_);
+    return *this;
+  }
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    ComPtr moved(std::move(other));
+    std::swap(p_, moved.p_);
     return *this;
   }
   ~ComPtr() { Reset(); }
@@ -123,9 +142,15 @@ class ComPtr {
   // For creation functions that return an already referenced pointer.
   T** Receive() { Reset(); return &p_; }
   void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
+  // Takes over the reference that |p| already holds (a newly made object,
+  // an out-parameter of a creation function), without AddRef.
+  void Attach(T* p) {
+    Reset();
+    p_ = p;
+  }
+  // Forgotten before it is released: the last Release may call back in.
   void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
+    if (T* p = std::exchange(p_, nullptr)) p->Release();
   }
   template <typename U>
   HRESULT As(ComPtr<U>* out, REFIID iid) const {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <functional>
 
+#include "util/byte_reader.h"
+
 namespace tnpack {
 namespace {
 
@@ -13,27 +15,8 @@ constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 constexpr uint32_t kNameIsStringFlag = 0x80000000u;
 constexpr uint32_t kVersionResourceType = 16;
 
-// Bounds-checked little-endian reads; a read past the end fails.
-class Reader {
- public:
-  explicit Reader(const std::string& bytes) : bytes_(bytes) {}
-  bool U16(uint64_t offset, uint32_t* value) const {
-    if (offset + 2 > bytes_.size()) return false;
-    *value = Byte(offset) | (Byte(offset + 1) << 8);
-    return true;
-  }
-  bool U32(uint64_t offset, uint32_t* value) const {
-    if (offset + 4 > bytes_.size()) return false;
-    *value = Byte(offset) | (Byte(offset + 1) << 8) | (Byte(offset + 2) << 16) |
-             (static_cast<uint32_t>(Byte(offset + 3)) << 24);
-    return true;
-  }
-  uint64_t size() const { return bytes_.size(); }
-
- private:
-  uint32_t Byte(uint64_t offset) const { return static_cast<unsigned char>(bytes_[offset]); }
-  const std::string& bytes_;
-};
+// Reads at offsets; a read past the end fails.
+using Reader = tn::ByteReader;
 
 // File offset of |rva|, with |length| bytes available there.
 bool RvaToOffset(const PeHeaders& headers, const Reader& reader, uint32_t rva, uint32_t length,

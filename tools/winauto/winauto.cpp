@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "util/byte_reader.h"
 #include "util/scoped_handle.h"
 
 namespace {
@@ -333,10 +334,10 @@ int ResolveLink(const wchar_t* path) {
                                      nullptr));
     BYTE header[0x4C] = {};
     DWORD read = 0;
+    uint32_t stored = 0;
     if (lnk && ReadFile(lnk.Get(), header, sizeof(header), &read, nullptr) && read == sizeof(header) &&
-        header[0] == 0x4C) {
-      show = static_cast<int>(header[0x3C] | (header[0x3D] << 8) | (header[0x3E] << 16) |
-                              (header[0x3F] << 24));
+        header[0] == 0x4C && tn::ByteReader(header, sizeof(header)).U32(0x3C, &stored)) {
+      show = static_cast<int>(stored);
     }
   }
   link->GetIconLocation(icon, MAX_PATH, &icon_index);
