@@ -9,7 +9,7 @@ include(${CMAKE_SOURCE_DIR}/cmake/Reproducible.cmake)
 # Third-party code first, built without our warning and charset flags.
 add_subdirectory(third_party)
 
-add_compile_options(-Wall -Wextra
+add_compile_options(-Wall -Wextra ${TN_WARNINGS_AS_ERRORS_FLAG}
   "$<$<COMPILE_LANGUAGE:CXX>:-finput-charset=UTF-8;-fexec-charset=GBK>")
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 # The installer travels as a download: optimise for size (the heavy work is

@@ -14,7 +14,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xdotool x11-utils
   7zip googletest libgtest-dev cmake make g++ git imagemagick
   fonts-wqy-microhei locales dpkg-dev zlib1g-dev python3
-  osslsigncode openssl libssl-dev
+  osslsigncode openssl libssl-dev clang-format
 )
 
 apt_updated=0
