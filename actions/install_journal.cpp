@@ -38,8 +38,8 @@ std::string FullPathOf(const std::string& path) {
 
 // A name as Windows compares names: without regard to case.
 std::wstring FoldedName(const std::string& name) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   if (length > 0) {
     MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &wide[0], length);
@@ -54,11 +54,9 @@ std::wstring FoldedName(const std::string& name) {
 bool RenameEntry(const std::string& from, const std::string& to, bool replace) {
   const std::wstring source = SystemAnsiToWide(from);
   const std::wstring target = SystemAnsiToWide(to);
-  tn::ScopedHandle handle(CreateFileW(source.c_str(), DELETE | SYNCHRONIZE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                      nullptr));
+  tn::ScopedHandle handle(CreateFileW(
+      source.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return false;
   const size_t name_bytes = target.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes, 0);
@@ -89,9 +87,12 @@ struct KindName {
   int fields;
 };
 constexpr KindName kKinds[] = {
-    {CInstallJournal::Kind::kMove, "move", 2},       {CInstallJournal::Kind::kCreated, "created", 1},
-    {CInstallJournal::Kind::kFilled, "filled", 1},   {CInstallJournal::Kind::kMerge, "merge", 2},
-    {CInstallJournal::Kind::kUnpinned, "unpinned", 2}, {CInstallJournal::Kind::kCommit, "commit", 0},
+    {CInstallJournal::Kind::kMove, "move", 2},
+    {CInstallJournal::Kind::kCreated, "created", 1},
+    {CInstallJournal::Kind::kFilled, "filled", 1},
+    {CInstallJournal::Kind::kMerge, "merge", 2},
+    {CInstallJournal::Kind::kUnpinned, "unpinned", 2},
+    {CInstallJournal::Kind::kCommit, "commit", 0},
 };
 
 std::string WithoutTrailingBackslashes(std::string path) {
@@ -138,7 +139,8 @@ std::string BackupFolderOf(const std::string& backup, const std::string& origina
   if (slash == std::string::npos) return std::string();
   const std::string parent = original.substr(0, slash + 1);
   const std::string name = original.substr(slash + 1);
-  if (backup.size() <= parent.size() + name.size() || backup.compare(0, parent.size(), parent) != 0 ||
+  if (backup.size() <= parent.size() + name.size() ||
+      backup.compare(0, parent.size(), parent) != 0 ||
       backup.compare(backup.size() - name.size() - 1, std::string::npos, "\\" + name) != 0) {
     return std::string();
   }
@@ -149,7 +151,8 @@ std::string BackupFolderOf(const std::string& backup, const std::string& origina
     return std::string();
   }
   const std::string slot = middle.substr(middle_slash + 1);
-  if (slot.empty() || slot.find_first_not_of("0123456789") != std::string::npos) return std::string();
+  if (slot.empty() || slot.find_first_not_of("0123456789") != std::string::npos)
+    return std::string();
   return parent + middle.substr(0, middle_slash);
 }
 
@@ -158,7 +161,8 @@ std::string BackupFolderOf(const std::string& backup, const std::string& origina
 bool IsBackupOf(const std::string& backup, const std::string& original) {
   if (!BackupFolderOf(backup, original).empty()) return true;
   const size_t suffix = sizeof(kBackupMarker) - 1 + 8;
-  if (backup.size() < original.size() + suffix || backup.compare(0, original.size(), original) != 0) {
+  if (backup.size() < original.size() + suffix ||
+      backup.compare(0, original.size(), original) != 0) {
     return false;
   }
   const std::string tail = backup.substr(original.size());
@@ -185,8 +189,7 @@ bool IsPlausible(const CInstallJournal::Entry& entry) {
       return IsLocalAbsolute(entry.first) && IsRemovableTreePath(entry.first);
     case CInstallJournal::Kind::kUnpinned:
       return IsLocalAbsolute(entry.first) && !entry.second.empty();
-    case CInstallJournal::Kind::kCommit:
-      return true;
+    case CInstallJournal::Kind::kCommit: return true;
   }
   return false;
 }
@@ -207,7 +210,8 @@ bool ParseEntry(const std::string& line, CInstallJournal::Entry* entry) {
   size_t start = 0;
   for (;;) {
     const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    fields.push_back(
+        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
     if (tab == std::string::npos) break;
     start = tab + 1;
   }
@@ -321,8 +325,8 @@ DWORD WINAPI CleanupThread(LPVOID parameter) {
 std::string MakeSuffix() {
   LARGE_INTEGER counter = {};
   QueryPerformanceCounter(&counter);
-  const unsigned value = static_cast<unsigned>(counter.LowPart) ^ (GetCurrentProcessId() << 16) ^
-                         GetTickCount();
+  const unsigned value =
+      static_cast<unsigned>(counter.LowPart) ^ (GetCurrentProcessId() << 16) ^ GetTickCount();
   char text[32];
   std::snprintf(text, sizeof(text), "%s%08x", kBackupMarker, value);
   return text;
@@ -330,7 +334,8 @@ std::string MakeSuffix() {
 
 }  // namespace
 
-CInstallJournal::CInstallJournal(std::string path) : path_(std::move(path)), suffix_(MakeSuffix()) {}
+CInstallJournal::CInstallJournal(std::string path)
+    : path_(std::move(path)), suffix_(MakeSuffix()) {}
 
 CInstallJournal::~CInstallJournal() = default;
 
@@ -368,9 +373,9 @@ bool CInstallJournal::Append(const std::vector<Entry>& entries, bool flush) {
   std::string text;
   for (const Entry& entry : entries) text += FormatEntry(entry);
   DWORD written = 0;
-  const bool ok = WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                            nullptr) &&
-                  written == text.size();
+  const bool ok =
+      WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size();
   if (ok && flush) FlushFileBuffers(file_.Get());
   return ok;
 }
@@ -434,11 +439,11 @@ void CInstallJournal::MoveAsideEach(const std::vector<std::string>& paths,
       const auto found = folder.names.find(FoldedName(original.substr(slash + 1)));
       if (found == folder.names.end() || !movable(found->second.second)) continue;
       const size_t slot = folder.moved / kBackupSlot;
-      const std::string backup = parent + "\\" + suffix_ + "\\" + std::to_string(slot) + "\\" +
-                                 found->second.first;
+      const std::string backup =
+          parent + "\\" + suffix_ + "\\" + std::to_string(slot) + "\\" + found->second.first;
       if (backup.size() >= MAX_PATH) continue;
-      batch.push_back({{Kind::kMove, parent + "\\" + found->second.first, backup}, &folder,
-                       folder.moved});
+      batch.push_back(
+          {{Kind::kMove, parent + "\\" + found->second.first, backup}, &folder, folder.moved});
       ++folder.moved;
       folder.names.erase(found);
     }
@@ -451,7 +456,8 @@ void CInstallJournal::MoveAsideEach(const std::vector<std::string>& paths,
       if (planned.slot % kBackupSlot == 0) {
         const size_t slot_slash = backup.find_last_of('\\');
         const std::string slot_folder = backup.substr(0, slot_slash);
-        if (planned.slot == 0) CreateDirectoryA(slot_folder.substr(0, slot_folder.find_last_of('\\')).c_str(), nullptr);
+        if (planned.slot == 0)
+          CreateDirectoryA(slot_folder.substr(0, slot_folder.find_last_of('\\')).c_str(), nullptr);
         CreateDirectoryA(slot_folder.c_str(), nullptr);
       }
       if (RenameEntry(planned.entry.first, backup, false)) entries_.push_back(planned.entry);
@@ -633,8 +639,7 @@ void RollBackEntries(const std::vector<CInstallJournal::Entry>& entries,
           DeleteFileA((QuickLaunchFolder() + "\\" + it->second + ".lnk").c_str());
         }
         break;
-      case CInstallJournal::Kind::kCommit:
-        break;
+      case CInstallJournal::Kind::kCommit: break;
     }
   }
   // The emptied backup folders; one that still holds a file (it could not

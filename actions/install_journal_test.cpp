@@ -82,8 +82,8 @@ TEST_F(InstallJournalTest, RollBackUndoesEveryStepInReverse) {
   CInstallJournal journal(JournalFile());
   journal.Begin();
   EXPECT_EQ(CInstallJournal::MoveResult::kMoved, journal.MoveAside(root_ + "\\Tarnis.lnk"));
-  journal.MoveAsideEach({root_ + "\\listed.txt", root_ + "\\missing.txt"},
-                        [](DWORD) { return true; }, nullptr);
+  journal.MoveAsideEach(
+      {root_ + "\\listed.txt", root_ + "\\missing.txt"}, [](DWORD) { return true; }, nullptr);
   EXPECT_EQ(CInstallJournal::MoveResult::kMoved, journal.MoveAside(root_ + "\\cache"));
   EXPECT_EQ(CInstallJournal::MoveResult::kMoved, journal.MoveAside(old_dir_));
   EXPECT_EQ(CInstallJournal::MoveResult::kNothingThere, journal.MoveAside(root_ + "\\nothing"));
@@ -143,9 +143,9 @@ TEST_F(InstallJournalTest, BackupNamesStepAroundExistingFiles) {
   EXPECT_EQ("listed", tn_test::ReadFileBytes(taken + "-2"));
   EXPECT_EQ("a file that happens to have the name", tn_test::ReadFileBytes(taken));
   // A list that names a file twice, once in another case and through "..".
-  journal.MoveAsideEach({root_ + "\\cache\\c.bin", root_ + "\\CACHE\\C.BIN",
-                         root_ + "\\cache\\..\\cache\\c.bin"},
-                        [](DWORD) { return true; }, nullptr);
+  journal.MoveAsideEach(
+      {root_ + "\\cache\\c.bin", root_ + "\\CACHE\\C.BIN", root_ + "\\cache\\..\\cache\\c.bin"},
+      [](DWORD) { return true; }, nullptr);
   EXPECT_FALSE(Exists(root_ + "\\cache\\c.bin"));
   EXPECT_EQ(2u, journal.entries().size());
   journal.RollBack();
@@ -169,8 +169,9 @@ TEST_F(InstallJournalTest, ManyFilesOfOneFolderGoIntoSmallBackupFolders) {
   CInstallJournal journal(JournalFile());
   journal.Begin();
   int kept_alive = 0;
-  journal.MoveAsideEach(listed, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); },
-                        [&] { ++kept_alive; });
+  journal.MoveAsideEach(
+      listed, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); },
+      [&] { ++kept_alive; });
   EXPECT_GE(kept_alive, 150);
   const auto during = Tree(folder);
   ASSERT_EQ(1u + 3u + 150u, during.size()) << "the backup folder, three slots of 64, the files";
@@ -186,7 +187,8 @@ TEST_F(InstallJournalTest, AnInterruptedRunIsPlayedBackAtTheNextStart) {
     CInstallJournal journal(JournalFile());
     journal.Begin();
     journal.MoveAside(root_ + "\\Tarnis.lnk");
-    journal.MoveAsideEach({root_ + "\\listed.txt"}, [](DWORD) { return true; }, nullptr);
+    journal.MoveAsideEach(
+        {root_ + "\\listed.txt"}, [](DWORD) { return true; }, nullptr);
     journal.MoveAside(old_dir_);
     ASSERT_TRUE(journal.PrepareDirectory(old_dir_));
     tn_test::WriteFileBytes(old_dir_ + "\\partial.bin", "cut off");
@@ -223,10 +225,10 @@ TEST_F(InstallJournalTest, EntriesNoInstallerWritesAreNotPlayedBack) {
   // directories that a tree removal refuses.
   char windows[MAX_PATH] = {};
   GetWindowsDirectoryA(windows, MAX_PATH);
-  const std::string planted = std::string("tnsetup journal 1\n") + "move\t" + root_ +
-                              "\\victim\t" + root_ + "\\listed.txt\n" + "created\t" + windows +
-                              "\n" + "created\tC:\\\n" + "filled\trelative\\path\n" +
-                              "bogus\tline\n" + "move\t" + root_ + "\\Tarnis.lnk\t" + root_ +
+  const std::string planted = std::string("tnsetup journal 1\n") + "move\t" + root_ + "\\victim\t" +
+                              root_ + "\\listed.txt\n" + "created\t" + windows + "\n" +
+                              "created\tC:\\\n" + "filled\trelative\\path\n" + "bogus\tline\n" +
+                              "move\t" + root_ + "\\Tarnis.lnk\t" + root_ +
                               "\\Tarnis.lnk.~tnbak-0000beef\n";
   tn_test::WriteFileBytes(JournalFile(), planted);
   const auto entries = CInstallJournal::ReadJournal(JournalFile());
@@ -294,9 +296,10 @@ TEST_F(InstallJournalTest, MergeKeepsWhatTheNewInstallationDoesNotBring) {
   tn_test::WriteFileBytes(target + "\\saves\\slot2.dat", "new save");
   journal.Commit();
   ASSERT_TRUE(journal.WaitForCleanup(20000));
-  const std::map<std::string, std::string> expected = {
-      {"c.bin", "cache"}, {"saves", "<dir>"}, {"saves\\slot1.dat", "save"},
-      {"saves\\slot2.dat", "new save"}};
+  const std::map<std::string, std::string> expected = {{"c.bin", "cache"},
+                                                       {"saves", "<dir>"},
+                                                       {"saves\\slot1.dat", "save"},
+                                                       {"saves\\slot2.dat", "new save"}};
   EXPECT_EQ(expected, Tree(target));
 }
 

@@ -24,8 +24,8 @@ struct InstallState {
   std::string m_strWorkDir;
 
   // Configuration values copied when the main window is created.
-  std::string m_strRegKeyName;      // RegeditKeyName
-  std::string m_strDisplayIcon;     // DisplayIcon: the main program's file name
-  std::string m_strDisplayName;     // DisplayName
-  std::string m_strUninstallString; // UninstallString: the uninstaller's file name
+  std::string m_strRegKeyName;       // RegeditKeyName
+  std::string m_strDisplayIcon;      // DisplayIcon: the main program's file name
+  std::string m_strDisplayName;      // DisplayName
+  std::string m_strUninstallString;  // UninstallString: the uninstaller's file name
 };

@@ -136,9 +136,9 @@ std::string FindFileHeldOpen(const std::string& directory, const KeepAlive& keep
       continue;
     }
     if (keep_alive) keep_alive();
-    tn::ScopedHandle file(CreateFileA(child.c_str(), DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    tn::ScopedHandle file(
+        CreateFileA(child.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
       const DWORD error = GetLastError();
       if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return child;

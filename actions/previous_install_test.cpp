@@ -119,8 +119,8 @@ TEST_F(PreviousInstallTest, DeleteListNeverTouchesRootsOrSystemFolders) {
   WriteList("<R><DeleteFiles><DeleteFile>C:\\</DeleteFile><DeleteFile>" + windows +
             "</DeleteFile><DeleteFile>tn_delete_list_marker.txt</DeleteFile></DeleteFiles>" +
             "<DeleteFolders><DeleteFolder>C:\\</DeleteFolder><DeleteFolder>" + windows +
-            "</DeleteFolder><DeleteFolder>" + windows + "\\..</DeleteFolder><DeleteFolder>" +
-            next + "</DeleteFolder></DeleteFolders></R>");
+            "</DeleteFolder><DeleteFolder>" + windows + "\\..</DeleteFolder><DeleteFolder>" + next +
+            "</DeleteFolder></DeleteFolders></R>");
   DeleteListed(old_dir_);
   EXPECT_TRUE(Exists(marker));
   EXPECT_TRUE(Exists(windows + "\\system32"));
@@ -208,15 +208,17 @@ TEST_F(PreviousInstallTest, RolledBackRemovalLeavesEverythingAsItWas) {
   tn_test::WriteFileBytes(listed_folder + "\\inside.txt", "inside");
   // The file inside the earlier directory goes with the directory.
   WriteList("<L><DeleteFiles><DeleteFile>" + listed + "</DeleteFile><DeleteFile>" + old_dir_ +
-            "\\data\\a.bin</DeleteFile></DeleteFiles><DeleteFolders><DeleteFolder>" + listed_folder +
-            "</DeleteFolder></DeleteFolders></L>");
+            "\\data\\a.bin</DeleteFile></DeleteFiles><DeleteFolders><DeleteFolder>" +
+            listed_folder + "</DeleteFolder></DeleteFolders></L>");
   const std::vector<std::string> files = {
       SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\TnRollBackTest.lnk",
       SpecialFolder(CSIDL_PROGRAMS) + "\\" + kStartMenuFolderName + "\\TnRollBackTest.lnk",
       QuickLaunchFolder() + "\\TnRollBackTest.lnk",
       SpecialFolder(CSIDL_STARTUP) + "\\TNZiduvaZevi.lnk",
-      listed, listed_folder + "\\inside.txt",
-      old_dir_ + "\\ZEVodirodaz.exe", old_dir_ + "\\data\\a.bin"};
+      listed,
+      listed_folder + "\\inside.txt",
+      old_dir_ + "\\ZEVodirodaz.exe",
+      old_dir_ + "\\data\\a.bin"};
   std::vector<std::string> before;
   for (const std::string& file : files) {
     before.push_back(tn_test::ReadFileBytes(file));

@@ -40,8 +40,7 @@ std::string SpecialFolderPath(int csidl) {
 
 std::string PlaceFolder(ShortcutPlace place) {
   switch (place) {
-    case Desktop:
-      return SpecialFolderByLocation(CSIDL_DESKTOP);
+    case Desktop: return SpecialFolderByLocation(CSIDL_DESKTOP);
     case QuickLaunch: {
       const std::string app_data = SpecialFolderByLocation(CSIDL_APPDATA);
       return app_data.empty() ? app_data : app_data + kQuickLaunchSubfolder;

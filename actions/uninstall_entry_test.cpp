@@ -19,8 +19,8 @@ class UninstallEntryTest : public ::testing::Test {
   void SetUp() override {
     table_->ClearAll();
     state_.m_strInstallDir = "C:\\Program Files (x86)\\ZEVodirodaz";
-    state_.m_strRegKeyName = std::string("TnTest_") +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    state_.m_strRegKeyName =
+        std::string("TnTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     subkey_ = std::string(kUninstallKeyBranch) + state_.m_strRegKeyName;
   }
   void TearDown() override {
@@ -29,11 +29,16 @@ class UninstallEntryTest : public ::testing::Test {
   }
   void AddShippedEntries() {
     const char* entries[][2] = {
-        {"RegeditKeyName", "ZEVodirodaz"}, {"DisplayIcon", "ZEVodirodaz.exe"},
-        {"DisplayName", "Tarnis模拟器"},   {"DisplayVersion", "0.2.0.1726"},
-        {"MyVersion", "1726"},             {"NoModify", "1"},
-        {"NoRemove", "0"},                 {"NoRepair", "1"},
-        {"Publisher", "塔尼斯科技有限公司"}, {"UninstallString", "uninstall.exe"},
+        {"RegeditKeyName", "ZEVodirodaz"},
+        {"DisplayIcon", "ZEVodirodaz.exe"},
+        {"DisplayName", "Tarnis模拟器"},
+        {"DisplayVersion", "0.2.0.1726"},
+        {"MyVersion", "1726"},
+        {"NoModify", "1"},
+        {"NoRemove", "0"},
+        {"NoRepair", "1"},
+        {"Publisher", "塔尼斯科技有限公司"},
+        {"UninstallString", "uninstall.exe"},
         {"URLInfoAbout", "https://tarnis.cn/"},
     };
     for (const auto& entry : entries) table_->AddIniData("TARNIS_INFO", entry[0], entry[1]);
@@ -79,8 +84,8 @@ class UninstallEntryTest : public ::testing::Test {
     DWORD type = 0;
     tn::ScopedRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey_.c_str(), 0, KEY_READ, key.Receive()) != 0 ||
-        RegQueryValueExA(key.Get(), "DisplayIcon", nullptr, &type,
-                         reinterpret_cast<BYTE*>(data), &size) != 0) {
+        RegQueryValueExA(key.Get(), "DisplayIcon", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                         &size) != 0) {
       return false;
     }
     return size > 0 && data[size - 1] == '\0';
@@ -194,9 +199,17 @@ TEST(ParseLeadingIntegerTest, ReadsTheLeadingDecimalNumber) {
   const struct {
     const char* text;
     long value;
-  } cases[] = {{"1726", 1726}, {" \t42", 42}, {"+5", 5},          {"-12", -12},
-               {"2.5", 2},     {"1e3", 1},    {"abc", 0},         {"", 0},
-               {"007", 7},     {"-", 0},      {"99999999999", 2147483647L}};
+  } cases[] = {{"1726", 1726},
+               {" \t42", 42},
+               {"+5", 5},
+               {"-12", -12},
+               {"2.5", 2},
+               {"1e3", 1},
+               {"abc", 0},
+               {"", 0},
+               {"007", 7},
+               {"-", 0},
+               {"99999999999", 2147483647L}};
   for (const auto& c : cases) EXPECT_EQ(c.value, ParseLeadingInteger(c.text)) << c.text;
 }
 

@@ -116,7 +116,10 @@ bool UI_HomePage::IsAgreed() {
 
 void UI_HomePage::ReadUninstallValues() {
   // A key missing from the configuration leaves its string empty.
-  struct { const char* key; std::string* value; } const entries[] = {
+  struct {
+    const char* key;
+    std::string* value;
+  } const entries[] = {
       {"RegeditKeyName", &state_.m_strRegKeyName},
       {"DisplayIcon", &state_.m_strDisplayIcon},
       {"DisplayName", &state_.m_strDisplayName},

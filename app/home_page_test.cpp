@@ -97,7 +97,6 @@ class HomePageTest : public SkinnedWindowTest {
   HWND hwnd_ = nullptr;
 };
 
-
 TEST_F(HomePageTest, OpensOnTheWelcomePageWithItsState) {
   EXPECT_EQ(CurrentTab(), 0);
   ASSERT_NE(Option("btn_checkbox"), nullptr);
@@ -202,8 +201,7 @@ TEST_F(HomePageTest, OptionsInstallStoresTheChoicesAndAppliesTheRules) {
   // An ASCII folder: the 999999 GB minimum fails, the page stays.
   home_->GetCustomInstallPage()->ApplyChosenFolder("C:\\");
   Click("btn_install");
-  EXPECT_EQ(std::string(Find("l_info")->GetText()),
-            "安装路径所在磁盘空间不足,最低需999999GB空间!");
+  EXPECT_EQ(std::string(Find("l_info")->GetText()), "安装路径所在磁盘空间不足,最低需999999GB空间!");
   EXPECT_EQ(CurrentTab(), 1);
   EXPECT_FALSE(home_->IsInstallStarted());
 
@@ -216,8 +214,7 @@ TEST_F(HomePageTest, WelcomeInstallWithoutSpaceShowsTheOptionsPage) {
   EXPECT_EQ(home_->GetInstallState().m_nInstallFrom, 1);
   EXPECT_EQ(CurrentTab(), 1);
   ASSERT_NE(home_->GetCustomInstallPage(), nullptr);
-  EXPECT_EQ(std::string(Find("l_info")->GetText()),
-            "安装路径所在磁盘空间不足,最低需999999GB空间!");
+  EXPECT_EQ(std::string(Find("l_info")->GetText()), "安装路径所在磁盘空间不足,最低需999999GB空间!");
   // Return and install from the welcome page again: choices are all 1.
   Click("btn_cb_autorun");
   Click("btn_return");
@@ -236,7 +233,8 @@ TEST_F(HomePageTest, FinishPageStartsTheProductFromTheChosenDirectory) {
   ASSERT_NE(home_->GetInstallSuccessPage(), nullptr);
   Click("btn_Open");
   bool started = false;
-  for (int i = 0; i < 50 && !started; ++i, Sleep(100)) started = IsProcessRunning("ZEVodirodaz.exe");
+  for (int i = 0; i < 50 && !started; ++i, Sleep(100))
+    started = IsProcessRunning("ZEVodirodaz.exe");
   EXPECT_TRUE(started);
   PumpMessages(200);
   EXPECT_FALSE(IsWindow(hwnd_)) << "the installer closes";

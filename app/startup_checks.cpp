@@ -5,8 +5,7 @@
 
 const char kSkinErrorCaption[] = "错误";
 const char kSkinLoadFailedText[] = "加载资源失败!";
-const char kNotAdminText[] =
-    "检测到系统用户不具有管理员权限，请切换管理员账户后再进行安装!";
+const char kNotAdminText[] = "检测到系统用户不具有管理员权限，请切换管理员账户后再进行安装!";
 const char kProductRunningText[] = "检测到Tarnis模拟器正在运行,请退出后再进行安装!";
 const char kAlreadyRunningText[] = "Tarnis模拟器安装程序已经运行!";
 const char kInstallerMutexName[] = "TNInstaller";
@@ -64,8 +63,8 @@ bool IsUserAdmin() {
 
 bool SetCompatAssistantFlag() {
   tn::ScopedRegKey key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kCompatPersistedKey, 0, kCompatKeyAccess,
-                    key.Receive()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kCompatPersistedKey, 0, kCompatKeyAccess, key.Receive()) !=
+      ERROR_SUCCESS) {
     return false;
   }
   const std::string own_path = CurrentModulePath();

@@ -9,11 +9,11 @@
 
 // Message boxes of start-up: texts and captions are GBK, owned by no window;
 // their caption is kSetupCaption.
-extern const char kSkinErrorCaption[];      // caption of the skin failure box
-extern const char kSkinLoadFailedText[];    // skin resource missing
-extern const char kNotAdminText[];          // not an administrator
-extern const char kProductRunningText[];    // the product runs
-extern const char kAlreadyRunningText[];    // another installer holds the mutex
+extern const char kSkinErrorCaption[];    // caption of the skin failure box
+extern const char kSkinLoadFailedText[];  // skin resource missing
+extern const char kNotAdminText[];        // not an administrator
+extern const char kProductRunningText[];  // the product runs
+extern const char kAlreadyRunningText[];  // another installer holds the mutex
 
 // Name of the single-instance mutex.
 extern const char kInstallerMutexName[];

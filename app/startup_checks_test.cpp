@@ -25,12 +25,11 @@ TEST(StartupChecksTest, AdministratorMembershipFollowsTheThreadToken) {
   SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
   PSID administrators = nullptr;
   ASSERT_TRUE(AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                       DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                       &administrators));
+                                       DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators));
   SID_AND_ATTRIBUTES disabled = {administrators, 0};
   HANDLE restricted = nullptr;
-  const BOOL made = CreateRestrictedToken(process_token, 0, 1, &disabled, 0, nullptr, 0, nullptr,
-                                          &restricted);
+  const BOOL made =
+      CreateRestrictedToken(process_token, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted);
   FreeSid(administrators);
   ASSERT_TRUE(made);
   tn::ScopedHandle owned_restricted(restricted);
@@ -75,7 +74,8 @@ TEST(StartupChecksTest, ProductRunningMatchesTheWholeNameInAnyCase) {
     tn::ScopedHandle longer = tn_test::StartIdleProgramAs(dir.path(), "xZEVodirodaz.exe");
     ASSERT_TRUE(longer.IsValid());
     bool started = false;
-    for (int i = 0; i < 50 && !started; ++i, Sleep(100)) started = IsProcessRunning("xZEVodirodaz.exe");
+    for (int i = 0; i < 50 && !started; ++i, Sleep(100))
+      started = IsProcessRunning("xZEVodirodaz.exe");
     ASSERT_TRUE(started);
     EXPECT_FALSE(IsSimulatorRunning()) << "a longer name must not match";
     TerminateProcess(longer.Get(), 0);

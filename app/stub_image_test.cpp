@@ -28,7 +28,8 @@ class StubImageTest : public ::testing::Test {
   size_t Offset(DWORD rva) const {
     const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt_);
     for (WORD i = 0; i < nt_->FileHeader.NumberOfSections; ++i, ++section) {
-      const DWORD size = section->Misc.VirtualSize ? section->Misc.VirtualSize : section->SizeOfRawData;
+      const DWORD size =
+          section->Misc.VirtualSize ? section->Misc.VirtualSize : section->SizeOfRawData;
       if (rva >= section->VirtualAddress && rva < section->VirtualAddress + size) {
         return rva - section->VirtualAddress + section->PointerToRawData;
       }
@@ -77,8 +78,8 @@ TEST_F(StubImageTest, ImportsSystemLibrariesOnly) {
 }
 
 TEST_F(StubImageTest, CarriesTheThreeResources) {
-  HMODULE module = LoadLibraryExA(tn_test::BuildPath("tnsetup.exe").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module =
+      LoadLibraryExA(tn_test::BuildPath("tnsetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
   HRSRC skin = FindResourceA(module, MAKEINTRESOURCEA(129), "ZIP");
   HRSRC library = FindResourceA(module, MAKEINTRESOURCEA(130), "EXEDLL");
@@ -87,7 +88,8 @@ TEST_F(StubImageTest, CarriesTheThreeResources) {
   ASSERT_NE(skin, nullptr);
   ASSERT_NE(library, nullptr);
   ASSERT_NE(config, nullptr);
-  EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr) << "manifest";
+  EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr)
+      << "manifest";
 
   const char* skin_bytes = static_cast<const char*>(LockResource(LoadResource(module, skin)));
   EXPECT_EQ(std::memcmp(skin_bytes, "PK\x03\x04", 4), 0);

@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
   const std::string installer = argv[1];
   const std::string work_dir = argv[2];
   const std::string out_dir = argv[3];
-  CIniInfoManager::GetInstance()->AddIniData("OFFSET_FLAG", "flag", argc == 5 ? argv[4] : "TN7zOffset");
+  CIniInfoManager::GetInstance()->AddIniData("OFFSET_FLAG", "flag",
+                                             argc == 5 ? argv[4] : "TN7zOffset");
 
   WNDCLASSA window_class = {};
   window_class.lpfnWndProc = ReceiverProc;
@@ -80,7 +81,8 @@ int main(int argc, char** argv) {
                                 nullptr, window_class.hInstance, nullptr);
   if (!receiver) return 3;
 
-  std::printf("idle private_bytes=%lu\n", static_cast<unsigned long>(MemoryCounters().PrivateUsage));
+  std::printf("idle private_bytes=%lu\n",
+              static_cast<unsigned long>(MemoryCounters().PrivateUsage));
   std::fflush(stdout);
   // Lets an outside observer take its idle sample.
   Sleep(500);
@@ -106,13 +108,14 @@ int main(int argc, char** argv) {
           ? (g_state.last_hundred.QuadPart - g_state.start.QuadPart) * 1000.0 / frequency.QuadPart
           : -1.0;
   const PROCESS_MEMORY_COUNTERS_EX counters = MemoryCounters();
-  std::printf("result code=%d extract_ms=%.1f messages=%d last_percent=%d private_bytes=%lu "
-              "peak_private_bytes=%lu sampled_peak_private_bytes=%lu item_errors=%llu\n",
-              g_state.failure, extract_ms, g_state.messages, g_state.last_percent,
-              static_cast<unsigned long>(counters.PrivateUsage),
-              static_cast<unsigned long>(counters.PeakPagefileUsage),
-              static_cast<unsigned long>(sampled_peak),
-              static_cast<unsigned long long>(manager->last_item_errors()));
+  std::printf(
+      "result code=%d extract_ms=%.1f messages=%d last_percent=%d private_bytes=%lu "
+      "peak_private_bytes=%lu sampled_peak_private_bytes=%lu item_errors=%llu\n",
+      g_state.failure, extract_ms, g_state.messages, g_state.last_percent,
+      static_cast<unsigned long>(counters.PrivateUsage),
+      static_cast<unsigned long>(counters.PeakPagefileUsage),
+      static_cast<unsigned long>(sampled_peak),
+      static_cast<unsigned long long>(manager->last_item_errors()));
   std::fflush(stdout);
   DestroyWindow(receiver);
   return g_state.failure == 0 && g_state.last_percent == 100 ? 0 : 1;

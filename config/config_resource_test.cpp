@@ -23,9 +23,9 @@ std::string InstallerConfig(const std::string& name, bool* chinese_language = nu
     return std::string();
   }
   if (chinese_language) {
-    *chinese_language = FindResourceExA(installer.Get(), kConfigResourceType,
-                                        MAKEINTRESOURCEA(kConfigResourceId),
-                                        MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    *chinese_language =
+        FindResourceExA(installer.Get(), kConfigResourceType, MAKEINTRESOURCEA(kConfigResourceId),
+                        MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
   }
   return std::string(static_cast<const char*>(data), size);
 }
@@ -53,8 +53,8 @@ TEST(ConfigResourceTest, InstallerCarriesTheShippedFileInGbkWithCrLf) {
   EXPECT_NE(std::string::npos, config.find("\r\nNoModify\t\t= \t1\t\r\n"));
 
   size_t position = 0;
-  for (const char* section : {"[TARNIS_INFO]", "[AUTO_RUN]", "[KILL_PROGRESS]", "[OFFSET_FLAG]",
-                              "[MIN_INSTALL_SPACE]"}) {
+  for (const char* section :
+       {"[TARNIS_INFO]", "[AUTO_RUN]", "[KILL_PROGRESS]", "[OFFSET_FLAG]", "[MIN_INSTALL_SPACE]"}) {
     const size_t found = config.find(section, position);
     ASSERT_NE(std::string::npos, found) << section << " missing or out of order";
     position = found;

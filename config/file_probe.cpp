@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     return ERROR_INVALID_PARAMETER;
   }
   tn::ScopedHandle file(CreateFileA(path, access,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
   return file ? 0 : static_cast<int>(GetLastError());
 }

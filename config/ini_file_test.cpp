@@ -49,9 +49,9 @@ TEST_F(IniFileTest, ShippedConfigurationLoadsWhole) {
   EXPECT_EQ(15u, table_->GetCount());
 
   const Entries info = Section("TARNIS_INFO");
-  const char* keys[] = {"RegeditKeyName", "DisplayIcon", "DisplayName", "DisplayVersion",
-                        "MyVersion", "NoModify", "NoRemove", "NoRepair", "Publisher",
-                        "UninstallString", "URLInfoAbout"};
+  const char* keys[] = {"RegeditKeyName", "DisplayIcon",     "DisplayName", "DisplayVersion",
+                        "MyVersion",      "NoModify",        "NoRemove",    "NoRepair",
+                        "Publisher",      "UninstallString", "URLInfoAbout"};
   ASSERT_EQ(11u, info.size());
   for (size_t i = 0; i < info.size(); ++i) EXPECT_EQ(keys[i], info[i].first);
   EXPECT_EQ("Tarnis模拟器", info[2].second);
@@ -62,9 +62,9 @@ TEST_F(IniFileTest, ShippedConfigurationLoadsWhole) {
   table_->GetSectionData("TARNIS_INFO", &records);
   std::vector<bool> numeric;
   for (const CIniInfoData* record : records) numeric.push_back(record->m_bNumeric);
-  EXPECT_EQ((std::vector<bool>{false, false, false, false, true, true, true, true, false, false,
-                               false}),
-            numeric);
+  EXPECT_EQ(
+      (std::vector<bool>{false, false, false, false, true, true, true, true, false, false, false}),
+      numeric);
 
   // A longer publisher or address would drop the last entries silently.
   size_t budget = 1;
@@ -97,11 +97,10 @@ TEST_F(IniFileTest, ParsesKeysValuesAndLayout) {
                     "empty=\r\n"
                     "[Second]\n"
                     "DisplayName=GBK 模拟器 text\n"));
-  EXPECT_EQ((Entries{{"flag", "a=b = c"},
-                     {"NoModify", "1"},
-                     {"spaced key", "spaced value"},
-                     {"empty", ""}}),
-            Section("OFFSET_FLAG"));
+  EXPECT_EQ(
+      (Entries{
+          {"flag", "a=b = c"}, {"NoModify", "1"}, {"spaced key", "spaced value"}, {"empty", ""}}),
+      Section("OFFSET_FLAG"));
   EXPECT_EQ((Entries{{"DisplayName", "GBK 模拟器 text"}}), Section("Second"));
   EXPECT_EQ(5u, table_->GetCount());
 }

@@ -25,12 +25,12 @@ class IniInfoManagerTest : public ::testing::Test {
 };
 
 TEST(IsNumericTest, FollowsStreamRules) {
-  const char* numeric[] = {"7", "1726", "1\t", "-2.5", "1e3", " 7 ", "+3", ".5", "007", "2.5",
-                           "0", "1E-2", "5.", "+.5", "1e-400", "\r\n12\n"};
+  const char* numeric[] = {"7",   "1726", "1\t", "-2.5", "1e3", " 7 ", "+3",     ".5",
+                           "007", "2.5",  "0",   "1E-2", "5.",  "+.5", "1e-400", "\r\n12\n"};
   for (const char* value : numeric) EXPECT_TRUE(IsNumeric(value)) << "[" << value << "]";
-  const char* not_numeric[] = {"0.2.0.1726", "ZEVodirodaz.exe", "7GB", "", " \t", "12abc",
-                               "1 2", "0x10", "-", "e3", "1e", "模拟器", ".", "1e+", "1e999",
-                               "inf", "nan", "1..2", "--1"};
+  const char* not_numeric[] = {
+      "0.2.0.1726", "ZEVodirodaz.exe", "7GB", "",    " \t",   "12abc", "1 2", "0x10", "-",  "e3",
+      "1e",         "模拟器",          ".",   "1e+", "1e999", "inf",   "nan", "1..2", "--1"};
   for (const char* value : not_numeric) EXPECT_FALSE(IsNumeric(value)) << "[" << value << "]";
 }
 

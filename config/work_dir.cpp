@@ -68,10 +68,9 @@ bool CreateProtectedDirectory(const std::string& path) {
 // mode binds others only because the handle has data access). Invalid when
 // the path is not a plain directory.
 tn::ScopedHandle PinDirectory(const std::string& path) {
-  tn::ScopedHandle directory(CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                         nullptr));
+  tn::ScopedHandle directory(CreateFileA(
+      path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!directory) return directory;
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(directory.Get(), &info) ||
@@ -179,10 +178,9 @@ tn::ScopedHandle OpenVerifiedWorkFile(const std::string& path, const void* expec
   if (path.empty() || (!expected && expected_size != 0)) return tn::ScopedHandle();
   // Read sharing only: while the handle is open nobody can write, delete or
   // rename the file, and a writer that already has it open makes this fail.
-  tn::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
-                                    nullptr));
+  tn::ScopedHandle file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return file;
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(file.Get(), &info) ||

@@ -181,11 +181,10 @@ TEST_F(WorkDirTest, WriteReplacesAHardLinkInsteadOfWritingThroughIt) {
   if (!CreateHardLinkA(planted.c_str(), precious.c_str(), nullptr)) {
     GTEST_SKIP() << "no hard links here (error " << GetLastError() << ")";
   }
-  ASSERT_TRUE(WriteResourceToFile(dir_.path(), "7zTmp.dll", kConfigResourceId,
-                                  kConfigResourceType));
+  ASSERT_TRUE(
+      WriteResourceToFile(dir_.path(), "7zTmp.dll", kConfigResourceId, kConfigResourceType));
   EXPECT_EQ("system library", tn_test::ReadFileBytes(precious));
-  EXPECT_EQ(ResourceBytes(kConfigResourceId, kConfigResourceType),
-            tn_test::ReadFileBytes(planted));
+  EXPECT_EQ(ResourceBytes(kConfigResourceId, kConfigResourceType), tn_test::ReadFileBytes(planted));
 }
 
 TEST_F(WorkDirTest, VerifiedFileCannotBeChangedByAnotherProcess) {
@@ -218,8 +217,8 @@ TEST_F(WorkDirTest, DifferentOrMissingFilesAreRefused) {
 
   std::string altered = expected;
   altered[altered.size() - 3] = 'X';
-  const std::string variants[] = {altered, expected.substr(0, expected.size() - 1),
-                                  expected + "x", ""};
+  const std::string variants[] = {altered, expected.substr(0, expected.size() - 1), expected + "x",
+                                  ""};
   for (const std::string& content : variants) {
     ASSERT_TRUE(tn_test::WriteFileBytes(path, content));
     EXPECT_FALSE(OpenVerifiedWorkFile(path, expected.data(), expected.size()).IsValid())
@@ -232,8 +231,8 @@ TEST_F(WorkDirTest, DifferentOrMissingFilesAreRefused) {
   // A file someone holds open for writing can change under the check.
   ASSERT_TRUE(tn_test::WriteFileBytes(path, expected));
   tn::ScopedHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
   ASSERT_TRUE(writer.IsValid());
   EXPECT_FALSE(OpenVerifiedWorkFile(path, expected.data(), expected.size()));
 }

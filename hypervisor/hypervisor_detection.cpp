@@ -49,8 +49,8 @@ int GetHypervisorMajorVersion() {
   char buffer[kVersionBufferSize] = {};
   DWORD type = 0;
   DWORD size = kVersionBufferSize;
-  if (RegQueryValueExA(key.Get(), "ProductVersion", nullptr, &type,
-                       reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.Get(), "ProductVersion", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                       &size) != ERROR_SUCCESS) {
     return 0;
   }
   if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;

@@ -71,7 +71,8 @@ void RunBatchAndWait(const std::string& directory, const char* file_name) {
 }  // namespace
 
 void TerminateHypervisorProcesses(const KeepAlive& keep_alive) {
-  for (const char* name : {"vmware-vmx.exe", "vmware.exe", "vmplayer.exe"}) TerminateIfRunning(name);
+  for (const char* name : {"vmware-vmx.exe", "vmware.exe", "vmplayer.exe"})
+    TerminateIfRunning(name);
   PauseKeepingAlive(kAfterTerminateMs, keep_alive);
 }
 

@@ -27,9 +27,9 @@ class HypervisorDetectionTest : public ::testing::Test {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, KEY_WOW64_64KEY, 0);
   }
   static void CreateKey(const char* subkey, tn::ScopedRegKey* key) {
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0,
-                                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                                             key->Receive(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key->Receive(), nullptr));
   }
   static void SetVersion(DWORD type, const std::string& bytes) {
     tn::ScopedRegKey key;
@@ -107,11 +107,10 @@ TEST(QuoteDirectoryForCmdTest, QuotesWhatTheInterpreterWouldSplitOrExpand) {
 }
 
 TEST(HypervisorBatchTest, TwoLinesWithTheExactCommand) {
-  EXPECT_EQ(
-      R"q(C:\"Program Files (x86)"\ZEVodirodaz\VMware14.exe /s /pass /v/qn REBOOT=Suppress )q"
-      R"q(EULAS_AGREED=1 INSTALLDIR="C:\Program Files (x86)\VMware" ADDLOCAL=ALL)q"
-      "\r\nexit\r\n",
-      HypervisorBatchText(QuoteDirectoryForCmd("C:\\Program Files (x86)\\ZEVodirodaz")));
+  EXPECT_EQ(R"q(C:\"Program Files (x86)"\ZEVodirodaz\VMware14.exe /s /pass /v/qn REBOOT=Suppress )q"
+            R"q(EULAS_AGREED=1 INSTALLDIR="C:\Program Files (x86)\VMware" ADDLOCAL=ALL)q"
+            "\r\nexit\r\n",
+            HypervisorBatchText(QuoteDirectoryForCmd("C:\\Program Files (x86)\\ZEVodirodaz")));
 }
 
 // The message the setup's worker is asked to post when it is done.

@@ -7,7 +7,10 @@
 namespace {
 
 TEST(InstallDirTest, ChosenFolderGetsTheProductFolder) {
-  const struct { const char* folder; const char* expected; } cases[] = {
+  const struct {
+    const char* folder;
+    const char* expected;
+  } cases[] = {
       {"D:\\", "D:\\ZEVodirodaz"},
       {"D:\\Games", "D:\\Games\\ZEVodirodaz"},
       {"D:\\Games\\", "D:\\Games\\ZEVodirodaz"},
@@ -24,12 +27,15 @@ TEST(InstallDirTest, ChosenFolderGetsTheProductFolder) {
 }
 
 TEST(InstallDirTest, DoubleByteSequences) {
-  const struct { const char* path; bool expected; } cases[] = {
+  const struct {
+    const char* path;
+    bool expected;
+  } cases[] = {
       {"C:\\Program Files (x86)\\ZEVodirodaz", false},
       {"", false},
       {"D:\\安装\\ZEVodirodaz", true},
-      {"D:\\a\x81", false},      // lone high byte at the end
-      {"D:\\a\x81@b", false},    // high byte followed by an ASCII trail byte
+      {"D:\\a\x81", false},    // lone high byte at the end
+      {"D:\\a\x81@b", false},  // high byte followed by an ASCII trail byte
       {"D:\\\x80\x80", true},
   };
   for (const auto& c : cases) {

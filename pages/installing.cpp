@@ -170,7 +170,8 @@ void UI_Installing::StartHypervisorSetup() {
   // tells what is being installed until the setup's thread reports back.
   OutputDebugStringA("开始安装VMware\n");
   SetTimer(m_hWnd, TIMER_HYPERVISOR_TEXT, kHypervisorTextIntervalMs, nullptr);
-  static_cast<void>(::StartHypervisorSetup(m_hWnd, WM_HYPERVISOR_INSTALLED, host_->GetInstallDir()));
+  static_cast<void>(
+      ::StartHypervisorSetup(m_hWnd, WM_HYPERVISOR_INSTALLED, host_->GetInstallDir()));
 }
 
 void UI_Installing::ShowFinishPage() {

@@ -89,7 +89,6 @@ class InstallingPageTest : public SkinnedWindowTest {
   UI_Installing* page_ = nullptr;
 };
 
-
 TEST_F(InstallingPageTest, ProgressRunsTheCompletionOnceAtTheFirstHundred) {
   Send(WM_INSTALL_PROGRESS, 0);
   EXPECT_EQ("0%", Text("l_percent"));
@@ -172,8 +171,7 @@ std::string AnswerFailureBox(const std::function<void()>& trigger) {
 }
 
 TEST_F(InstallingPageTest, FailuresShowTheirLineThenCloseTheInstaller) {
-  EXPECT_EQ("打开安装压缩包失败!\n安装模拟器失败，程序退出!",
-            AnswerFailureBox([&] {
+  EXPECT_EQ("打开安装压缩包失败!\n安装模拟器失败，程序退出!", AnswerFailureBox([&] {
               Send(WM_EXTRACT_FAILED, ExtractResultParameter(tn::ExtractResult::kOpenFileFailed));
             }));
   EXPECT_EQ(1, host_.closes);

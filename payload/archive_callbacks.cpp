@@ -291,8 +291,10 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
 Z7_COM7F_IMF(CArchiveExtractCallback::PrepareOperation(Int32 ask_extract_mode)) {
   extract_mode_ = ask_extract_mode == kAskExtract && !item_refused_;
   const char* label = "Extracting  ";
-  if (ask_extract_mode == kAskTest) label = "Testing     ";
-  else if (ask_extract_mode != kAskExtract) label = "Skipping    ";
+  if (ask_extract_mode == kAskTest)
+    label = "Testing     ";
+  else if (ask_extract_mode != kAskExtract)
+    label = "Skipping    ";
   status_.Append(label);
   status_.Append(WideToSystemAnsi(item_path_));
   return S_OK;
@@ -303,10 +305,14 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetOperationResult(Int32 operation_result)
     ++error_count_;
   }
   if (operation_result != 0) {
-    static const char* const kMessages[] = {
-        "Unsupported Method", "Data Error", "CRC Failed", "Unavailable data",
-        "Unexpected end of data", "There are some data after the end of the payload data",
-        "Is not archive", "Headers Error"};
+    static const char* const kMessages[] = {"Unsupported Method",
+                                            "Data Error",
+                                            "CRC Failed",
+                                            "Unavailable data",
+                                            "Unexpected end of data",
+                                            "There are some data after the end of the payload data",
+                                            "Is not archive",
+                                            "Headers Error"};
     status_.Append("  :  ");
     if (operation_result >= 1 && operation_result <= 8) {
       status_.Append(std::string("Error : ") + kMessages[operation_result - 1]);

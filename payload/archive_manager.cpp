@@ -80,8 +80,10 @@ ExtractResult CArchiveManager::ExtractArchive(const std::string& archive_path,
   Session session;
   ExtractResult result = LoadLibraryFile(&session);
   if (result == ExtractResult::kSucceeded) result = CreateHandler(&session);
-  if (result == ExtractResult::kSucceeded) result = OpenArchive(&session, archive_path, start_offset);
-  if (result == ExtractResult::kSucceeded) result = ExtractItems(&session, output_directory, password);
+  if (result == ExtractResult::kSucceeded)
+    result = OpenArchive(&session, archive_path, start_offset);
+  if (result == ExtractResult::kSucceeded)
+    result = ExtractItems(&session, output_directory, password);
   return result;
 }
 
@@ -110,8 +112,8 @@ ExtractResult CArchiveManager::CreateHandler(Session* session) {
     PrintError("Can not get CreateObject");
     return ExtractResult::kNoCreateObject;
   }
-  if (create_object(&kSevenZipHandlerClassId, &IID_IInArchive,
-                    session->archive.ReceiveVoid()) != S_OK ||
+  if (create_object(&kSevenZipHandlerClassId, &IID_IInArchive, session->archive.ReceiveVoid()) !=
+          S_OK ||
       !session->archive) {
     ::OutputDebugStringA("获取7z库解压对象失败\n");
     PrintError("Can not get class object");
@@ -135,7 +137,8 @@ ExtractResult CArchiveManager::OpenArchive(Session* session, const std::string& 
   // The handler starts at the stream's position and searches forward.
   if (start_offset > 0) session->input->Seek(start_offset, 0 /* from the start */, nullptr);
   const UInt64 max_start_search = kArchiveStartSearch;
-  if (session->archive->Open(session->input.Get(), &max_start_search, open_callback.Get()) != S_OK) {
+  if (session->archive->Open(session->input.Get(), &max_start_search, open_callback.Get()) !=
+      S_OK) {
     ::OutputDebugStringA("打开7z压缩包中文件失败\n");
     PrintError("Can not open file as archive", archive_path);
     return ExtractResult::kOpenArchiveFailed;

@@ -53,17 +53,14 @@ class CArchiveManager {
   // result says whether the product arrived whole: kSucceeded only once
   // every file is closed and finished. The library is unloaded before
   // returning on every path.
-  ExtractResult ExtractArchive(const std::string& archive_path,
-                               const std::string& output_directory, int64_t start_offset,
-                               const std::string& password);
+  ExtractResult ExtractArchive(const std::string& archive_path, const std::string& output_directory,
+                               int64_t start_offset, const std::string& password);
 
   // Items of the last ExtractArchive that did not extract cleanly.
   uint64_t last_item_errors() const { return last_item_errors_; }
   // Files of the last ExtractArchive that were closed off the library's
   // thread (all of them, unless the finisher's threads could not start).
-  uint64_t last_files_finished_in_background() const {
-    return last_files_finished_in_background_;
-  }
+  uint64_t last_files_finished_in_background() const { return last_files_finished_in_background_; }
 
   // Asks a running extraction to stop at its next progress or item call; its
   // result is then kFailed. Stays set until ClearStop.

@@ -87,7 +87,8 @@ TEST_F(ArchiveManagerTest, ExtractsTheTreeExactly) {
     EXPECT_EQ(item.second.bytes, found->second.bytes) << name;
     EXPECT_EQ(0, ::CompareFileTime(&item.second.write_time, &found->second.write_time)) << name;
     EXPECT_EQ(item.second.attributes & FILE_ATTRIBUTE_READONLY,
-              found->second.attributes & FILE_ATTRIBUTE_READONLY) << name;
+              found->second.attributes & FILE_ATTRIBUTE_READONLY)
+        << name;
   }
   EXPECT_TRUE(actual.at(L"readonly.ini").attributes & FILE_ATTRIBUTE_READONLY);
   EXPECT_TRUE(actual.at(L"empty folder\\inner").directory);
@@ -153,8 +154,7 @@ TEST_F(ArchiveManagerTest, ChineseInstallDirectoryReachesTheDisk) {
   output_ = dir_.Join("模拟器");
   ASSERT_EQ(ExtractResult::kSucceeded, Extract(TestData("tree.7z")));
   const std::wstring wide_output = Wide(dir_.path()) + L"\\\u6A21\u62DF\u5668";
-  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
-            ::GetFileAttributesW((wide_output + L"\\bin\\x.dll").c_str()));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((wide_output + L"\\bin\\x.dll").c_str()));
   EXPECT_EQ(tn_test::ReadFileBytes(TestData("tree\\bin\\x.dll")),
             tn_test::ReadFileBytes(output_ + "\\bin\\x.dll"));
 }
@@ -175,7 +175,8 @@ TEST_F(ArchiveManagerTest, RefusesItemsThatLeaveTheOutputDirectory) {
   const auto around = payload_test::ListTree(Wide(dir_.path()));
   for (const auto& entry : around) {
     if (entry.first.compare(0, 8, L"install\\") == 0) continue;
-    EXPECT_EQ(std::wstring::npos, entry.first.find(L"escape")) << ::testing::PrintToString(entry.first);
+    EXPECT_EQ(std::wstring::npos, entry.first.find(L"escape"))
+        << ::testing::PrintToString(entry.first);
   }
   for (const char* path : {"C:\\escape1.txt", "C:\\escape4.txt", "C:\\escape4b.txt",
                            "C:\\escape5.txt", "C:\\escape5b.txt", "C:\\inside.txt"}) {
@@ -304,7 +305,8 @@ TEST_F(ArchiveManagerTest, OutputFileInUseStopsTheExtraction) {
   ASSERT_TRUE(tn_test::WriteFileBytes(locked, "in use"));
   // Held open without sharing; the sharing check is the same for a handle
   // of this process as for one of another.
-  ScopedHandle holder(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ScopedHandle holder(
+      ::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder.IsValid());
   EXPECT_EQ(ExtractResult::kFailed, Extract(TestData("tree.7z")));
   EXPECT_NE(std::string::npos, stdout_.find("Can not delete output file"));

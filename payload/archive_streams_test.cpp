@@ -125,7 +125,7 @@ TEST(ArchiveStreamsTest, CreatesDirectoryTrees) {
   EXPECT_TRUE(CreateDirectoryTree(root + L"\\a\\b c\\d"));
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((root + L"\\a\\b c\\d").c_str()));
   EXPECT_TRUE(CreateDirectoryTree(root + L"\\a\\b c\\d"));  // existing
-  EXPECT_TRUE(CreateDirectoryTree(root + L"\\x/y\\"));     // trailing separator, mixed
+  EXPECT_TRUE(CreateDirectoryTree(root + L"\\x/y\\"));      // trailing separator, mixed
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((root + L"\\x\\y").c_str()));
   EXPECT_TRUE(CreateDirectoryTree(L"C:\\"));
   EXPECT_TRUE(CreateDirectoryTree(L"\\\\?\\C:\\"));

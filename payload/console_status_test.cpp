@@ -36,7 +36,8 @@ class CountedUnbufferedStdout {
     std::fflush(stdout);
     was_unbuffered_ = (stdout->_flag & _IONBF) != 0;
     saved_ = _dup(_fileno(stdout));
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(client), _O_WRONLY | _O_BINARY);
+    const int descriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(client), _O_WRONLY | _O_BINARY);
     _dup2(descriptor, _fileno(stdout));
     _close(descriptor);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -115,8 +116,8 @@ TEST(ConsoleStatusTest, AnExtractionWritesItsItemLinesInOnePiece) {
   manager.SetLibraryPath(payload_test::ArchiveLibrary());
   CountedUnbufferedStdout out;
   ASSERT_TRUE(out.redirected());
-  const tn::ExtractResult result = manager.ExtractArchive(payload_test::TestData("tree.7z"),
-                                            dir.Join("install"), 0, tn::kArchivePassword);
+  const tn::ExtractResult result = manager.ExtractArchive(
+      payload_test::TestData("tree.7z"), dir.Join("install"), 0, tn::kArchivePassword);
   out.Finish();
   ASSERT_EQ(tn::ExtractResult::kSucceeded, result);
   EXPECT_NE(std::string::npos, out.text().find("Extracting  read me.txt\n")) << out.text();

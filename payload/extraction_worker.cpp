@@ -35,10 +35,11 @@ bool StartExtraction(HWND window, const std::string& work_dir, const std::string
   std::snprintf(text, sizeof(text), "开始释放解压文件，7z库文件地址为%s\n", library_path.c_str());
   ::OutputDebugStringA(text);
 
-  auto request = std::make_unique<ExtractionRequest>(
-      ExtractionRequest{window, install_dir, archive_path});
+  auto request =
+      std::make_unique<ExtractionRequest>(ExtractionRequest{window, install_dir, archive_path});
   DWORD thread_id = 0;
-  tn::ScopedHandle thread(::CreateThread(nullptr, 0, ExtractionThread, request.get(), 0, &thread_id));
+  tn::ScopedHandle thread(
+      ::CreateThread(nullptr, 0, ExtractionThread, request.get(), 0, &thread_id));
   if (!thread) return false;
   request.release();  // owned by the thread now
   manager->SetWorker(std::move(thread));
@@ -79,8 +80,8 @@ void OnExtractProgress(HWND window, int percent) {
   ::PostMessageA(window, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), 0);
 }
 
-tn::ExtractResult ExtractPayload(const std::string& archive_path, const std::string& output_directory,
-                   int64_t start_offset) {
+tn::ExtractResult ExtractPayload(const std::string& archive_path,
+                                 const std::string& output_directory, int64_t start_offset) {
   return tn::CArchiveManager::GetInstance()->ExtractArchive(archive_path, output_directory,
                                                             start_offset, tn::kArchivePassword);
 }

@@ -54,7 +54,8 @@ class MessageSink {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
-      ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      ::SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* sink = reinterpret_cast<MessageSink*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (sink && message == WM_INSTALL_PROGRESS) {
@@ -102,7 +103,8 @@ class ExtractionWorkerTest : public ::testing::Test {
 TEST_F(ExtractionWorkerTest, FindsThePayloadBehindTheStub) {
   const int64_t offset = tn::FindPayloadOffsetInFile(packed_, "TN7zOffset");
   const std::string bytes = tn_test::ReadFileBytes(packed_);
-  const int64_t stub_size = static_cast<int64_t>(tn_test::ReadFileBytes(tn_test::BuildPath("tn_idle.exe")).size());
+  const int64_t stub_size =
+      static_cast<int64_t>(tn_test::ReadFileBytes(tn_test::BuildPath("tn_idle.exe")).size());
   EXPECT_EQ(stub_size + 100, offset);
   EXPECT_EQ(0, tn::FindPayloadOffsetInFile(packed_, "TN7zOffsetX"));
   EXPECT_EQ(0, tn::FindPayloadOffsetInFile(packed_, ""));

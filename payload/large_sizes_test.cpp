@@ -116,8 +116,8 @@ TEST(LargeSizesTest, TrailerOfAnInstallerOver2GiBIsFound) {
   tn_test::ScopedTempDir dir;
   const std::string path = dir.Join("large_setup.exe");
   const std::string trailer = BuildTrailer("TN7zOffset", 3 * kTrailerAlignment + 100);
-  for (int64_t size : {int64_t{3} * static_cast<int64_t>(kGiB), kMaxInstallerSize,
-                       kMaxInstallerSize + 1}) {
+  for (int64_t size :
+       {int64_t{3} * static_cast<int64_t>(kGiB), kMaxInstallerSize, kMaxInstallerSize + 1}) {
     ASSERT_TRUE(MakeSparseFile(path, size)) << size;
     ASSERT_TRUE(WriteAt(path, 3 * kTrailerAlignment, trailer));
     EXPECT_EQ(size <= kMaxInstallerSize ? 3 * kTrailerAlignment + 100 : 0,

@@ -24,8 +24,10 @@ class FakeFile {
   int64_t Locate(const std::string& marker) const {
     return LocatePayload(marker, static_cast<int64_t>(bytes_.size()),
                          [this](int64_t offset, void* buffer, size_t size) -> size_t {
-                           if (offset < 0 || offset >= static_cast<int64_t>(bytes_.size())) return 0;
-                           const size_t n = std::min(size, bytes_.size() - static_cast<size_t>(offset));
+                           if (offset < 0 || offset >= static_cast<int64_t>(bytes_.size()))
+                             return 0;
+                           const size_t n =
+                               std::min(size, bytes_.size() - static_cast<size_t>(offset));
                            std::memcpy(buffer, bytes_.data() + offset, n);
                            return n;
                          });
@@ -42,11 +44,14 @@ TEST(TrailerTest, FindsShippedLayoutAtThirdBoundary) {
 }
 
 TEST(TrailerTest, MarkerMustMatchExactly) {
-  struct Case { const char* field; int64_t expected; } cases[] = {
+  struct Case {
+    const char* field;
+    int64_t expected;
+  } cases[] = {
       {"TN7zOffset", 42},
-      {"TN7zOffsetX", 0},     // one letter more
-      {"tn7zoffset", 0},      // lower case
-      {"TN7zOffse", 0},       // one letter less
+      {"TN7zOffsetX", 0},  // one letter more
+      {"tn7zoffset", 0},   // lower case
+      {"TN7zOffse", 0},    // one letter less
       {"", 0},
   };
   for (const Case& c : cases) {
@@ -99,7 +104,10 @@ TEST(TrailerTest, EmptyMarkerSkipsTheSearch) {
 }
 
 TEST(TrailerTest, SearchStartField) {
-  struct Case { std::string field; int64_t expected; } cases[] = {
+  struct Case {
+    std::string field;
+    int64_t expected;
+  } cases[] = {
       {"2681956", 2681956},
       {"  123abc", 123},
       {"-5", -5},
@@ -118,7 +126,8 @@ TEST(TrailerTest, SearchStartField) {
   for (const Case& c : cases) {
     char field[kTrailerFieldSize] = {};
     std::memcpy(field, c.field.data(), std::min(c.field.size(), kTrailerFieldSize));
-    EXPECT_EQ(c.expected, ParseSearchStart(field, kTrailerFieldSize)) << "field: '" << c.field << "'";
+    EXPECT_EQ(c.expected, ParseSearchStart(field, kTrailerFieldSize))
+        << "field: '" << c.field << "'";
   }
 }
 

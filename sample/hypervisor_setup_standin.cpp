@@ -34,8 +34,8 @@ bool ParseDelay(const std::string& text, unsigned long* delay) {
 }
 
 std::string ReadSmallFile(const std::string& path) {
-  tn::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  tn::ScopedHandle file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return std::string();
   char buffer[64] = {};
   DWORD read = 0;
@@ -65,8 +65,8 @@ std::pair<unsigned long, std::string> SetupDelay() {
 
 int main() {
   const auto delay = SetupDelay();
-  sample::AppendLaunchRecord("start", {{"delay_ms", std::to_string(delay.first)},
-                                       {"delay_source", delay.second}});
+  sample::AppendLaunchRecord(
+      "start", {{"delay_ms", std::to_string(delay.first)}, {"delay_source", delay.second}});
   Sleep(delay.first);
   sample::AppendLaunchRecord("finish");
   return 0;

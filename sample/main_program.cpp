@@ -40,19 +40,18 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       FillRect(dc, &area, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
       InflateRect(&area, -20, -20);
       if (text) {
-        HGDIOBJ old_font = SelectObject(dc, text->font ? text->font : GetStockObject(DEFAULT_GUI_FONT));
+        HGDIOBJ old_font =
+            SelectObject(dc, text->font ? text->font : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        DrawTextA(dc, text->lines.c_str(), -1, &area, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextA(dc, text->lines.c_str(), -1, &area,
+                  DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
         SelectObject(dc, old_font);
       }
       EndPaint(window, &paint);
       return 0;
     }
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcA(window, message, wparam, lparam);
   }
 }
 
@@ -63,8 +62,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show_comm
 
   WindowText text;
   text.lines = std::string(sample::kProductName) + "  版本 " + sample::kProductVersion +
-               "\r\n\r\n安卓模拟器已就绪。\r\n安装位置：" + InstallDirectory() +
-               "\r\n启动参数：" + (arguments && *arguments ? arguments : "（无）");
+               "\r\n\r\n安卓模拟器已就绪。\r\n安装位置：" + InstallDirectory() + "\r\n启动参数：" +
+               (arguments && *arguments ? arguments : "（无）");
   text.font = CreateFontA(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, "Microsoft YaHei");
@@ -79,10 +78,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show_comm
   window_class.lpszClassName = kWindowClass;
   if (!RegisterClassExA(&window_class)) return 1;
 
-  HWND window = CreateWindowExA(0, kWindowClass, sample::kProductName,
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 520, 260, nullptr, nullptr,
-                                instance, &text);
+  HWND window =
+      CreateWindowExA(0, kWindowClass, sample::kProductName,
+                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 520, 260, nullptr, nullptr, instance, &text);
   if (!window) return 1;
   // The first ShowWindow takes the show command the starter asked for.
   ShowWindow(window, show_command);

@@ -49,20 +49,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (SHGetSpecialFolderPathA(nullptr, app_data, CSIDL_APPDATA, FALSE)) {
     report_file = std::string(app_data) + "\\" + sample::kUserDataFolderName + "\\submitconfig.ini";
   }
-  bool found = !report_file.empty() && GetFileAttributesA(report_file.c_str()) != INVALID_FILE_ATTRIBUTES;
+  bool found =
+      !report_file.empty() && GetFileAttributesA(report_file.c_str()) != INVALID_FILE_ATTRIBUTES;
   const std::string install_path = found ? ReadConfigValue(report_file, "installPath", &found) : "";
   const std::string version = found ? ReadConfigValue(report_file, "Version", &found) : "";
-  const bool matches = found && argument == version + "_0" && SamePath(install_path, OwnDirectory());
+  const bool matches =
+      found && argument == version + "_0" && SamePath(install_path, OwnDirectory());
 
-  sample::AppendLaunchRecord("start", {
-      {"argument_count", std::to_string(__argc > 0 ? __argc - 1 : 0)},
-      {"argument", argument},
-      {"report_file", report_file},
-      {"report_found", found ? "1" : "0"},
-      {"install_path", install_path},
-      {"version", version},
-      {"matches", matches ? "1" : "0"},
-  });
+  sample::AppendLaunchRecord("start",
+                             {
+                                 {"argument_count", std::to_string(__argc > 0 ? __argc - 1 : 0)},
+                                 {"argument", argument},
+                                 {"report_file", report_file},
+                                 {"report_found", found ? "1" : "0"},
+                                 {"install_path", install_path},
+                                 {"version", version},
+                                 {"matches", matches ? "1" : "0"},
+                             });
   if (!found) return 2;
   return matches ? 0 : 1;
 }

@@ -137,14 +137,16 @@ class ReportProgramTest : public SampleProgramsTest {
   void WriteReport(const std::string& install_path, const std::string& version) {
     ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "installPath", install_path.c_str(),
                                            report_file_.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "Version", version.c_str(), report_file_.c_str()));
+    ASSERT_TRUE(
+        WritePrivateProfileStringA("CONFIG", "Version", version.c_str(), report_file_.c_str()));
   }
 
   // Starts the reporting program hidden from the install directory, as the
   // installer does, and returns its exit code and record.
   DWORD Run(const std::string& argument, sample::RecordFields* record) {
     const std::string exe = install_dir_ + "\\" + sample::kReportProgram;
-    tn::ScopedHandle process = StartWithShow(Quoted(exe) + " " + argument, install_dir_, true, SW_HIDE);
+    tn::ScopedHandle process =
+        StartWithShow(Quoted(exe) + " " + argument, install_dir_, true, SW_HIDE);
     const DWORD code = WaitForExit(process, 10000);
     *record = record_.WaitFor(sample::kReportProgram, "start", 0);
     return code;
@@ -214,9 +216,9 @@ TEST_F(SampleProgramsTest, AutoRunProgramRunsOnceUntilAskedToStop) {
 
 TEST_F(SampleProgramsTest, HypervisorSetupStandInTakesItsConfiguredTime) {
   const std::string exe = Install(sample::kHypervisorSetupProgram);
-  const std::string command_line =
-      Quoted(exe) + " /s /pass /v/qn REBOOT=Suppress EULAS_AGREED=1 "
-                    "INSTALLDIR=\"C:\\Program Files (x86)\\VMware\" ADDLOCAL=ALL";
+  const std::string command_line = Quoted(exe) +
+                                   " /s /pass /v/qn REBOOT=Suppress EULAS_AGREED=1 "
+                                   "INSTALLDIR=\"C:\\Program Files (x86)\\VMware\" ADDLOCAL=ALL";
   const std::string delay_file = install_dir_ + "\\VMware14.delay";
   struct Case {
     const char* environment;  // nullptr: unset

@@ -22,8 +22,8 @@ std::vector<sample::RecordFields> ScopedRecordFile::Read() const {
   return records;
 }
 
-sample::RecordFields ScopedRecordFile::WaitFor(const std::string& program,
-                                               const std::string& event, DWORD timeout_ms) const {
+sample::RecordFields ScopedRecordFile::WaitFor(const std::string& program, const std::string& event,
+                                               DWORD timeout_ms) const {
   const DWORD begin = GetTickCount();
   for (;;) {
     for (const auto& record : Read()) {

@@ -29,7 +29,8 @@ std::string OwnDirectory() {
 }
 
 bool IsSwitch(const char* argument, const char* name) {
-  return argument && (argument[0] == '/' || argument[0] == '-') && lstrcmpiA(argument + 1, name) == 0;
+  return argument && (argument[0] == '/' || argument[0] == '-') &&
+         lstrcmpiA(argument + 1, name) == 0;
 }
 
 int Uninstall(bool silent) {
@@ -45,7 +46,8 @@ int Uninstall(bool silent) {
     return sample::kUninstallUnsafeDirectory;
   }
   if (!silent) {
-    const std::string question = std::string("确定要完全移除") + sample::kProductName + "及其所有组件吗？";
+    const std::string question =
+        std::string("确定要完全移除") + sample::kProductName + "及其所有组件吗？";
     if (MessageBoxA(nullptr, question.c_str(), kCaption.c_str(),
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
       sample::AppendLaunchRecord("cancelled");
@@ -61,11 +63,11 @@ int Uninstall(bool silent) {
   (void)RemoveDirectoryTree(install_dir);
   const bool remaining = GetFileAttributesA(install_dir.c_str()) != INVALID_FILE_ATTRIBUTES;
   const bool cleanup_started = remaining && sample::StartDeferredCleanup(install_dir);
-  sample::AppendLaunchRecord("finish", {{"install_dir", install_dir},
-                                        {"links_removed", std::to_string(links)},
-                                        {"keys_removed", std::to_string(keys)},
-                                        {"cleanup", remaining ? (cleanup_started ? "started" : "failed")
-                                                              : "not needed"}});
+  sample::AppendLaunchRecord(
+      "finish", {{"install_dir", install_dir},
+                 {"links_removed", std::to_string(links)},
+                 {"keys_removed", std::to_string(keys)},
+                 {"cleanup", remaining ? (cleanup_started ? "started" : "failed") : "not needed"}});
   if (remaining && !cleanup_started) {
     if (!silent) {
       const std::string text = "部分文件未能删除，请手动删除目录：\r\n" + install_dir;

@@ -36,8 +36,8 @@ std::string DirectoryOf(const std::string& path) {
 
 bool SameText(const std::string& a, const std::string& b) {
   return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.c_str(),
-                        static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size())) ==
-         CSTR_EQUAL;
+                        static_cast<int>(a.size()), b.c_str(),
+                        static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 std::string SpecialFolder(int csidl) {
@@ -181,8 +181,7 @@ int RemoveProductShortcuts(const std::string& install_dir) {
   }
 
   const std::string startup = SpecialFolder(CSIDL_STARTUP);
-  if (!startup.empty() &&
-      DeleteOwnLink(startup + "\\" + kAutoRunLinkName + ".lnk", install_dir)) {
+  if (!startup.empty() && DeleteOwnLink(startup + "\\" + kAutoRunLinkName + ".lnk", install_dir)) {
     ++removed;
   }
   return removed;
@@ -193,7 +192,8 @@ int RemoveUninstallEntries(const std::string& install_dir) {
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     tn::ScopedRegKey branch;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallBranch, 0,
-                      KEY_READ | KEY_SET_VALUE | DELETE | view, branch.Receive()) != ERROR_SUCCESS) {
+                      KEY_READ | KEY_SET_VALUE | DELETE | view,
+                      branch.Receive()) != ERROR_SUCCESS) {
       continue;
     }
     bool ours = false;
@@ -243,8 +243,8 @@ bool StartDeferredCleanup(const std::string& install_dir) {
   PROCESS_INFORMATION info = {};
   // The copy runs from the temp folder so that nothing of it holds the
   // install directory open.
-  if (!CreateProcessA(copy.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      temp, &startup, &info)) {
+  if (!CreateProcessA(copy.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, nullptr, temp,
+                      &startup, &info)) {
     DeleteFileA(copy.c_str());
     return false;
   }

@@ -31,7 +31,9 @@ std::string Folder(int csidl) {
 }
 
 std::string QuickLaunchFolder() { return Folder(CSIDL_APPDATA) + sample::kQuickLaunchSubfolder; }
-std::string StartMenuFolder() { return Folder(CSIDL_PROGRAMS) + "\\" + sample::kStartMenuFolderName; }
+std::string StartMenuFolder() {
+  return Folder(CSIDL_PROGRAMS) + "\\" + sample::kStartMenuFolderName;
+}
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -62,11 +64,11 @@ bool WriteUninstallKey(REGSAM view, const std::string& install_dir) {
   const std::string icon = install_dir + "\\" + sample::kMainProgram;
   const std::string uninstall = install_dir + "\\" + sample::kUninstallProgram;
   return RegSetValueExA(key.Get(), "DisplayIcon", 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(icon.c_str()), icon.size() + 1) ==
-             ERROR_SUCCESS &&
+                        reinterpret_cast<const BYTE*>(icon.c_str()),
+                        icon.size() + 1) == ERROR_SUCCESS &&
          RegSetValueExA(key.Get(), "UninstallString", 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(uninstall.c_str()), uninstall.size() + 1) ==
-             ERROR_SUCCESS;
+                        reinterpret_cast<const BYTE*>(uninstall.c_str()),
+                        uninstall.size() + 1) == ERROR_SUCCESS;
 }
 
 bool UninstallKeyExists(REGSAM view) {
@@ -110,8 +112,8 @@ class UninstallerTest : public ::testing::Test {
   static void RemoveShortcuts() {
     (void)RemoveDirectoryTree(StartMenuFolder());
     for (const std::string& link :
-         {Folder(CSIDL_DESKTOPDIRECTORY) + "\\" + kProductLink, QuickLaunchFolder() + "\\" + kProductLink,
-          Folder(CSIDL_STARTUP) + "\\" + kAutoRunLink}) {
+         {Folder(CSIDL_DESKTOPDIRECTORY) + "\\" + kProductLink,
+          QuickLaunchFolder() + "\\" + kProductLink, Folder(CSIDL_STARTUP) + "\\" + kAutoRunLink}) {
       DeleteFileA(link.c_str());
     }
   }
@@ -120,13 +122,15 @@ class UninstallerTest : public ::testing::Test {
   std::string MakeInstallation(const std::string& name) {
     const std::string dir = temp_.Join(name);
     EXPECT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
-    for (const char* program : {sample::kMainProgram, sample::kAutoRunProgram, sample::kReportProgram,
-                                sample::kUninstallProgram, sample::kHypervisorSetupProgram}) {
+    for (const char* program :
+         {sample::kMainProgram, sample::kAutoRunProgram, sample::kReportProgram,
+          sample::kUninstallProgram, sample::kHypervisorSetupProgram}) {
       EXPECT_TRUE(sample_test::CopyProductFile(program, dir)) << program;
     }
     CreateDirectoryA((dir + "\\data").c_str(), nullptr);
     CreateDirectoryA((dir + "\\data\\deep").c_str(), nullptr);
-    EXPECT_TRUE(tn_test::WriteFileBytes(dir + "\\data\\deep\\state.bin", std::string(5000, '\x7f')));
+    EXPECT_TRUE(
+        tn_test::WriteFileBytes(dir + "\\data\\deep\\state.bin", std::string(5000, '\x7f')));
     EXPECT_TRUE(tn_test::WriteFileBytes(dir + "\\data\\locked.txt", "read only"));
     SetFileAttributesA((dir + "\\data\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     return dir;
@@ -138,10 +142,12 @@ class UninstallerTest : public ::testing::Test {
     CreateDirectoryA(StartMenuFolder().c_str(), nullptr);
     SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);
     ASSERT_TRUE(MakeLink(StartMenuFolder() + "\\" + kProductLink, main));
-    ASSERT_TRUE(MakeLink(StartMenuFolder() + "\\" + kUninstallLink, dir + "\\" + sample::kUninstallProgram));
+    ASSERT_TRUE(MakeLink(StartMenuFolder() + "\\" + kUninstallLink,
+                         dir + "\\" + sample::kUninstallProgram));
     ASSERT_TRUE(MakeLink(Folder(CSIDL_DESKTOPDIRECTORY) + "\\" + kProductLink, main));
     ASSERT_TRUE(MakeLink(QuickLaunchFolder() + "\\" + kProductLink, main));
-    ASSERT_TRUE(MakeLink(Folder(CSIDL_STARTUP) + "\\" + kAutoRunLink, dir + "\\" + sample::kAutoRunProgram));
+    ASSERT_TRUE(MakeLink(Folder(CSIDL_STARTUP) + "\\" + kAutoRunLink,
+                         dir + "\\" + sample::kAutoRunProgram));
   }
 
   DWORD RunUninstaller(const std::string& dir) {
@@ -159,8 +165,8 @@ TEST_F(UninstallerTest, RemovesTheWholeInstallation) {
   MakeShortcuts(dir);
   ASSERT_TRUE(WriteUninstallKey(KEY_WOW64_32KEY, dir));
   ASSERT_TRUE(WriteUninstallKey(KEY_WOW64_64KEY, dir));
-  tn::ScopedHandle background = tn_test::StartProcess(
-      "\"" + dir + "\\" + sample::kAutoRunProgram + "\"", dir);
+  tn::ScopedHandle background =
+      tn_test::StartProcess("\"" + dir + "\\" + sample::kAutoRunProgram + "\"", dir);
   ASSERT_FALSE(record_.WaitFor(sample::kAutoRunProgram, "start").empty());
 
   EXPECT_EQ(static_cast<DWORD>(sample::kUninstallDone), RunUninstaller(dir));
@@ -188,7 +194,8 @@ TEST_F(UninstallerTest, LeavesAnotherInstallationAlone) {
   const std::string dir = MakeInstallation("old");
   const std::string other = MakeInstallation("new");
   MakeShortcuts(other);
-  ASSERT_TRUE(MakeLink(StartMenuFolder() + "\\" + kUninstallLink, dir + "\\" + sample::kUninstallProgram));
+  ASSERT_TRUE(
+      MakeLink(StartMenuFolder() + "\\" + kUninstallLink, dir + "\\" + sample::kUninstallProgram));
   ASSERT_TRUE(WriteUninstallKey(KEY_WOW64_32KEY, other));
 
   EXPECT_EQ(static_cast<DWORD>(sample::kUninstallDone), RunUninstaller(dir));
@@ -228,7 +235,8 @@ TEST_F(UninstallerTest, CleanupCopyRemovesOnlyItsParentsDirectory) {
   // from must not touch it, and must not wait for the parent first.
   const std::string victim = MakeInstallation("victim");
   const std::string copy = temp_.Join("tn_uninstall_probe.exe");
-  ASSERT_TRUE(CopyFileA(sample_test::ProductFile(sample::kUninstallProgram).c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileA(sample_test::ProductFile(sample::kUninstallProgram).c_str(), copy.c_str(), FALSE));
   HANDLE raw = nullptr;
   ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &raw,
                               SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0));

@@ -52,22 +52,43 @@ struct Page {
 const std::vector<Page>& Pages() {
   static const std::vector<Page> pages = {
       {"UI_HomePage.xml",
-       {{"tab_control", "TabLayoutUI"}, {"topControl", "VerticalLayoutUI"},
-        {"Container_custom_install", "VerticalLayoutUI"}, {"Container_installing", "VerticalLayoutUI"},
-        {"Container_install_success", "VerticalLayoutUI"}, {"btn_install", "ButtonUI"},
-        {"btn_mini", "ButtonUI"}, {"btn_close", "ButtonUI"}, {"btn_protocol_text", "ButtonUI"},
-        {"btn_custom_install", "ButtonUI"}, {"btn_checkbox", "OptionUI"}, {"re_read", "RichEditUI"}}},
+       {{"tab_control", "TabLayoutUI"},
+        {"topControl", "VerticalLayoutUI"},
+        {"Container_custom_install", "VerticalLayoutUI"},
+        {"Container_installing", "VerticalLayoutUI"},
+        {"Container_install_success", "VerticalLayoutUI"},
+        {"btn_install", "ButtonUI"},
+        {"btn_mini", "ButtonUI"},
+        {"btn_close", "ButtonUI"},
+        {"btn_protocol_text", "ButtonUI"},
+        {"btn_custom_install", "ButtonUI"},
+        {"btn_checkbox", "OptionUI"},
+        {"re_read", "RichEditUI"}}},
       {"UI_CustomInstall.xml",
-       {{"root", "HorizontalLayoutUI"}, {"btn_mini", "ButtonUI"}, {"btn_close", "ButtonUI"},
-        {"l_site", "LabelUI"}, {"l_info", "LabelUI"}, {"edit_path", "EditUI"}, {"btn_browser", "ButtonUI"},
-        {"btn_cb_shortcut", "OptionUI"}, {"btn_cb_Launchbar", "OptionUI"}, {"btn_cb_autorun", "OptionUI"},
-        {"btn_install", "ButtonUI"}, {"btn_return", "ButtonUI"}}},
+       {{"root", "HorizontalLayoutUI"},
+        {"btn_mini", "ButtonUI"},
+        {"btn_close", "ButtonUI"},
+        {"l_site", "LabelUI"},
+        {"l_info", "LabelUI"},
+        {"edit_path", "EditUI"},
+        {"btn_browser", "ButtonUI"},
+        {"btn_cb_shortcut", "OptionUI"},
+        {"btn_cb_Launchbar", "OptionUI"},
+        {"btn_cb_autorun", "OptionUI"},
+        {"btn_install", "ButtonUI"},
+        {"btn_return", "ButtonUI"}}},
       {"UI_Installing.xml",
-       {{"root", "HorizontalLayoutUI"}, {"btn_mini", "ButtonUI"}, {"btn_close", "ButtonUI"},
-        {"l_installing", "LabelUI"}, {"l_percent", "LabelUI"}, {"l_loading", "LabelUI"},
+       {{"root", "HorizontalLayoutUI"},
+        {"btn_mini", "ButtonUI"},
+        {"btn_close", "ButtonUI"},
+        {"l_installing", "LabelUI"},
+        {"l_percent", "LabelUI"},
+        {"l_loading", "LabelUI"},
         {"p_progress", "ProgressUI"}}},
       {"UI_InstallSuccess.xml",
-       {{"root", "HorizontalLayoutUI"}, {"btn_mini", "ButtonUI"}, {"btn_close", "ButtonUI"},
+       {{"root", "HorizontalLayoutUI"},
+        {"btn_mini", "ButtonUI"},
+        {"btn_close", "ButtonUI"},
         {"btn_Open", "ButtonUI"}}},
   };
   return pages;
@@ -79,8 +100,8 @@ class SkinPackageTest : public ::testing::Test {
     // The framework keeps a pointer to the package: it must outlive the suite.
     package_ = new std::string(tn_test::ReadFileBytes(tn_test::BuildPath("skin/skin.zip")));
     CPaintManagerUI::SetInstance(::GetModuleHandleA(nullptr));
-    loaded_ = !package_->empty() &&
-              CPaintManagerUI::SetResourceZip(&(*package_)[0], static_cast<unsigned>(package_->size()));
+    loaded_ = !package_->empty() && CPaintManagerUI::SetResourceZip(
+                                        &(*package_)[0], static_cast<unsigned>(package_->size()));
   }
 
   void SetUp() override { ASSERT_TRUE(loaded_) << "skin/skin.zip missing or unreadable"; }
@@ -147,14 +168,22 @@ TEST_F(SkinPackageTest, BitmapsLoadAtTheirSizes) {
     int width, height;
   };
   const Size sizes[] = {
-      {"image\\bg_install_step1.bmp", 610, 390}, {"image\\bg_install_step2.bmp", 610, 390},
-      {"image\\bg_install_success.bmp", 610, 390}, {"image\\install.bmp", 180, 230},
-      {"image\\invoker.bmp", 130, 230},          {"image\\mini.bmp", 19, 75},
-      {"image\\close.bmp", 19, 75},              {"image\\checkbox.bmp", 15, 75},
-      {"image\\uncheckbox.bmp", 15, 75},         {"image\\browser.bmp", 53, 175},
-      {"image\\return.bmp", 60, 150},            {"image\\input.bmp", 286, 200},
-      {"image\\loading_pic1.bmp", 610, 228},     {"image\\loading_pic2.bmp", 610, 228},
-      {"image\\loading_pic3.bmp", 610, 228},     {"image\\progress_bg.bmp", 10, 5},
+      {"image\\bg_install_step1.bmp", 610, 390},
+      {"image\\bg_install_step2.bmp", 610, 390},
+      {"image\\bg_install_success.bmp", 610, 390},
+      {"image\\install.bmp", 180, 230},
+      {"image\\invoker.bmp", 130, 230},
+      {"image\\mini.bmp", 19, 75},
+      {"image\\close.bmp", 19, 75},
+      {"image\\checkbox.bmp", 15, 75},
+      {"image\\uncheckbox.bmp", 15, 75},
+      {"image\\browser.bmp", 53, 175},
+      {"image\\return.bmp", 60, 150},
+      {"image\\input.bmp", 286, 200},
+      {"image\\loading_pic1.bmp", 610, 228},
+      {"image\\loading_pic2.bmp", 610, 228},
+      {"image\\loading_pic3.bmp", 610, 228},
+      {"image\\progress_bg.bmp", 10, 5},
       {"image\\progress_pr.bmp", 10, 5},
   };
   for (const Size& s : sizes) {

@@ -71,7 +71,8 @@ bool EnsureApartment() {
 
 BSTR ToBstr(const CDuiString& text) {
   if (text.IsEmpty()) return nullptr;
-  int length = ::MultiByteToWideChar(kAnsiCodePage, 0, text.GetData(), text.GetLength(), nullptr, 0);
+  int length =
+      ::MultiByteToWideChar(kAnsiCodePage, 0, text.GetData(), text.GetLength(), nullptr, 0);
   if (length <= 0) return nullptr;
   BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length));
   if (!result) return nullptr;
@@ -201,8 +202,10 @@ void DescribeControl(CPaintManagerUI* manager, CControlUI* control, TAccessibleI
   }
 
   if (option) {
-    if (!option->GetGroup().IsEmpty()) info->sDefaultAction = kActionSelect;
-    else info->sDefaultAction = option->IsSelected() ? kActionUncheck : kActionCheck;
+    if (!option->GetGroup().IsEmpty())
+      info->sDefaultAction = kActionSelect;
+    else
+      info->sDefaultAction = option->IsSelected() ? kActionUncheck : kActionCheck;
   } else if (button) {
     info->sDefaultAction = kActionPress;
   }
@@ -265,7 +268,9 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_lRef)); }
+  STDMETHODIMP_(ULONG) AddRef() override {
+    return static_cast<ULONG>(::InterlockedIncrement(&m_lRef));
+  }
   STDMETHODIMP_(ULONG) Release() override {
     LONG ref = ::InterlockedDecrement(&m_lRef);
     if (ref == 0) {
@@ -294,7 +299,8 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return E_NOTIMPL;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                      UINT*) override {
     return E_NOTIMPL;
   }
 
@@ -330,12 +336,14 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return ChildText(varChild, pszName, &IAccessible::get_accName, &TAccessibleInfo::sName);
   }
   STDMETHODIMP get_accValue(VARIANT varChild, BSTR* pszValue) override {
-    return ControlOnlyText(varChild, pszValue, &TAccessibleInfo::sValue, [](const TAccessibleInfo& info) {
-      return info.lRole == ROLE_SYSTEM_TEXT || info.lRole == ROLE_SYSTEM_PROGRESSBAR;
-    });
+    return ControlOnlyText(
+        varChild, pszValue, &TAccessibleInfo::sValue, [](const TAccessibleInfo& info) {
+          return info.lRole == ROLE_SYSTEM_TEXT || info.lRole == ROLE_SYSTEM_PROGRESSBAR;
+        });
   }
   STDMETHODIMP get_accDescription(VARIANT varChild, BSTR* pszDescription) override {
-    return ChildText(varChild, pszDescription, &IAccessible::get_accDescription, &TAccessibleInfo::sDescription);
+    return ChildText(varChild, pszDescription, &IAccessible::get_accDescription,
+                     &TAccessibleInfo::sDescription);
   }
   STDMETHODIMP get_accRole(VARIANT varChild, VARIANT* pvarRole) override {
     return ChildNumber(varChild, pvarRole, &TAccessibleInfo::lRole, [pvarRole] {
@@ -379,8 +387,9 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return m_pManager ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
   }
   STDMETHODIMP get_accDefaultAction(VARIANT varChild, BSTR* pszDefaultAction) override {
-    return ControlOnlyText(varChild, pszDefaultAction, &TAccessibleInfo::sDefaultAction,
-                           [](const TAccessibleInfo& info) { return !info.sDefaultAction.IsEmpty(); });
+    return ControlOnlyText(
+        varChild, pszDefaultAction, &TAccessibleInfo::sDefaultAction,
+        [](const TAccessibleInfo& info) { return !info.sDefaultAction.IsEmpty(); });
   }
   STDMETHODIMP accSelect(long flagsSelect, VARIANT varChild) override {
     CControlUI* control = nullptr;
@@ -426,16 +435,24 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     const long count = static_cast<long>(CollectPageControls(m_pManager).size());
     long target = 0;
     if (!control) {
-      if (navDir == NAVDIR_FIRSTCHILD) target = 1;
-      else if (navDir == NAVDIR_LASTCHILD) target = count;
-      else if (IAccessible* standard = Standard()) return standard->accNavigate(navDir, varStart, pvarEndUpAt);
-      else return S_FALSE;
+      if (navDir == NAVDIR_FIRSTCHILD)
+        target = 1;
+      else if (navDir == NAVDIR_LASTCHILD)
+        target = count;
+      else if (IAccessible* standard = Standard())
+        return standard->accNavigate(navDir, varStart, pvarEndUpAt);
+      else
+        return S_FALSE;
     } else {
       const long id = IdOf(control);
-      if (navDir == NAVDIR_NEXT) target = id + 1;
-      else if (navDir == NAVDIR_PREVIOUS) target = id - 1;
-      else if (navDir == NAVDIR_FIRSTCHILD || navDir == NAVDIR_LASTCHILD) return S_FALSE;
-      else return DISP_E_MEMBERNOTFOUND;
+      if (navDir == NAVDIR_NEXT)
+        target = id + 1;
+      else if (navDir == NAVDIR_PREVIOUS)
+        target = id - 1;
+      else if (navDir == NAVDIR_FIRSTCHILD || navDir == NAVDIR_LASTCHILD)
+        return S_FALSE;
+      else
+        return DISP_E_MEMBERNOTFOUND;
     }
     if (target < 1 || target > count) return S_FALSE;
     pvarEndUpAt->vt = VT_I4;
@@ -487,7 +504,8 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
       const OleAccess& access = GetOleAccess();
       if (access.createStdAccessibleObject) {
         void* object = nullptr;
-        if (SUCCEEDED(access.createStdAccessibleObject(m_hWnd, OBJID_CLIENT, __uuidof(IAccessible), &object)))
+        if (SUCCEEDED(access.createStdAccessibleObject(m_hWnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                                       &object)))
           m_pStandard.Attach(static_cast<IAccessible*>(object));
       }
     }
@@ -513,7 +531,8 @@ class CAccessibleObject final : public IAccessible, public IOleWindow {
     return S_OK;
   }
 
-  HRESULT ChildText(const VARIANT& child, BSTR* out, HRESULT (STDMETHODCALLTYPE IAccessible::*self)(VARIANT, BSTR*),
+  HRESULT ChildText(const VARIANT& child, BSTR* out,
+                    HRESULT (STDMETHODCALLTYPE IAccessible::*self)(VARIANT, BSTR*),
                     CDuiString TAccessibleInfo::*field) {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -588,14 +607,18 @@ class CRenamedAccessible final : public IAccessible {
     // IOleWindow and the rest come from the system's object.
     return m_pInner->QueryInterface(riid, ppv);
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_lRef)); }
+  STDMETHODIMP_(ULONG) AddRef() override {
+    return static_cast<ULONG>(::InterlockedIncrement(&m_lRef));
+  }
   STDMETHODIMP_(ULONG) Release() override {
     LONG ref = ::InterlockedDecrement(&m_lRef);
     if (ref == 0) delete this;
     return static_cast<ULONG>(ref);
   }
   STDMETHODIMP GetTypeInfoCount(UINT* p) override { return m_pInner->GetTypeInfoCount(p); }
-  STDMETHODIMP GetTypeInfo(UINT i, LCID l, ITypeInfo** p) override { return m_pInner->GetTypeInfo(i, l, p); }
+  STDMETHODIMP GetTypeInfo(UINT i, LCID l, ITypeInfo** p) override {
+    return m_pInner->GetTypeInfo(i, l, p);
+  }
   STDMETHODIMP GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override {
     return m_pInner->GetIDsOfNames(r, n, c, l, d);
   }
@@ -611,25 +634,37 @@ class CRenamedAccessible final : public IAccessible {
   }
   STDMETHODIMP get_accParent(IDispatch** p) override { return m_pInner->get_accParent(p); }
   STDMETHODIMP get_accChildCount(long* p) override { return m_pInner->get_accChildCount(p); }
-  STDMETHODIMP get_accChild(VARIANT c, IDispatch** p) override { return m_pInner->get_accChild(c, p); }
+  STDMETHODIMP get_accChild(VARIANT c, IDispatch** p) override {
+    return m_pInner->get_accChild(c, p);
+  }
   STDMETHODIMP get_accValue(VARIANT c, BSTR* p) override { return m_pInner->get_accValue(c, p); }
-  STDMETHODIMP get_accDescription(VARIANT c, BSTR* p) override { return m_pInner->get_accDescription(c, p); }
+  STDMETHODIMP get_accDescription(VARIANT c, BSTR* p) override {
+    return m_pInner->get_accDescription(c, p);
+  }
   STDMETHODIMP get_accRole(VARIANT c, VARIANT* p) override { return m_pInner->get_accRole(c, p); }
   STDMETHODIMP get_accState(VARIANT c, VARIANT* p) override { return m_pInner->get_accState(c, p); }
   STDMETHODIMP get_accHelp(VARIANT c, BSTR* p) override { return m_pInner->get_accHelp(c, p); }
-  STDMETHODIMP get_accHelpTopic(BSTR* f, VARIANT c, long* t) override { return m_pInner->get_accHelpTopic(f, c, t); }
+  STDMETHODIMP get_accHelpTopic(BSTR* f, VARIANT c, long* t) override {
+    return m_pInner->get_accHelpTopic(f, c, t);
+  }
   STDMETHODIMP get_accKeyboardShortcut(VARIANT c, BSTR* p) override {
     return m_pInner->get_accKeyboardShortcut(c, p);
   }
   STDMETHODIMP get_accFocus(VARIANT* p) override { return m_pInner->get_accFocus(p); }
   STDMETHODIMP get_accSelection(VARIANT* p) override { return m_pInner->get_accSelection(p); }
-  STDMETHODIMP get_accDefaultAction(VARIANT c, BSTR* p) override { return m_pInner->get_accDefaultAction(c, p); }
+  STDMETHODIMP get_accDefaultAction(VARIANT c, BSTR* p) override {
+    return m_pInner->get_accDefaultAction(c, p);
+  }
   STDMETHODIMP accSelect(long f, VARIANT c) override { return m_pInner->accSelect(f, c); }
   STDMETHODIMP accLocation(long* x, long* y, long* w, long* h, VARIANT c) override {
     return m_pInner->accLocation(x, y, w, h, c);
   }
-  STDMETHODIMP accNavigate(long d, VARIANT s, VARIANT* e) override { return m_pInner->accNavigate(d, s, e); }
-  STDMETHODIMP accHitTest(long x, long y, VARIANT* c) override { return m_pInner->accHitTest(x, y, c); }
+  STDMETHODIMP accNavigate(long d, VARIANT s, VARIANT* e) override {
+    return m_pInner->accNavigate(d, s, e);
+  }
+  STDMETHODIMP accHitTest(long x, long y, VARIANT* c) override {
+    return m_pInner->accHitTest(x, y, c);
+  }
   STDMETHODIMP accDoDefaultAction(VARIANT c) override { return m_pInner->accDoDefaultAction(c); }
   STDMETHODIMP put_accName(VARIANT c, BSTR n) override { return m_pInner->put_accName(c, n); }
   STDMETHODIMP put_accValue(VARIANT c, BSTR v) override { return m_pInner->put_accValue(c, v); }
@@ -643,17 +678,19 @@ class CRenamedAccessible final : public IAccessible {
   tn::ComPtr<IAccessible> m_pInner;
 };
 
-bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam,
+                           LRESULT& lRes) {
   if (!control || static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return false;
   const OleAccess& access = GetOleAccess();
-  if (!access.lresultFromObject || !access.createStdAccessibleObject || !EnsureApartment()) return false;
+  if (!access.lresultFromObject || !access.createStdAccessibleObject || !EnsureApartment())
+    return false;
   TAccessibleInfo info;
   DescribeControl(control->GetManager(), control, &info);
   tn::ScopedBstr name(ToBstr(info.sName));
   if (!name) return false;
   void* standard = nullptr;
-  if (FAILED(access.createStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
-                                              &standard))) {
+  if (FAILED(
+          access.createStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), &standard))) {
     return false;
   }
   tn::ComPtr<IAccessible> inner;
@@ -689,7 +726,8 @@ bool CAccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, L
     if (auto* button = static_cast<CButtonUI*>(control->GetInterface("Button"))) button->Activate();
     return true;
   }
-  if (uMsg != WM_GETOBJECT || static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return false;
+  if (uMsg != WM_GETOBJECT || static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT))
+    return false;
   HWND hwnd = m_pManager->GetPaintWindow();
   const OleAccess& access = GetOleAccess();
   if (!hwnd || !access.lresultFromObject) return false;

@@ -57,7 +57,8 @@ void NotifyAccessibleClientEvent(CPaintManagerUI* manager, DWORD event);
 // named as the control is (a bare edit window would have no name, and it is
 // what a reader meets when the keyboard reaches the field). True and
 // |lRes| set when answered.
-bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+bool AnswerNativeGetObject(CControlUI* control, HWND hwnd, WPARAM wParam, LPARAM lParam,
+                           LRESULT& lRes);
 
 // The accessible side of one window, owned by its paint manager.
 class CAccessibleWindow {

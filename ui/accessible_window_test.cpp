@@ -26,14 +26,16 @@ VARIANT Child(long id) {
 }
 
 // A text property of a child; "(none)" when the object has none.
-std::wstring Text(IAccessible* acc, long id, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
+std::wstring Text(IAccessible* acc, long id,
+                  HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
   tn::ScopedBstr text;
   HRESULT hr = (acc->*getter)(Child(id), text.Receive());
   if (hr != S_OK || !text) return L"(none)";
   return std::wstring(text.Get(), ::SysStringLen(text.Get()));
 }
 
-long Long(IAccessible* acc, long id, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*)) {
+long Long(IAccessible* acc, long id,
+          HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*)) {
   VARIANT out;
   ::VariantInit(&out);
   if ((acc->*getter)(Child(id), &out) != S_OK || out.vt != VT_I4) return -1;
@@ -47,7 +49,8 @@ struct WinEvent {
 std::vector<WinEvent>* g_events = nullptr;
 HWND g_window = nullptr;
 
-void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD,
+                          DWORD) {
   if (g_events && hwnd == g_window && object == OBJID_CLIENT) g_events->push_back({event, child});
 }
 
@@ -72,8 +75,8 @@ class AccessibleWindowTest : public ::testing::Test {
   void WatchEvents() {
     g_events = &events_;
     g_window = hwnd_;
-    hook_ = ::SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, RecordEvent, ::GetCurrentProcessId(), 0,
-                              WINEVENT_OUTOFCONTEXT);
+    hook_ = ::SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, RecordEvent, ::GetCurrentProcessId(),
+                              0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(nullptr, hook_);
   }
   bool Saw(DWORD event, LONG child) {
@@ -84,7 +87,9 @@ class AccessibleWindowTest : public ::testing::Test {
     return false;
   }
   template <typename T>
-  T* Find(const char* name) { return window_->Find<T>(name); }
+  T* Find(const char* name) {
+    return window_->Find<T>(name);
+  }
 
   tn::ScopedComInit com_;
   std::unique_ptr<TestWindow> window_;
@@ -105,15 +110,18 @@ TEST_F(AccessibleWindowTest, ThePageControlsAreTheChildrenWithNamesRolesAndState
     long stateOff;
   };
   const Expected expected[] = {
-      {1, L"关闭", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_UNAVAILABLE},  // image only: tooltip
+      {1, L"关闭", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE,
+       STATE_SYSTEM_UNAVAILABLE},  // image only: tooltip
       {2, L"位置:", ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY, STATE_SYSTEM_FOCUSABLE},
       {3, L"(none)", ROLE_SYSTEM_STATICTEXT, 0, STATE_SYSTEM_INVISIBLE},  // empty message line
-      {4, L"位置", ROLE_SYSTEM_TEXT, STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_READONLY},  // named by its label
+      {4, L"位置", ROLE_SYSTEM_TEXT, STATE_SYSTEM_FOCUSABLE,
+       STATE_SYSTEM_READONLY},  // named by its label
       {5, L"同意", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED | STATE_SYSTEM_FOCUSABLE, 0},
       {6, L"A", ROLE_SYSTEM_RADIOBUTTON, STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_CHECKED},
       {7, L"安装", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_FOCUSED},
       {8, L"x", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_FOCUSABLE},
-      {9, L"协议", ROLE_SYSTEM_TEXT, STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_READONLY, STATE_SYSTEM_FOCUSABLE},
+      {9, L"协议", ROLE_SYSTEM_TEXT, STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_READONLY,
+       STATE_SYSTEM_FOCUSABLE},
       {10, L"进度", ROLE_SYSTEM_PROGRESSBAR, 0, STATE_SYSTEM_FOCUSABLE},
       {11, L"(none)", ROLE_SYSTEM_GRAPHIC, 0, 0},
   };

@@ -17,7 +17,8 @@ constexpr uint16_t kBitmapMagic = 0x4D42;  // "BM"
 bool DecodeBmp24(const void* data, size_t size, DecodedBitmap* out, std::string* error) {
   *out = DecodedBitmap();
   const unsigned char* b = static_cast<const unsigned char*>(data);
-  if (!b || size < kFileHeaderSize + kInfoHeaderSize) return SetError(error, "too short for a bitmap");
+  if (!b || size < kFileHeaderSize + kInfoHeaderSize)
+    return SetError(error, "too short for a bitmap");
   // BITMAPFILEHEADER and the start of BITMAPINFOHEADER, all inside |size|.
   tn::ByteReader header(data, size);
   const uint16_t magic = header.U16();
@@ -44,7 +45,8 @@ bool DecodeBmp24(const void* data, size_t size, DecodedBitmap* out, std::string*
     return SetError(error, "pixel data out of range");
   uint64_t stride = (static_cast<uint64_t>(width) * 3 + 3) & ~static_cast<uint64_t>(3);
   uint64_t needed = stride * static_cast<uint64_t>(rows);
-  if (needed > size - pixel_offset) return SetError(error, "pixel data shorter than the declared size");
+  if (needed > size - pixel_offset)
+    return SetError(error, "pixel data shorter than the declared size");
 
   out->width = width;
   out->height = rows;

@@ -9,11 +9,14 @@ namespace {
 using DuiLib::DecodeBmp24;
 using DuiLib::DecodedBitmap;
 
-uint32_t Pattern(int x, int y) { return static_cast<uint32_t>((x * 40) << 16 | (y * 30) << 8 | 0x11); }
+uint32_t Pattern(int x, int y) {
+  return static_cast<uint32_t>((x * 40) << 16 | (y * 30) << 8 | 0x11);
+}
 
 TEST(BitmapReaderTest, DecodesBottomUpAndTopDownAlike) {
   for (bool top_down : {false, true}) {
-    std::string bmp = ui_test::MakeBmp24(5, 3, Pattern, top_down);  // 5*3 = 15 bytes per row, padded
+    std::string bmp =
+        ui_test::MakeBmp24(5, 3, Pattern, top_down);  // 5*3 = 15 bytes per row, padded
     DecodedBitmap image;
     std::string error;
     ASSERT_TRUE(DecodeBmp24(bmp.data(), bmp.size(), &image, &error)) << error;
@@ -21,7 +24,8 @@ TEST(BitmapReaderTest, DecodesBottomUpAndTopDownAlike) {
     EXPECT_EQ(3, image.height);
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < 5; ++x)
-        EXPECT_EQ(0xFF000000u | Pattern(x, y), image.pixels[y * 5 + x]) << x << "," << y << " top_down=" << top_down;
+        EXPECT_EQ(0xFF000000u | Pattern(x, y), image.pixels[y * 5 + x])
+            << x << "," << y << " top_down=" << top_down;
   }
 }
 

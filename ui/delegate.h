@@ -40,7 +40,8 @@ class CDelegateStatic : public CDelegateBase {
   typedef bool (*Fn)(void*);
 
  public:
-  explicit CDelegateStatic(Fn pFn) : CDelegateBase(nullptr, reinterpret_cast<void*>(pFn)), fn_(pFn) {}
+  explicit CDelegateStatic(Fn pFn)
+      : CDelegateBase(nullptr, reinterpret_cast<void*>(pFn)), fn_(pFn) {}
   CDelegateBase* Copy() const override { return new CDelegateStatic(*this); }
 
  protected:

@@ -88,8 +88,8 @@ CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCTSTR type, IDialogBuilderC
   CMarkup markup;
   if (!markup.Load(bytes.data(), bytes.size())) {
     CDuiString message;
-    message.Format("layout is malformed at byte %u: %s", static_cast<unsigned>(markup.GetErrorOffset()),
-                   markup.GetLastError().c_str());
+    message.Format("layout is malformed at byte %u: %s",
+                   static_cast<unsigned>(markup.GetErrorOffset()), markup.GetLastError().c_str());
     m_sError = message;
     ::OutputDebugStringA((message.str() + "\n").c_str());
     return nullptr;
@@ -127,9 +127,10 @@ bool CDialogBuilder::ApplyWindow(const MarkupNode& node, CPaintManagerUI* pManag
       const std::string* name = child->Attribute("name");
       const std::string* size = child->Attribute("size");
       if (!name || !size) continue;
-      pManager->AddFont(id ? std::atoi(id->c_str()) : -1, Utf8ToAnsi(*name).c_str(), std::atoi(size->c_str()),
-                        IsTrue(child->Attribute("bold")), IsTrue(child->Attribute("underline")),
-                        IsTrue(child->Attribute("italic")), IsTrue(child->Attribute("default")));
+      pManager->AddFont(id ? std::atoi(id->c_str()) : -1, Utf8ToAnsi(*name).c_str(),
+                        std::atoi(size->c_str()), IsTrue(child->Attribute("bold")),
+                        IsTrue(child->Attribute("underline")), IsTrue(child->Attribute("italic")),
+                        IsTrue(child->Attribute("default")));
     } else if (child->name == "Include") {
       const std::string* source = child->Attribute("source");
       if (!source) continue;
@@ -155,10 +156,11 @@ bool CDialogBuilder::ApplyWindow(const MarkupNode& node, CPaintManagerUI* pManag
   return true;
 }
 
-CControlUI* CDialogBuilder::BuildChildren(const MarkupNode& node, CControlUI* pParent, CPaintManagerUI* pManager,
-                                          int depth) {
+CControlUI* CDialogBuilder::BuildChildren(const MarkupNode& node, CControlUI* pParent,
+                                          CPaintManagerUI* pManager, int depth) {
   CControlUI* first = nullptr;
-  IContainerUI* container = pParent ? static_cast<IContainerUI*>(pParent->GetInterface("IContainer")) : nullptr;
+  IContainerUI* container =
+      pParent ? static_cast<IContainerUI*>(pParent->GetInterface("IContainer")) : nullptr;
   for (const auto& child : node.children) {
     const std::string& name = child->name;
     if (name == "Font" || name == "Include" || name == "Default" || name == "Image") continue;

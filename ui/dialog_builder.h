@@ -31,13 +31,15 @@ class CDialogBuilder {
   // Returns the root control (owned by the caller, or by |pManager| once
   // attached) or null when the file is missing or malformed. With a
   // manager, the Window element's attributes and the fonts go to it.
-  CControlUI* Create(STRINGorID xml, LPCTSTR type = nullptr, IDialogBuilderCallback* pCallback = nullptr,
+  CControlUI* Create(STRINGorID xml, LPCTSTR type = nullptr,
+                     IDialogBuilderCallback* pCallback = nullptr,
                      CPaintManagerUI* pManager = nullptr, CControlUI* pParent = nullptr);
   // Why the last Create returned null.
   CDuiString GetLastErrorMessage() const { return m_sError; }
 
  private:
-  CControlUI* BuildChildren(const MarkupNode& node, CControlUI* pParent, CPaintManagerUI* pManager, int depth);
+  CControlUI* BuildChildren(const MarkupNode& node, CControlUI* pParent, CPaintManagerUI* pManager,
+                            int depth);
   bool ApplyWindow(const MarkupNode& node, CPaintManagerUI* pManager, int depth);
 
   IDialogBuilderCallback* m_pCallback = nullptr;

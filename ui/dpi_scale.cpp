@@ -20,7 +20,8 @@ int ScaleLength(int length, int dpi) {
   if (dpi == kDefaultDpi) return length;
   long long product = static_cast<long long>(length) * dpi;
   long long half = kDefaultDpi / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / kDefaultDpi : -((-product + half) / kDefaultDpi));
+  return static_cast<int>(product >= 0 ? (product + half) / kDefaultDpi
+                                       : -((-product + half) / kDefaultDpi));
 }
 
 void CDpiScale::SetDpi(int dpi) { m_dpi = Plausible(dpi) ? dpi : kDefaultDpi; }
@@ -44,8 +45,8 @@ int QueryWindowDpi(HWND hwnd) {
     if (shcore.IsValid()) {
       auto forMonitor = shcore.GetProc<GetDpiForMonitorFunction>("GetDpiForMonitor");
       UINT x = 0, y = 0;
-      bool ok = forMonitor &&
-                SUCCEEDED(forMonitor(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), 0, &x, &y));
+      bool ok = forMonitor && SUCCEEDED(forMonitor(
+                                  ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), 0, &x, &y));
       if (ok && Plausible(x)) return static_cast<int>(x);
     }
   }

@@ -22,9 +22,9 @@ TEST(DpiScaleRule, RoundsToTheNearestPixelHalvesAwayFromZero) {
   struct Case {
     int length, dpi, expected;
   } cases[] = {
-      {610, 96, 610},  {390, 96, 390},   {610, 120, 763}, {390, 120, 488}, {610, 144, 915},
-      {390, 144, 585}, {610, 192, 1220}, {390, 192, 780}, {15, 144, 23},   {15, 120, 19},
-      {1, 120, 1},     {2, 120, 3},      {1, 144, 2},     {0, 144, 0},     {-3, 144, -5},
+      {610, 96, 610},  {390, 96, 390},   {610, 120, 763}, {390, 120, 488},       {610, 144, 915},
+      {390, 144, 585}, {610, 192, 1220}, {390, 192, 780}, {15, 144, 23},         {15, 120, 19},
+      {1, 120, 1},     {2, 120, 3},      {1, 144, 2},     {0, 144, 0},           {-3, 144, -5},
       {-1, 120, -1},   {9, 168, 16},     {7, 72, 5},      {100000, 192, 200000},
   };
   for (const Case& c : cases) {
@@ -83,7 +83,8 @@ TEST(ImageResample, AThinLineSurvivesShrinkingAsALighterLine) {
   EXPECT_EQ(0xFFFFFFu, out[2]);
   // Each target pixel covers 4/3 source pixels: the black one fills a
   // quarter of the first and half of the second, so its darkness survives.
-  int darkness = (0xFF - static_cast<int>(out[0] & 0xFF)) + (0xFF - static_cast<int>(out[1] & 0xFF));
+  int darkness =
+      (0xFF - static_cast<int>(out[0] & 0xFF)) + (0xFF - static_cast<int>(out[1] & 0xFF));
   EXPECT_GT(0xFF - static_cast<int>(out[0] & 0xFF), 0);
   EXPECT_GT(0xFF - static_cast<int>(out[1] & 0xFF), 0);
   EXPECT_NEAR(191, darkness, 2);
@@ -116,10 +117,13 @@ const char kDpiLayout[] =
     "<VerticalLayout name=\"page0\" bkcolor=\"#FF102030\">"
     "<Button name=\"btn\" float=\"true\" pos=\"15,10,0,0\" width=\"20\" height=\"10\""
     " normalimage=\"file='image\\strip.bmp' source='0,10,20,20'\"/>"
-    "<Button name=\"plain\" float=\"true\" pos=\"50,10,0,0\" width=\"20\" height=\"10\" normalimage=\"image\\only.bmp\"/>"
-    "<Option name=\"check\" float=\"true\" pos=\"80,10,0,0\" width=\"15\" height=\"15\" selected=\"true\"/>"
+    "<Button name=\"plain\" float=\"true\" pos=\"50,10,0,0\" width=\"20\" height=\"10\" "
+    "normalimage=\"image\\only.bmp\"/>"
+    "<Option name=\"check\" float=\"true\" pos=\"80,10,0,0\" width=\"15\" height=\"15\" "
+    "selected=\"true\"/>"
     "<Edit name=\"edit\" float=\"true\" pos=\"10,40,0,0\" width=\"100\" height=\"24\" font=\"1\"/>"
-    "<HorizontalLayout name=\"row\" float=\"true\" pos=\"0,70,0,0\" width=\"200\" height=\"20\" childpadding=\"5\">"
+    "<HorizontalLayout name=\"row\" float=\"true\" pos=\"0,70,0,0\" width=\"200\" height=\"20\" "
+    "childpadding=\"5\">"
     "<Control name=\"a\" width=\"30\"/><Control name=\"b\"/></HorizontalLayout>"
     "</VerticalLayout>"
     "<VerticalLayout name=\"page1\"/>"
@@ -141,11 +145,13 @@ class DpiWindowTest : public ::testing::Test {
           {"image/strip.bmp", StripBmp(100, kBase), true},
           {"image/strip@1.5x.bmp", StripBmp(150, kOneAndHalf), true},
           {"image/strip@2x.bmp", StripBmp(200, kDouble), true},
-          {"image/only.bmp", ui_test::MakeBmp24(20, 10, [](int, int) -> uint32_t { return kOnlyBase; }), true},
+          {"image/only.bmp",
+           ui_test::MakeBmp24(20, 10, [](int, int) -> uint32_t { return kOnlyBase; }), true},
       });
     }
     CPaintManagerUI::SetInstance(::GetModuleHandleA(nullptr));
-    ASSERT_TRUE(CPaintManagerUI::SetResourceZip(&package[0], static_cast<unsigned>(package.size())));
+    ASSERT_TRUE(
+        CPaintManagerUI::SetResourceZip(&package[0], static_cast<unsigned>(package.size())));
   }
 
   static void SendDpiChanged(HWND hwnd, int dpi, const RECT* suggested) {
@@ -188,7 +194,9 @@ TEST_F(DpiWindowTest, EachScaleDrawsTheSameStripSlotFromItsVariant) {
     EXPECT_EQ(width * height, snapshot.Count(btn, c.color)) << c.dpi << " DPI";
     // Without variants the 100 % image is stretched.
     RECT plain = window.Find<CControlUI>("plain")->GetPos();
-    EXPECT_EQ((plain.right - plain.left) * (plain.bottom - plain.top), snapshot.Count(plain, kOnlyBase)) << c.dpi;
+    EXPECT_EQ((plain.right - plain.left) * (plain.bottom - plain.top),
+              snapshot.Count(plain, kOnlyBase))
+        << c.dpi;
   }
 }
 
@@ -200,7 +208,8 @@ TEST_F(DpiWindowTest, VariantChoicePerScale) {
   EXPECT_EQ(20, image->nX);
   struct Case {
     int percent, variant, width;
-  } cases[] = {{75, 100, 20}, {125, 150, 30}, {150, 150, 30}, {151, 200, 40}, {200, 200, 40}, {300, 200, 40}};
+  } cases[] = {{75, 100, 20},  {125, 150, 30}, {150, 150, 30},
+               {151, 200, 40}, {200, 200, 40}, {300, 200, 40}};
   for (const Case& c : cases) {
     image = ChooseSkinImage("image\\strip.bmp", c.percent, &percent);
     ASSERT_NE(nullptr, image) << c.percent;
@@ -240,7 +249,8 @@ TEST_F(DpiWindowTest, DpiChangeScalesLayoutFontsAndCaptionAndKeepsTheState) {
 
   ExpectRect(Rect(23, 15, 53, 30), window.Find<CControlUI>("btn")->GetPos(), "btn at 144");
   ExpectRect(Rect(0, 105, 45, 135), window.Find<CControlUI>("a")->GetPos(), "a at 144");
-  ExpectRect(Rect(53, 105, 300, 135), window.Find<CControlUI>("b")->GetPos(), "b after the scaled padding");
+  ExpectRect(Rect(53, 105, 300, 135), window.Find<CControlUI>("b")->GetPos(),
+             "b after the scaled padding");
   EXPECT_EQ(-23, FontHeight(manager.GetFont(2)));
   EXPECT_EQ(-18, FontHeight(manager.GetFont(1)));
   EXPECT_EQ(-18, FontHeight(manager.GetDefaultFont()));
@@ -298,9 +308,11 @@ TEST_F(DpiWindowTest, TheKeyboardFocusRingGrowsWithTheScale) {
   const int y = (btn->GetPos().top + btn->GetPos().bottom) / 2;
   const DWORD ring = 0x1C60C4;
   EXPECT_EQ(0xFFFFFFu, snapshot.At(cue.left + 1, y));
-  for (int x = cue.left + 2; x <= cue.left + 4; ++x) EXPECT_EQ(ring, snapshot.At(x, y)) << x - cue.left;
+  for (int x = cue.left + 2; x <= cue.left + 4; ++x)
+    EXPECT_EQ(ring, snapshot.At(x, y)) << x - cue.left;
   EXPECT_NE(ring, snapshot.At(cue.left + 5, y));
-  ::SystemParametersInfoA(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(cues)), 0);
+  ::SystemParametersInfoA(SPI_SETKEYBOARDCUES, 0,
+                          reinterpret_cast<PVOID>(static_cast<INT_PTR>(cues)), 0);
 }
 
 TEST_F(DpiWindowTest, ANonsenseDpiMessageLeavesTheWindowAt96) {

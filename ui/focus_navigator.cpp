@@ -54,7 +54,8 @@ std::vector<CControlUI*> CollectTabStops(CControlUI* root) {
 CFocusNavigator::CFocusNavigator(CPaintManagerUI* manager)
     : m_pManager(manager), m_dwCueColor(kDefaultCueColor) {
   BOOL always = FALSE;
-  if (::SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0)) m_bSystemShowsCues = always != FALSE;
+  if (::SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0))
+    m_bSystemShowsCues = always != FALSE;
 }
 
 bool CFocusNavigator::PreTranslateKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -137,7 +138,8 @@ RECT CFocusNavigator::CueRect(CControlUI* pControl) {
   // Ring and halo outside the gap.
   // The ring's lengths are 96-DPI pixels like the skin's.
   int margin = kRingGap + kRingWidth + 1;
-  if (CPaintManagerUI* manager = pControl->GetManager()) margin = manager->GetDpiScale().Scale(margin);
+  if (CPaintManagerUI* manager = pControl->GetManager())
+    margin = manager->GetDpiScale().Scale(margin);
   ::InflateRect(&rc, margin, margin);
   return rc;
 }

@@ -33,7 +33,8 @@ class FocusNavigatorTest : public ::testing::Test {
 
   // The system's "always show keyboard cues" setting, for this session only.
   static void SetSystemCues(bool always) {
-    ::SystemParametersInfoA(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(always)), 0);
+    ::SystemParametersInfoA(SPI_SETKEYBOARDCUES, 0,
+                            reinterpret_cast<PVOID>(static_cast<INT_PTR>(always)), 0);
   }
 
   std::string Focused() {

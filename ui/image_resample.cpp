@@ -58,7 +58,8 @@ inline uint32_t Blend(const uint32_t* p, int step, const Span& span) {
     redBlue += (*p & 0x00FF00FFu) * w;
     alphaGreen += ((*p >> 8) & 0x00FF00FFu) * w;
   }
-  return (((redBlue + 0x00800080u) >> 8) & 0x00FF00FFu) | ((alphaGreen + 0x00800080u) & 0xFF00FF00u);
+  return (((redBlue + 0x00800080u) >> 8) & 0x00FF00FFu) |
+         ((alphaGreen + 0x00800080u) & 0xFF00FF00u);
 }
 
 }  // namespace

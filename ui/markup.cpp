@@ -38,8 +38,10 @@ size_t DecodeReference(const std::string& raw, size_t i, std::string* out) {
   size_t end = raw.find(';', i);
   if (end == std::string::npos || end - i > 12) return 0;
   std::string ref = raw.substr(i + 1, end - i - 1);
-  static const struct { const char* name; char ch; } kNamed[] = {
-      {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+  static const struct {
+    const char* name;
+    char ch;
+  } kNamed[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
   for (const auto& n : kNamed) {
     if (ref == n.name) {
       *out += n.ch;
@@ -58,10 +60,14 @@ size_t DecodeReference(const std::string& raw, size_t i, std::string* out) {
     for (; pos < ref.size(); ++pos) {
       char c = ref[pos];
       int digit;
-      if (c >= '0' && c <= '9') digit = c - '0';
-      else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-      else return 0;
+      if (c >= '0' && c <= '9')
+        digit = c - '0';
+      else if (base == 16 && c >= 'a' && c <= 'f')
+        digit = c - 'a' + 10;
+      else if (base == 16 && c >= 'A' && c <= 'F')
+        digit = c - 'A' + 10;
+      else
+        return 0;
       cp = cp * base + digit;
       if (cp > 0x10FFFF) return 0;
     }

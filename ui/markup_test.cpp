@@ -10,14 +10,17 @@ namespace {
 
 using DuiLib::CMarkup;
 
-bool Parse(CMarkup* markup, const std::string& text) { return markup->Load(text.data(), text.size()); }
+bool Parse(CMarkup* markup, const std::string& text) {
+  return markup->Load(text.data(), text.size());
+}
 
 TEST(MarkupTest, AcceptsTheLenientFormsOfTheShippedLayouts) {
   const std::string text =
       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"standalone=\"yes\"?>\n"
       "<!-- layout -->\n"
       "<Window size=\"610,390\"caption='0,0,0,270'>\n"
-      "  <Option name=\"btn_checkbox\" text=\"\" width=\"15\"height=\"15\" text=\"\xE6\x88\x91\"/>\n"
+      "  <Option name=\"btn_checkbox\" text=\"\" width=\"15\"height=\"15\" "
+      "text=\"\xE6\x88\x91\"/>\n"
       "  <Label text=\"a&amp;b&lt;&#10;&#x4E2D;&unknown;\" ></Label >\n"
       "</Window>";
   CMarkup markup;
@@ -103,8 +106,8 @@ TEST(MarkupTest, DeepNestingIsRefusedNotOverflowed) {
 TEST(MarkupTest, ReadsTheSkinLayouts) {
   const char* source = std::getenv("TN_SOURCE_DIR");
   ASSERT_NE(nullptr, source);
-  for (const char* name : {"UIFont.xml", "UI_HomePage.xml", "UI_CustomInstall.xml", "UI_Installing.xml",
-                           "UI_InstallSuccess.xml"}) {
+  for (const char* name : {"UIFont.xml", "UI_HomePage.xml", "UI_CustomInstall.xml",
+                           "UI_Installing.xml", "UI_InstallSuccess.xml"}) {
     std::string path = std::string(source) + "/skin/" + name;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) continue;  // a layout not written yet
@@ -114,8 +117,8 @@ TEST(MarkupTest, ReadsTheSkinLayouts) {
     while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, n);
     std::fclose(file);
     CMarkup markup;
-    EXPECT_TRUE(Parse(&markup, bytes)) << name << ": " << markup.GetLastError() << " at "
-                                       << markup.GetErrorOffset();
+    EXPECT_TRUE(Parse(&markup, bytes))
+        << name << ": " << markup.GetLastError() << " at " << markup.GetErrorOffset();
     if (markup.Root()) {
       EXPECT_EQ("Window", markup.Root()->name) << name;
     }

@@ -116,7 +116,8 @@ const TImageInfo* LoadSkinImage(LPCSTR path) {
   std::unique_ptr<CachedImage> image;
   std::string bytes;
   DecodedBitmap decoded;
-  if (CPaintManagerUI::LoadSkinFile(path, &bytes) && DecodeBmp24(bytes.data(), bytes.size(), &decoded)) {
+  if (CPaintManagerUI::LoadSkinFile(path, &bytes) &&
+      DecodeBmp24(bytes.data(), bytes.size(), &decoded)) {
     void* bits = nullptr;
     tn::ScopedBitmap bitmap = CreateTopDownBitmap(decoded.width, decoded.height, &bits);
     if (bitmap.IsValid()) {
@@ -150,17 +151,19 @@ RECT ClipToImage(const RECT& rc, const TImageInfo* image) {
 }
 
 // |src| of |image| resampled to |width| x |height|, or null.
-HBITMAP ResampledPart(const std::string& file, const TImageInfo* image, const RECT& src, int width, int height) {
+HBITMAP ResampledPart(const std::string& file, const TImageInfo* image, const RECT& src, int width,
+                      int height) {
   char key[64];
-  std::snprintf(key, sizeof(key), "|%ld,%ld,%ld,%ld|%d,%d", src.left, src.top, src.right, src.bottom, width,
-                height);
+  std::snprintf(key, sizeof(key), "|%ld,%ld,%ld,%ld|%d,%d", src.left, src.top, src.right,
+                src.bottom, width, height);
   ImageCache& cache = Cache();
   std::string name = file + key;
   auto found = cache.resampled.find(name);
   if (found != cache.resampled.end()) return found->second.Get();
 
   DIBSECTION section = {};
-  if (::GetObjectA(image->hBitmap, sizeof(section), &section) != sizeof(section) || !section.dsBm.bmBits)
+  if (::GetObjectA(image->hBitmap, sizeof(section), &section) != sizeof(section) ||
+      !section.dsBm.bmBits)
     return nullptr;
   std::vector<uint32_t> pixels;
   PixelRect from;
@@ -168,8 +171,8 @@ HBITMAP ResampledPart(const std::string& file, const TImageInfo* image, const RE
   from.top = src.top;
   from.right = src.right;
   from.bottom = src.bottom;
-  if (!ResamplePixels(static_cast<const uint32_t*>(section.dsBm.bmBits), image->nX, image->nY, image->nX, from,
-                      width, height, &pixels))
+  if (!ResamplePixels(static_cast<const uint32_t*>(section.dsBm.bmBits), image->nX, image->nY,
+                      image->nX, from, width, height, &pixels))
     return nullptr;
   void* bits = nullptr;
   tn::ScopedBitmap bitmap = CreateTopDownBitmap(width, height, &bits);
@@ -200,17 +203,20 @@ const TImageInfo* ChooseSkinImage(LPCSTR path, int percent, int* variantPercent)
   if (percent > 100) {
     // Only the variant that is used gets loaded: the smallest one not below
     // |percent|, else the largest one below it.
-    const int count = static_cast<int>(sizeof(kImageVariantPercents) / sizeof(kImageVariantPercents[0]));
+    const int count =
+        static_cast<int>(sizeof(kImageVariantPercents) / sizeof(kImageVariantPercents[0]));
     int first = 0;
     while (first < count && kImageVariantPercents[first] < percent) ++first;
     for (int i = first; i < count; ++i) {
-      if (const TImageInfo* variant = LoadSkinImage(ImageVariantPath(path, kImageVariantPercents[i]).c_str())) {
+      if (const TImageInfo* variant =
+              LoadSkinImage(ImageVariantPath(path, kImageVariantPercents[i]).c_str())) {
         *variantPercent = kImageVariantPercents[i];
         return variant;
       }
     }
     for (int i = first - 1; i >= 0; --i) {
-      if (const TImageInfo* variant = LoadSkinImage(ImageVariantPath(path, kImageVariantPercents[i]).c_str())) {
+      if (const TImageInfo* variant =
+              LoadSkinImage(ImageVariantPath(path, kImageVariantPercents[i]).c_str())) {
         *variantPercent = kImageVariantPercents[i];
         return variant;
       }
@@ -224,7 +230,8 @@ bool DrawImageDescription(HDC hDC, const RECT& rcItem, LPCSTR description, const
   TDrawInfo info;
   if (!ParseImageDescription(description, &info)) return false;
   int variantPercent = 100;
-  const TImageInfo* image = ChooseSkinImage(info.sFile.c_str(), scale.GetPercent(), &variantPercent);
+  const TImageInfo* image =
+      ChooseSkinImage(info.sFile.c_str(), scale.GetPercent(), &variantPercent);
   if (!image) return false;
 
   RECT src = {0, 0, image->nX, image->nY};
@@ -312,14 +319,18 @@ void FillColor(HDC hDC, const RECT& rc, DWORD argb) {
 
 std::string Utf8ToAnsi(const std::string& utf8) {
   if (utf8.empty()) return std::string();
-  int wide_len = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  int wide_len =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   if (wide_len <= 0) return std::string();
   std::vector<wchar_t> wide(static_cast<size_t>(wide_len));
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), wide_len);
-  int ansi_len = ::WideCharToMultiByte(kAnsiCodePage, 0, wide.data(), wide_len, nullptr, 0, nullptr, nullptr);
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                        wide_len);
+  int ansi_len =
+      ::WideCharToMultiByte(kAnsiCodePage, 0, wide.data(), wide_len, nullptr, 0, nullptr, nullptr);
   if (ansi_len <= 0) return std::string();
   std::string ansi(static_cast<size_t>(ansi_len), '\0');
-  ::WideCharToMultiByte(kAnsiCodePage, 0, wide.data(), wide_len, &ansi[0], ansi_len, nullptr, nullptr);
+  ::WideCharToMultiByte(kAnsiCodePage, 0, wide.data(), wide_len, &ansi[0], ansi_len, nullptr,
+                        nullptr);
   return ansi;
 }
 

@@ -23,8 +23,9 @@ TEST_F(SkinLoadingTest, BuilderReturnsNullForMissingOrMalformedLayouts) {
   EXPECT_EQ(nullptr, builder.Create("<Window><Unknown/></Window>"));
   EXPECT_EQ(nullptr, builder.Create(""));
 
-  CControlUI* root = builder.Create("<Window><HorizontalLayout name=\"root\"><Label name=\"l\" text=\"a\"/>"
-                                    "<Label name=\"l2\"><Button/></Label></HorizontalLayout></Window>");
+  CControlUI* root = builder.Create(
+      "<Window><HorizontalLayout name=\"root\"><Label name=\"l\" text=\"a\"/>"
+      "<Label name=\"l2\"><Button/></Label></HorizontalLayout></Window>");
   ASSERT_NE(nullptr, root);
   auto* container = static_cast<IContainerUI*>(root->GetInterface("IContainer"));
   ASSERT_NE(nullptr, container);

@@ -46,14 +46,16 @@ double ThreadCpuMs() {
   FILETIME created, exited, kernel, user;
   if (!::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
   auto ms = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) /
+           1e4;
   };
   return ms(kernel) + ms(user);
 }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
   tn::ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
+                                      OPEN_EXISTING, 0, nullptr));
   if (!file) return false;
   DWORD size = ::GetFileSize(file.Get(), nullptr);
   bool ok = size != INVALID_FILE_SIZE && size < (256u << 20);
@@ -68,8 +70,8 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
 void AppendLine(const std::string& path, const std::string& line) {
   if (path.empty()) return;
   tn::ScopedHandle file(::CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                                     nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                                      nullptr));
   if (!file) return;
   std::string text = line + "\r\n";
   DWORD written = 0;
@@ -91,13 +93,15 @@ void DumpControls(CControlUI* control, const std::string& path) {
 
 class ViewerWindow : public WindowImplBase {
  public:
-  ViewerWindow(std::string layout, std::string dump) : layout_(std::move(layout)), dump_(std::move(dump)) {}
+  ViewerWindow(std::string layout, std::string dump)
+      : layout_(std::move(layout)), dump_(std::move(dump)) {}
 
   CDuiString GetSkinFile() override { return layout_; }
   LPCTSTR GetWindowClassName() const override { return kViewerTitle; }
 
   void Notify(TNotifyUI& msg) override {
-    AppendLine(dump_, msg.sType.str() + ":" + (msg.pSender ? msg.pSender->GetName().str() : std::string()));
+    AppendLine(dump_, msg.sType.str() + ":" +
+                          (msg.pSender ? msg.pSender->GetName().str() : std::string()));
     // The frame buttons of the installer's layouts work here too.
     if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender) {
       if (msg.pSender->GetName() == "btn_close") Close(0);
@@ -174,8 +178,8 @@ double TimePlainWindow(int x, int y) {
   wc.lpszClassName = "TNPlainWindow";
   ::RegisterClassA(&wc);
   double start = NowMs();
-  HWND hwnd = ::CreateWindowExA(0, "TNPlainWindow", "TNPlainWindow", WS_POPUP | WS_VISIBLE, x, y, 610, 390,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+  HWND hwnd = ::CreateWindowExA(0, "TNPlainWindow", "TNPlainWindow", WS_POPUP | WS_VISIBLE, x, y,
+                                610, 390, nullptr, nullptr, wc.hInstance, nullptr);
   if (!hwnd) return -1;
   PumpUntil([] { return g_plainPaintMs != 0; }, 5000);
   double elapsed = g_plainPaintMs ? g_plainPaintMs - start : -1;
@@ -190,12 +194,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::string dump, timing;
   for (int i = 1; i < __argc; ++i) {
     std::string arg = __argv[i];
-    if (arg == "--dump" && i + 1 < __argc) dump = __argv[++i];
-    else if (arg == "--timing" && i + 1 < __argc) timing = __argv[++i];
-    else positional.push_back(arg);
+    if (arg == "--dump" && i + 1 < __argc)
+      dump = __argv[++i];
+    else if (arg == "--timing" && i + 1 < __argc)
+      timing = __argv[++i];
+    else
+      positional.push_back(arg);
   }
   if (positional.empty()) {
-    ::MessageBoxA(nullptr, "usage: tn_skin_viewer <layout.xml> [skin.zip] [--dump file] [--timing file]",
+    ::MessageBoxA(nullptr,
+                  "usage: tn_skin_viewer <layout.xml> [skin.zip] [--dump file] [--timing file]",
                   kViewerTitle, MB_OK | MB_ICONINFORMATION);
     return 2;
   }
@@ -221,7 +229,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ViewerWindow window(positional[0], dump);
   double start = NowMs();
   double startCpu = ThreadCpuMs();
-  if (!window.Create(nullptr, kViewerTitle, WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, 0)) {
+  if (!window.Create(nullptr, kViewerTitle, WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0,
+                     0, 0)) {
     std::string text = "cannot build the layout " + positional[0];
     if (timing.empty()) ::MessageBoxA(nullptr, text.c_str(), kViewerTitle, MB_OK | MB_ICONERROR);
     return 4;
@@ -237,11 +246,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_plainPaintMs = 0;
     double plainAfterMs = TimePlainWindow(60, 60);
     char line[200];
-    std::snprintf(line, sizeof(line),
-                  "skinned_ms=%.2f\r\nskinned_created_ms=%.2f\r\nskinned_cpu_ms=%.2f\r\nplain_ms=%.2f\r\n"
-                  "plain_after_ms=%.2f\r\ndpi=%d",
-                  skinnedMs, createdMs, window.firstPaintCpuMs() - startCpu, plainMs, plainAfterMs,
-                  window.GetPaintManager().GetDpi());
+    std::snprintf(
+        line, sizeof(line),
+        "skinned_ms=%.2f\r\nskinned_created_ms=%.2f\r\nskinned_cpu_ms=%.2f\r\nplain_ms=%.2f\r\n"
+        "plain_after_ms=%.2f\r\ndpi=%d",
+        skinnedMs, createdMs, window.firstPaintCpuMs() - startCpu, plainMs, plainAfterMs,
+        window.GetPaintManager().GetDpi());
     AppendLine(timing, line);
     return 0;
   }

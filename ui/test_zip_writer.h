@@ -59,7 +59,8 @@ inline std::string MakeZip(const std::vector<ZipItem>& items) {
   std::string out, directory;
   for (const ZipItem& item : items) {
     std::string packed = item.deflate ? RawDeflate(item.data) : item.data;
-    uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
+    uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()),
+                         static_cast<uInt>(item.data.size()));
     uint32_t offset = static_cast<uint32_t>(out.size());
     uint16_t method = item.deflate ? 8 : 0;
     const uint32_t packed_size = static_cast<uint32_t>(packed.size());

@@ -27,9 +27,7 @@ bool CButtonUI::Activate() {
 void CButtonUI::DoEvent(TEventUI& event) {
   switch (event.Type) {
     case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-      UpdateHotState(event, &m_uButtonState);
-      break;
+    case UIEVENT_MOUSELEAVE: UpdateHotState(event, &m_uButtonState); break;
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
       if (IsEnabled() && ::PtInRect(&m_rcItem, event.ptMouse)) {
@@ -75,8 +73,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
         return;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   CLabelUI::DoEvent(event);
 }
@@ -85,15 +82,24 @@ void CButtonUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "normalimage") SetNormalImage(pstrValue);
-  else if (name == "hotimage") SetHotImage(pstrValue);
-  else if (name == "pushedimage") SetPushedImage(pstrValue);
-  else if (name == "disabledimage") SetDisabledImage(pstrValue);
-  else if (name == "focusedimage") SetFocusedImage(pstrValue);
-  else if (name == "hottextcolor") { if (ParseColor(pstrValue, &color)) SetHotTextColor(color); }
-  else if (name == "pushedtextcolor") { if (ParseColor(pstrValue, &color)) SetPushedTextColor(color); }
-  else if (name == "focusedtextcolor") { if (ParseColor(pstrValue, &color)) SetFocusedTextColor(color); }
-  else CLabelUI::SetAttribute(pstrName, pstrValue);
+  if (name == "normalimage")
+    SetNormalImage(pstrValue);
+  else if (name == "hotimage")
+    SetHotImage(pstrValue);
+  else if (name == "pushedimage")
+    SetPushedImage(pstrValue);
+  else if (name == "disabledimage")
+    SetDisabledImage(pstrValue);
+  else if (name == "focusedimage")
+    SetFocusedImage(pstrValue);
+  else if (name == "hottextcolor") {
+    if (ParseColor(pstrValue, &color)) SetHotTextColor(color);
+  } else if (name == "pushedtextcolor") {
+    if (ParseColor(pstrValue, &color)) SetPushedTextColor(color);
+  } else if (name == "focusedtextcolor") {
+    if (ParseColor(pstrValue, &color)) SetFocusedTextColor(color);
+  } else
+    CLabelUI::SetAttribute(pstrName, pstrValue);
 }
 
 DWORD CButtonUI::CurrentTextColor() const {

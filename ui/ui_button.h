@@ -7,7 +7,6 @@
 
 namespace DuiLib {
 
-
 class CButtonUI : public CLabelUI {
  public:
   CButtonUI();
@@ -26,15 +25,30 @@ class CButtonUI : public CLabelUI {
   UINT GetButtonState() const { return m_uButtonState; }
 
   CDuiString GetNormalImage() const { return m_sNormalImage; }
-  void SetNormalImage(LPCTSTR v) { m_sNormalImage = v; Invalidate(); }
+  void SetNormalImage(LPCTSTR v) {
+    m_sNormalImage = v;
+    Invalidate();
+  }
   CDuiString GetHotImage() const { return m_sHotImage; }
-  void SetHotImage(LPCTSTR v) { m_sHotImage = v; Invalidate(); }
+  void SetHotImage(LPCTSTR v) {
+    m_sHotImage = v;
+    Invalidate();
+  }
   CDuiString GetPushedImage() const { return m_sPushedImage; }
-  void SetPushedImage(LPCTSTR v) { m_sPushedImage = v; Invalidate(); }
+  void SetPushedImage(LPCTSTR v) {
+    m_sPushedImage = v;
+    Invalidate();
+  }
   CDuiString GetDisabledImage() const { return m_sDisabledImage; }
-  void SetDisabledImage(LPCTSTR v) { m_sDisabledImage = v; Invalidate(); }
+  void SetDisabledImage(LPCTSTR v) {
+    m_sDisabledImage = v;
+    Invalidate();
+  }
   CDuiString GetFocusedImage() const { return m_sFocusedImage; }
-  void SetFocusedImage(LPCTSTR v) { m_sFocusedImage = v; Invalidate(); }
+  void SetFocusedImage(LPCTSTR v) {
+    m_sFocusedImage = v;
+    Invalidate();
+  }
   void SetHotTextColor(DWORD c) { m_dwHotTextColor = c; }
   DWORD GetHotTextColor() const { return m_dwHotTextColor; }
   void SetPushedTextColor(DWORD c) { m_dwPushedTextColor = c; }

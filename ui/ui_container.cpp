@@ -98,7 +98,8 @@ void CContainerUI::OnDpiChanged() {
 
 RECT CContainerUI::InnerRect(const RECT& rc) const {
   RECT inset = GetDpiScale().Scale(m_rcInset);
-  return RECT{rc.left + inset.left, rc.top + inset.top, rc.right - inset.right, rc.bottom - inset.bottom};
+  return RECT{rc.left + inset.left, rc.top + inset.top, rc.right - inset.right,
+              rc.bottom - inset.bottom};
 }
 
 void CContainerUI::SetFloatPos(CControlUI* pControl, const RECT& rc) {
@@ -187,8 +188,10 @@ void CContainerUI::ArrangeInLine(RECT rc, bool vertical) {
   for (CControlUI* item : m_items) {
     if (!item->IsVisible() || item->IsFloat()) continue;
     ++count;
-    if (along(item) > 0) fixed += along(item);
-    else ++stretch;
+    if (along(item) > 0)
+      fixed += along(item);
+    else
+      ++stretch;
   }
   int space = length - fixed - std::max(0, count - 1) * padding;
   int share = stretch > 0 ? std::max(0, space) / stretch : 0;
@@ -291,8 +294,10 @@ void CTabLayoutUI::SetPos(RECT rc) {
   RECT inner = InnerRect(rc);
   for (CControlUI* item : m_items) {
     if (!item->IsVisible()) continue;
-    if (item->IsFloat()) SetFloatPos(item, m_rcItem);
-    else item->SetPos(inner);
+    if (item->IsFloat())
+      SetFloatPos(item, m_rcItem);
+    else
+      item->SetPos(inner);
   }
 }
 
@@ -307,7 +312,8 @@ bool CTabLayoutUI::SelectItem(int iIndex, bool bTriggerEvent) {
   // Another page: a reader must read the window's children anew.
   if (old != iIndex) NotifyAccessibleClientEvent(m_pManager, EVENT_OBJECT_REORDER);
   if (bTriggerEvent && m_pManager && old != iIndex) {
-    m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, static_cast<WPARAM>(iIndex), static_cast<LPARAM>(old));
+    m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, static_cast<WPARAM>(iIndex),
+                           static_cast<LPARAM>(old));
   }
   return true;
 }

@@ -53,9 +53,15 @@ class CContainerUI : public CControlUI, public IContainerUI {
   CControlUI* FindAt(POINT pt, bool bMouseOnly) override;
 
   RECT GetInset() const { return m_rcInset; }
-  void SetInset(RECT rc) { m_rcInset = rc; NeedUpdate(); }
+  void SetInset(RECT rc) {
+    m_rcInset = rc;
+    NeedUpdate();
+  }
   int GetChildPadding() const { return m_iChildPadding; }
-  void SetChildPadding(int iPadding) { m_iChildPadding = iPadding; NeedUpdate(); }
+  void SetChildPadding(int iPadding) {
+    m_iChildPadding = iPadding;
+    NeedUpdate();
+  }
 
  protected:
   // Places a floating child at its offset inside |rc|.

@@ -28,10 +28,14 @@ bool ParseColor(LPCTSTR value, DWORD* color) {
   for (size_t i = 0; i < len; ++i) {
     char c = value[i];
     DWORD digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
     result = (result << 4) | digit;
   }
   if (len == 6) result |= 0xFF000000;
@@ -134,8 +138,10 @@ void CControlUI::NeedUpdate() {
 }
 
 void CControlUI::NeedParentUpdate() {
-  if (m_pParent) m_pParent->NeedUpdate();
-  else NeedUpdate();
+  if (m_pParent)
+    m_pParent->NeedUpdate();
+  else
+    NeedUpdate();
 }
 
 void CControlUI::ParseRect(LPCTSTR value, RECT* rc) const { ParseRectValue(value, rc); }
@@ -200,9 +206,7 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   }
 }
 
-void CControlUI::DoEvent(TEventUI& event) {
-  OnEvent(&event);
-}
+void CControlUI::DoEvent(TEventUI& event) { OnEvent(&event); }
 
 void CControlUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   RECT overlap;

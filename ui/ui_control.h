@@ -68,7 +68,10 @@ class CControlUI {
   CDuiString GetAccessibleName() const { return m_sAccessibleName; }
   void SetAccessibleName(LPCTSTR pstrName) { m_sAccessibleName = pstrName; }
   bool IsFloat() const { return m_bFloat; }
-  void SetFloat(bool bFloat) { m_bFloat = bFloat; NeedParentUpdate(); }
+  void SetFloat(bool bFloat) {
+    m_bFloat = bFloat;
+    NeedParentUpdate();
+  }
 
   // Position in the window's client area, set by the parent's layout.
   virtual const RECT& GetPos() const { return m_rcItem; }
@@ -76,20 +79,39 @@ class CControlUI {
   // Layout input: offset inside the parent for floating controls, fixed
   // size (0 = take what the layout gives).
   SIZE GetFixedXY() const { return m_cXY; }
-  void SetFixedXY(SIZE szXY) { m_cXY = szXY; NeedParentUpdate(); }
+  void SetFixedXY(SIZE szXY) {
+    m_cXY = szXY;
+    NeedParentUpdate();
+  }
   int GetFixedWidth() const { return m_cxyFixed.cx; }
-  void SetFixedWidth(int cx) { if (cx >= 0) { m_cxyFixed.cx = cx; NeedParentUpdate(); } }
+  void SetFixedWidth(int cx) {
+    if (cx >= 0) {
+      m_cxyFixed.cx = cx;
+      NeedParentUpdate();
+    }
+  }
   int GetFixedHeight() const { return m_cxyFixed.cy; }
-  void SetFixedHeight(int cy) { if (cy >= 0) { m_cxyFixed.cy = cy; NeedParentUpdate(); } }
+  void SetFixedHeight(int cy) {
+    if (cy >= 0) {
+      m_cxyFixed.cy = cy;
+      NeedParentUpdate();
+    }
+  }
   int GetWidth() const { return m_rcItem.right - m_rcItem.left; }
   int GetHeight() const { return m_rcItem.bottom - m_rcItem.top; }
 
   DWORD GetBkColor() const { return m_dwBackColor; }
-  void SetBkColor(DWORD dwBackColor) { m_dwBackColor = dwBackColor; Invalidate(); }
+  void SetBkColor(DWORD dwBackColor) {
+    m_dwBackColor = dwBackColor;
+    Invalidate();
+  }
   CDuiString GetBkImage() const { return m_sBkImage; }
   // An image path ("image\x.bmp") or an image description
   // ("file='image\x.bmp' source='0,0,19,15'").
-  void SetBkImage(LPCTSTR pStrImage) { m_sBkImage = pStrImage; Invalidate(); }
+  void SetBkImage(LPCTSTR pStrImage) {
+    m_sBkImage = pStrImage;
+    Invalidate();
+  }
 
   virtual void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue);
   void SetUserData(LPCTSTR pstrText) { m_sUserData = pstrText; }
@@ -104,7 +126,10 @@ class CControlUI {
   void NeedUpdate();
 
   // Brush for a native child window of this control (WM_CTLCOLOR*), or 0.
-  virtual LRESULT OnNativeColor(HDC hDC) { (void)hDC; return 0; }
+  virtual LRESULT OnNativeColor(HDC hDC) {
+    (void)hDC;
+    return 0;
+  }
   // The area this control paints; text may reach beyond the item.
   virtual RECT GetPaintBounds() const { return m_rcItem; }
   // Controls that take the mouse are not part of the caption area.

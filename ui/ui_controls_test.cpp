@@ -221,7 +221,8 @@ TEST_F(ControlsTest, EditTakesTypedTextAndShowsTheHintOnlyWhileEmpty) {
   HWND native = edit->GetNativeWindow();
   ASSERT_NE(nullptr, native);
   EXPECT_EQ(native, ::GetFocus());
-  for (char c : std::string("D:\\Tools")) ::SendMessageA(native, WM_CHAR, static_cast<WPARAM>(c), 0);
+  for (char c : std::string("D:\\Tools"))
+    ::SendMessageA(native, WM_CHAR, static_cast<WPARAM>(c), 0);
   EXPECT_STREQ("D:\\Tools", edit->GetText());
   ASSERT_GE(window_.notes.size(), 1u);
   EXPECT_EQ("textchanged:edit", window_.notes.back());
@@ -251,7 +252,8 @@ TEST_F(ControlsTest, RichEditScrollsByWheelTrackAndThumb) {
 
   POINT screen = {250, 50};
   ::ClientToScreen(hwnd_, &screen);
-  window_.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
+  window_.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+                      MAKELPARAM(screen.x, screen.y));
   int afterWheel = rich->GetScrollPos();
   EXPECT_GT(afterWheel, 0);
   window_.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
@@ -311,7 +313,8 @@ TEST_F(ControlsTest, DestroyingEitherWindowOfAMovedTreeIsSafe) {
     auto* host = new TestWindow("host.xml");
     ASSERT_TRUE(page->CreateAt(0, 0));
     ASSERT_TRUE(host->CreateAt(0, 0));
-    static_cast<CContainerUI*>(host->manager().FindControl("Container_x"))->Add(page->manager().GetRoot());
+    static_cast<CContainerUI*>(host->manager().FindControl("Container_x"))
+        ->Add(page->manager().GetRoot());
     if (hostFirst) {
       delete host;
       EXPECT_EQ(nullptr, page->manager().GetRoot());

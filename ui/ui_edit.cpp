@@ -40,17 +40,28 @@ void CEditUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "readonly") SetReadOnly(ParseBool(pstrValue));
-  else if (name == "password") SetPasswordMode(ParseBool(pstrValue));
-  else if (name == "maxchar") SetMaxChar(static_cast<UINT>(std::strtoul(pstrValue, nullptr, 10)));
-  else if (name == "tipvalue") SetTipValue(pstrValue);
-  else if (name == "tipvaluecolor") { if (ParseColor(pstrValue, &color)) SetTipValueColor(color); }
-  else if (name == "nativebkcolor") { if (ParseColor(pstrValue, &color)) SetNativeEditBkColor(color); }
-  else if (name == "normalimage") m_sNormalImage = pstrValue;
-  else if (name == "hotimage") m_sHotImage = pstrValue;
-  else if (name == "focusedimage") m_sFocusedImage = pstrValue;
-  else if (name == "disabledimage") m_sDisabledImage = pstrValue;
-  else CLabelUI::SetAttribute(pstrName, pstrValue);
+  if (name == "readonly")
+    SetReadOnly(ParseBool(pstrValue));
+  else if (name == "password")
+    SetPasswordMode(ParseBool(pstrValue));
+  else if (name == "maxchar")
+    SetMaxChar(static_cast<UINT>(std::strtoul(pstrValue, nullptr, 10)));
+  else if (name == "tipvalue")
+    SetTipValue(pstrValue);
+  else if (name == "tipvaluecolor") {
+    if (ParseColor(pstrValue, &color)) SetTipValueColor(color);
+  } else if (name == "nativebkcolor") {
+    if (ParseColor(pstrValue, &color)) SetNativeEditBkColor(color);
+  } else if (name == "normalimage")
+    m_sNormalImage = pstrValue;
+  else if (name == "hotimage")
+    m_sHotImage = pstrValue;
+  else if (name == "focusedimage")
+    m_sFocusedImage = pstrValue;
+  else if (name == "disabledimage")
+    m_sDisabledImage = pstrValue;
+  else
+    CLabelUI::SetAttribute(pstrName, pstrValue);
 }
 
 void CEditUI::SetMaxChar(UINT uMax) {
@@ -123,8 +134,8 @@ void CEditUI::SetText(LPCTSTR pstrText) {
 
 RECT CEditUI::NativeEditRect() const {
   const RECT padding = GetDpiScale().Scale(m_rcTextPadding);
-  RECT rc = {m_rcItem.left + padding.left, m_rcItem.top + padding.top, m_rcItem.right - padding.right,
-             m_rcItem.bottom - padding.bottom};
+  RECT rc = {m_rcItem.left + padding.left, m_rcItem.top + padding.top,
+             m_rcItem.right - padding.right, m_rcItem.bottom - padding.bottom};
   // One line of the control's font, centred vertically.
   int lineHeight = rc.bottom - rc.top;
   if (m_pManager) {
@@ -139,7 +150,8 @@ RECT CEditUI::NativeEditRect() const {
 }
 
 void CEditUI::OpenNativeEdit() {
-  if (m_hWndEdit || !m_pManager || !m_pManager->GetPaintWindow() || !IsEnabled() || !IsVisible()) return;
+  if (m_hWndEdit || !m_pManager || !m_pManager->GetPaintWindow() || !IsEnabled() || !IsVisible())
+    return;
   RECT rc = NativeEditRect();
   DWORD style = WS_CHILD | ES_AUTOHSCROLL | ES_LEFT;
   if (m_bPasswordMode) style |= ES_PASSWORD;
@@ -185,14 +197,14 @@ void CEditUI::CloseNativeEdit() {
 LRESULT CEditUI::HandleNativeMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   WNDPROC original = m_pOldEditProc;
   switch (uMsg) {
-    case WM_KILLFOCUS:
-      ::PostMessageA(hWnd, kCloseNativeEdit, 0, 0);
-      break;
+    case WM_KILLFOCUS: ::PostMessageA(hWnd, kCloseNativeEdit, 0, 0); break;
     case kCloseNativeEdit:
       if (::GetFocus() != hWnd) {
         CPaintManagerUI* manager = m_pManager;
-        if (manager && manager->GetFocus() == this) manager->SetFocus(nullptr);
-        else CloseNativeEdit();
+        if (manager && manager->GetFocus() == this)
+          manager->SetFocus(nullptr);
+        else
+          CloseNativeEdit();
       }
       return 0;
     case WM_GETOBJECT: {
@@ -207,8 +219,7 @@ LRESULT CEditUI::HandleNativeMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
         ::RemovePropA(hWnd, kControlWindowProperty);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return original ? ::CallWindowProcA(original, hWnd, uMsg, wParam, lParam)
                   : ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
@@ -218,7 +229,8 @@ void CEditUI::OnDpiChanged() {
   // An open field keeps its text and caret; it takes the new font now (the
   // old one is about to be deleted) and its new place with the layout.
   if (m_hWndEdit && m_pManager) {
-    ::SendMessageA(m_hWndEdit, WM_SETFONT, reinterpret_cast<WPARAM>(m_pManager->GetFont(m_iFont)), TRUE);
+    ::SendMessageA(m_hWndEdit, WM_SETFONT, reinterpret_cast<WPARAM>(m_pManager->GetFont(m_iFont)),
+                   TRUE);
   }
   CLabelUI::OnDpiChanged();
 }
@@ -250,11 +262,8 @@ void CEditUI::DoEvent(TEventUI& event) {
       }
       break;
     case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-      UpdateHotState(event, &m_uButtonState);
-      break;
-    default:
-      break;
+    case UIEVENT_MOUSELEAVE: UpdateHotState(event, &m_uButtonState); break;
+    default: break;
   }
   CLabelUI::DoEvent(event);
 }
@@ -277,7 +286,8 @@ void CEditUI::PaintText(HDC hDC) {
     if (!m_sTipValue.IsEmpty()) DrawLabelText(hDC, m_sTipValue, m_dwTipValueColor);
     return;
   }
-  DWORD color = IsEnabled() ? m_dwTextColor : (m_dwDisabledTextColor ? m_dwDisabledTextColor : m_dwTextColor);
+  DWORD color =
+      IsEnabled() ? m_dwTextColor : (m_dwDisabledTextColor ? m_dwDisabledTextColor : m_dwTextColor);
   if (m_bPasswordMode) {
     std::string masked(static_cast<size_t>(m_sText.GetLength()), '*');
     DrawLabelText(hDC, masked.c_str(), color);

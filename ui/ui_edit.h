@@ -38,12 +38,21 @@ class CEditUI : public CLabelUI {
   UINT GetMaxChar() const { return m_uMaxChar; }
   void SetReadOnly(bool bReadOnly);
   bool IsReadOnly() const { return m_bReadOnly; }
-  void SetPasswordMode(bool bPasswordMode) { m_bPasswordMode = bPasswordMode; Invalidate(); }
+  void SetPasswordMode(bool bPasswordMode) {
+    m_bPasswordMode = bPasswordMode;
+    Invalidate();
+  }
   bool IsPasswordMode() const { return m_bPasswordMode; }
   CDuiString GetTipValue() const { return m_sTipValue; }
-  void SetTipValue(LPCTSTR pStrTipValue) { m_sTipValue = pStrTipValue; Invalidate(); }
+  void SetTipValue(LPCTSTR pStrTipValue) {
+    m_sTipValue = pStrTipValue;
+    Invalidate();
+  }
   DWORD GetTipValueColor() const { return m_dwTipValueColor; }
-  void SetTipValueColor(DWORD c) { m_dwTipValueColor = c; Invalidate(); }
+  void SetTipValueColor(DWORD c) {
+    m_dwTipValueColor = c;
+    Invalidate();
+  }
   DWORD GetNativeEditBkColor() const { return m_dwEditbkColor; }
   void SetNativeEditBkColor(DWORD c) { m_dwEditbkColor = c; }
   // The native field while the control has the focus, else null.

@@ -66,11 +66,15 @@ void CLabelUI::DrawLabelText(HDC hDC, LPCTSTR text, DWORD color) {
   LONG top = m_rcItem.top + padding.top;
   LONG bottom = m_rcItem.bottom - padding.bottom;
   LONG x = left;
-  if (m_uTextStyle & DT_CENTER) x = (left + right - extent.cx) / 2;
-  else if (m_uTextStyle & DT_RIGHT) x = right - extent.cx;
+  if (m_uTextStyle & DT_CENTER)
+    x = (left + right - extent.cx) / 2;
+  else if (m_uTextStyle & DT_RIGHT)
+    x = right - extent.cx;
   LONG y = top;
-  if (m_uTextStyle & DT_BOTTOM) y = bottom - extent.cy;
-  else if (!(m_uTextStyle & DT_TOP)) y = (top + bottom - extent.cy) / 2;
+  if (m_uTextStyle & DT_BOTTOM)
+    y = bottom - extent.cy;
+  else if (!(m_uTextStyle & DT_TOP))
+    y = (top + bottom - extent.cy) / 2;
 
   // Clipped across to the padded rectangle (taken either way round, as a
   // check box's padding may reach past its right edge), not vertically: a

@@ -19,17 +19,32 @@ class CLabelUI : public CControlUI {
 
   // DT_LEFT / DT_CENTER / DT_RIGHT combined with DT_TOP / DT_VCENTER / DT_BOTTOM.
   UINT GetTextStyle() const { return m_uTextStyle; }
-  void SetTextStyle(UINT uStyle) { m_uTextStyle = uStyle; Invalidate(); }
+  void SetTextStyle(UINT uStyle) {
+    m_uTextStyle = uStyle;
+    Invalidate();
+  }
   DWORD GetTextColor() const { return m_dwTextColor; }
-  void SetTextColor(DWORD dwTextColor) { m_dwTextColor = dwTextColor; Invalidate(); }
+  void SetTextColor(DWORD dwTextColor) {
+    m_dwTextColor = dwTextColor;
+    Invalidate();
+  }
   DWORD GetDisabledTextColor() const { return m_dwDisabledTextColor; }
-  void SetDisabledTextColor(DWORD dwColor) { m_dwDisabledTextColor = dwColor; Invalidate(); }
+  void SetDisabledTextColor(DWORD dwColor) {
+    m_dwDisabledTextColor = dwColor;
+    Invalidate();
+  }
   int GetFont() const { return m_iFont; }
-  void SetFont(int index) { m_iFont = index; Invalidate(); }
+  void SetFont(int index) {
+    m_iFont = index;
+    Invalidate();
+  }
   RECT GetTextPadding() const { return m_rcTextPadding; }
   // Where the text was drawn last (empty before the first paint).
   RECT GetTextRect() const { return m_rcText; }
-  void SetTextPadding(RECT rc) { m_rcTextPadding = rc; Invalidate(); }
+  void SetTextPadding(RECT rc) {
+    m_rcTextPadding = rc;
+    Invalidate();
+  }
 
  protected:
   // Draws |text| in |color| inside the padded item rectangle. Alignment is

@@ -57,7 +57,7 @@ void RegisterNames(CControlUI* control, std::map<std::string, CControlUI*>& name
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   tn::ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   bool ok = false;
   LARGE_INTEGER size;
@@ -267,12 +267,21 @@ CControlUI* CPaintManagerUI::FindMouseControl(POINT pt) const {
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* p) { return AddUnique(m_aNotifiers, p); }
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* p) { return RemoveItem(m_aNotifiers, p); }
-bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* p) { return AddUnique(m_aPreMessageFilters, p); }
-bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* p) { return RemoveItem(m_aPreMessageFilters, p); }
-bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* p) { return AddUnique(m_aMessageFilters, p); }
-bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* p) { return RemoveItem(m_aMessageFilters, p); }
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* p) {
+  return AddUnique(m_aPreMessageFilters, p);
+}
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* p) {
+  return RemoveItem(m_aPreMessageFilters, p);
+}
+bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* p) {
+  return AddUnique(m_aMessageFilters, p);
+}
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* p) {
+  return RemoveItem(m_aMessageFilters, p);
+}
 
-void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam, LPARAM lParam) {
+void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
+                                 LPARAM lParam) {
   TNotifyUI msg;
   msg.pSender = pControl;
   msg.sType = pstrMessage;
@@ -336,8 +345,8 @@ void CPaintManagerUI::AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBol
                               bool bItalic, bool bDefault) {
   if (nSize <= 0 || nSize > 500) return;
   tn::ScopedFont font(::CreateFontA(-m_dpiScale.Scale(nSize), 0, 0, 0, bBold ? FW_BOLD : FW_NORMAL,
-                                    bItalic, bUnderline, FALSE, DEFAULT_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    bItalic, bUnderline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                     DEFAULT_PITCH | FF_DONTCARE, pStrFontName ? pStrFontName : ""));
   if (!font) return;
   auto info = std::make_unique<TFontInfo>();
@@ -387,13 +396,16 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl) {
     event.dwTimestamp = ::GetTickCount();
     old->DoEvent(event);
   }
-  if (pControl && pControl->GetManager() == this && pControl->IsVisible() && pControl->IsEnabled()) {
+  if (pControl && pControl->GetManager() == this && pControl->IsVisible() &&
+      pControl->IsEnabled()) {
     m_pFocus = pControl;
     SendEvent(pControl, UIEVENT_SETFOCUS);
   }
   m_pFocusNavigator->FocusChanged(old, m_pFocus);
-  if (m_pFocus) NotifyAccessibleEvent(m_pFocus, EVENT_OBJECT_FOCUS);
-  else if (old) NotifyAccessibleClientEvent(this, EVENT_OBJECT_FOCUS);
+  if (m_pFocus)
+    NotifyAccessibleEvent(m_pFocus, EVENT_OBJECT_FOCUS);
+  else if (old)
+    NotifyAccessibleClientEvent(this, EVENT_OBJECT_FOCUS);
 }
 
 void CPaintManagerUI::SetCapture() {
@@ -417,8 +429,10 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
   ForgetInput(pControl);
   if (m_pRoot == pControl) m_pRoot = nullptr;
   for (auto it = m_mNameHash.begin(); it != m_mNameHash.end();) {
-    if (it->second == pControl) it = m_mNameHash.erase(it);
-    else ++it;
+    if (it->second == pControl)
+      it = m_mNameHash.erase(it);
+    else
+      ++it;
   }
 }
 
@@ -491,49 +505,29 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
   if (m_pAccessible->HandleMessage(uMsg, wParam, lParam, lRes)) return true;
   switch (uMsg) {
     // Painting and layout.
-    case WM_ERASEBKGND:
-      lRes = 1;
-      return true;
+    case WM_ERASEBKGND: lRes = 1; return true;
     case WM_PAINT:
       OnPaint();
       lRes = 0;
       return true;
-    case WM_SIZE:
-      OnSize();
-      return false;
+    case WM_SIZE: OnSize(); return false;
     // The mouse.
-    case WM_MOUSEMOVE:
-      OnMouseMove(wParam, lParam);
-      return true;
-    case WM_MOUSELEAVE:
-      OnMouseLeave();
-      return true;
+    case WM_MOUSEMOVE: OnMouseMove(wParam, lParam); return true;
+    case WM_MOUSELEAVE: OnMouseLeave(); return true;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      OnButtonDown(uMsg, wParam, lParam);
-      return true;
-    case WM_LBUTTONUP:
-      OnButtonUp(wParam, lParam);
-      return true;
-    case WM_CAPTURECHANGED:
-      OnCaptureChanged(lParam);
-      return false;
-    case WM_MOUSEWHEEL:
-      return OnMouseWheel(wParam, lParam, lRes);
-    case WM_SETCURSOR:
-      return OnSetCursor(lParam, lRes);
+    case WM_LBUTTONDBLCLK: OnButtonDown(uMsg, wParam, lParam); return true;
+    case WM_LBUTTONUP: OnButtonUp(wParam, lParam); return true;
+    case WM_CAPTURECHANGED: OnCaptureChanged(lParam); return false;
+    case WM_MOUSEWHEEL: return OnMouseWheel(wParam, lParam, lRes);
+    case WM_SETCURSOR: return OnSetCursor(lParam, lRes);
     // The keyboard.
     case WM_KEYDOWN:
-    case WM_CHAR:
-      return OnKey(uMsg, wParam, lParam);
+    case WM_CHAR: return OnKey(uMsg, wParam, lParam);
     // Native child windows (the open edit field).
-    case WM_COMMAND:
-      return OnChildCommand(wParam, lParam);
+    case WM_COMMAND: return OnChildCommand(wParam, lParam);
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-      return OnChildColor(wParam, lParam, lRes);
-    default:
-      return false;
+    case WM_CTLCOLORSTATIC: return OnChildColor(wParam, lParam, lRes);
+    default: return false;
   }
 }
 

@@ -178,8 +178,8 @@ class CPaintManagerUI {
   void SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue);
 
   // Fonts by id from the font table; null id or unknown id gives the default.
-  void AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
-               bool bItalic, bool bDefault = false);
+  void AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline, bool bItalic,
+               bool bDefault = false);
   HFONT GetFont(int id) const;
   HFONT GetDefaultFont() const;
   // Image from the skin by its path ("image\x.bmp"), cached process-wide;

@@ -12,10 +12,12 @@ namespace {
 void ClearGroup(CControlUI* control, const CDuiString& group, COptionUI* keep) {
   if (!control) return;
   if (auto* option = static_cast<COptionUI*>(control->GetInterface("Option"))) {
-    if (option != keep && option->GetGroup() == group && option->IsSelected()) option->Selected(false);
+    if (option != keep && option->GetGroup() == group && option->IsSelected())
+      option->Selected(false);
   }
   if (auto* container = static_cast<IContainerUI*>(control->GetInterface("IContainer"))) {
-    for (int i = 0; i < container->GetCount(); ++i) ClearGroup(container->GetItemAt(i), group, keep);
+    for (int i = 0; i < container->GetCount(); ++i)
+      ClearGroup(container->GetItemAt(i), group, keep);
   }
 }
 
@@ -38,8 +40,10 @@ void COptionUI::SetGroup(LPCTSTR pStrGroupName) {
 void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
   if (m_bSelected == bSelected) return;
   m_bSelected = bSelected;
-  if (m_bSelected) m_uButtonState |= UISTATE_SELECTED;
-  else m_uButtonState &= ~UISTATE_SELECTED;
+  if (m_bSelected)
+    m_uButtonState |= UISTATE_SELECTED;
+  else
+    m_uButtonState &= ~UISTATE_SELECTED;
   if (m_bSelected && !m_sGroupName.IsEmpty()) {
     CControlUI* root = this;
     while (root->GetParent()) root = root->GetParent();
@@ -70,12 +74,18 @@ void COptionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "selected") Selected(ParseBool(pstrValue), false);
-  else if (name == "group") SetGroup(pstrValue);
-  else if (name == "selectedimage") SetSelectedImage(pstrValue);
-  else if (name == "selectedhotimage") SetSelectedHotImage(pstrValue);
-  else if (name == "selectedtextcolor") { if (ParseColor(pstrValue, &color)) SetSelectedTextColor(color); }
-  else CButtonUI::SetAttribute(pstrName, pstrValue);
+  if (name == "selected")
+    Selected(ParseBool(pstrValue), false);
+  else if (name == "group")
+    SetGroup(pstrValue);
+  else if (name == "selectedimage")
+    SetSelectedImage(pstrValue);
+  else if (name == "selectedhotimage")
+    SetSelectedHotImage(pstrValue);
+  else if (name == "selectedtextcolor") {
+    if (ParseColor(pstrValue, &color)) SetSelectedTextColor(color);
+  } else
+    CButtonUI::SetAttribute(pstrName, pstrValue);
 }
 
 DWORD COptionUI::CurrentTextColor() const {

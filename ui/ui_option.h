@@ -26,8 +26,14 @@ class COptionUI : public CButtonUI {
   void SetGroup(LPCTSTR pStrGroupName);
 
   CDuiString GetSelectedImage() const { return m_sSelectedImage; }
-  void SetSelectedImage(LPCTSTR v) { m_sSelectedImage = v; Invalidate(); }
-  void SetSelectedHotImage(LPCTSTR v) { m_sSelectedHotImage = v; Invalidate(); }
+  void SetSelectedImage(LPCTSTR v) {
+    m_sSelectedImage = v;
+    Invalidate();
+  }
+  void SetSelectedHotImage(LPCTSTR v) {
+    m_sSelectedHotImage = v;
+    Invalidate();
+  }
   void SetSelectedTextColor(DWORD c) { m_dwSelectedTextColor = c; }
 
  protected:

@@ -42,8 +42,10 @@ RECT CProgressUI::GetFillRect() const {
   long long range = static_cast<long long>(m_nMax) - m_nMin;
   long long done = static_cast<long long>(m_nValue) - m_nMin;
   if (range <= 0) {
-    if (m_bHorizontal) rc.right = rc.left;
-    else rc.top = rc.bottom;
+    if (m_bHorizontal)
+      rc.right = rc.left;
+    else
+      rc.top = rc.bottom;
     return rc;
   }
   if (m_bHorizontal) {
@@ -57,12 +59,18 @@ RECT CProgressUI::GetFillRect() const {
 void CProgressUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
-  if (name == "foreimage") SetForeImage(pstrValue);
-  else if (name == "hor") SetHorizontal(ParseBool(pstrValue));
-  else if (name == "min") SetMinValue(std::atoi(pstrValue));
-  else if (name == "max") SetMaxValue(std::atoi(pstrValue));
-  else if (name == "value") SetValue(std::atoi(pstrValue));
-  else CLabelUI::SetAttribute(pstrName, pstrValue);
+  if (name == "foreimage")
+    SetForeImage(pstrValue);
+  else if (name == "hor")
+    SetHorizontal(ParseBool(pstrValue));
+  else if (name == "min")
+    SetMinValue(std::atoi(pstrValue));
+  else if (name == "max")
+    SetMaxValue(std::atoi(pstrValue));
+  else if (name == "value")
+    SetValue(std::atoi(pstrValue));
+  else
+    CLabelUI::SetAttribute(pstrName, pstrValue);
 }
 
 void CProgressUI::PaintStatusImage(HDC hDC) {

@@ -16,7 +16,10 @@ class CProgressUI : public CLabelUI {
   void PaintStatusImage(HDC hDC) override;
 
   bool IsHorizontal() const { return m_bHorizontal; }
-  void SetHorizontal(bool bHorizontal = true) { m_bHorizontal = bHorizontal; Invalidate(); }
+  void SetHorizontal(bool bHorizontal = true) {
+    m_bHorizontal = bHorizontal;
+    Invalidate();
+  }
   int GetMinValue() const { return m_nMin; }
   void SetMinValue(int nMin);
   int GetMaxValue() const { return m_nMax; }
@@ -25,7 +28,10 @@ class CProgressUI : public CLabelUI {
   // Kept within [min, max].
   void SetValue(int nValue);
   CDuiString GetForeImage() const { return m_sForeImage; }
-  void SetForeImage(LPCTSTR v) { m_sForeImage = v; Invalidate(); }
+  void SetForeImage(LPCTSTR v) {
+    m_sForeImage = v;
+    Invalidate();
+  }
   // The filled part of the bar for the current value.
   RECT GetFillRect() const;
 

@@ -31,16 +31,27 @@ void CRichEditUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   if (!pstrName || !pstrValue) return;
   std::string name = pstrName;
   DWORD color;
-  if (name == "vscrollbar") m_bVScrollBar = ParseBool(pstrValue);
-  else if (name == "readonly") m_bReadOnly = ParseBool(pstrValue);
-  else if (name == "multiline") { m_bMultiline = ParseBool(pstrValue); m_bLinesValid = false; }
-  else if (name == "wordwrap") { m_bWordWrap = ParseBool(pstrValue); m_bLinesValid = false; }
-  else if (name == "textcolor") { if (ParseColor(pstrValue, &color)) SetTextColor(color); }
-  else if (name == "font") SetFont(std::atoi(pstrValue));
-  else if (name == "textpadding") { ParseRectValue(pstrValue, &m_rcTextPadding); m_bLinesValid = false; }
-  else if (name == "align") {
+  if (name == "vscrollbar")
+    m_bVScrollBar = ParseBool(pstrValue);
+  else if (name == "readonly")
+    m_bReadOnly = ParseBool(pstrValue);
+  else if (name == "multiline") {
+    m_bMultiline = ParseBool(pstrValue);
+    m_bLinesValid = false;
+  } else if (name == "wordwrap") {
+    m_bWordWrap = ParseBool(pstrValue);
+    m_bLinesValid = false;
+  } else if (name == "textcolor") {
+    if (ParseColor(pstrValue, &color)) SetTextColor(color);
+  } else if (name == "font")
+    SetFont(std::atoi(pstrValue));
+  else if (name == "textpadding") {
+    ParseRectValue(pstrValue, &m_rcTextPadding);
+    m_bLinesValid = false;
+  } else if (name == "align") {
     m_uTextStyle = ParseTextAlign(pstrValue);
-  } else if (name == "rich" || name == "autovscroll" || name == "want return" || name == "wantreturn") {
+  } else if (name == "rich" || name == "autovscroll" || name == "want return" ||
+             name == "wantreturn") {
     // Plain text only; these change nothing for a read-only view.
   } else {
     CContainerUI::SetAttribute(pstrName, pstrValue);
@@ -65,7 +76,8 @@ void CRichEditUI::OnDpiChanged() {
   m_bLinesValid = false;
   GetLineCount();
   if (oldLineHeight > 0) {
-    m_nScrollPos = static_cast<int>(static_cast<long long>(m_nScrollPos) * m_nLineHeight / oldLineHeight);
+    m_nScrollPos =
+        static_cast<int>(static_cast<long long>(m_nScrollPos) * m_nLineHeight / oldLineHeight);
   }
   m_nScrollPos = std::max(0, std::min(m_nScrollPos, GetScrollRange()));
   CContainerUI::OnDpiChanged();
@@ -74,8 +86,8 @@ void CRichEditUI::OnDpiChanged() {
 RECT CRichEditUI::TextRect() const {
   const CDpiScale& scale = GetDpiScale();
   const RECT padding = scale.Scale(m_rcTextPadding);
-  RECT rc = {m_rcItem.left + padding.left, m_rcItem.top + padding.top, m_rcItem.right - padding.right,
-             m_rcItem.bottom - padding.bottom};
+  RECT rc = {m_rcItem.left + padding.left, m_rcItem.top + padding.top,
+             m_rcItem.right - padding.right, m_rcItem.bottom - padding.bottom};
   if (m_bVScrollBar) rc.right -= scale.Scale(kScrollBarWidth);
   if (rc.right < rc.left) rc.right = rc.left;
   if (rc.bottom < rc.top) rc.bottom = rc.top;
@@ -201,7 +213,8 @@ void CRichEditUI::DoEvent(TEventUI& event) {
         case VK_UP: SetScrollPos(m_nScrollPos - m_nLineHeight); break;
         case VK_DOWN: SetScrollPos(m_nScrollPos + m_nLineHeight); break;
         case VK_PRIOR: SetScrollPos(m_nScrollPos - page); break;
-        case VK_NEXT: case VK_SPACE: SetScrollPos(m_nScrollPos + page); break;
+        case VK_NEXT:
+        case VK_SPACE: SetScrollPos(m_nScrollPos + page); break;
         case VK_HOME: SetScrollPos(0); break;
         case VK_END: SetScrollPos(GetScrollRange()); break;
         default: break;
@@ -237,7 +250,8 @@ void CRichEditUI::DoEvent(TEventUI& event) {
         RECT thumb = GetScrollThumbRect();
         int free = (track.bottom - track.top) - (thumb.bottom - thumb.top);
         if (free > 0) {
-          long long moved = static_cast<long long>(event.ptMouse.y - m_nDragStartY) * GetScrollRange() / free;
+          long long moved =
+              static_cast<long long>(event.ptMouse.y - m_nDragStartY) * GetScrollRange() / free;
           SetScrollPos(m_nDragStartPos + static_cast<int>(moved));
         }
       }
@@ -249,8 +263,7 @@ void CRichEditUI::DoEvent(TEventUI& event) {
         Invalidate();
       }
       return;
-    default:
-      break;
+    default: break;
   }
   CContainerUI::DoEvent(event);
 }
@@ -267,7 +280,8 @@ void CRichEditUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   RECT text = TextRect();
   ::SaveDC(hDC);
   ::IntersectClipRect(hDC, text.left, text.top, text.right, text.bottom);
-  HGDIOBJ oldFont = ::SelectObject(hDC, m_pManager ? m_pManager->GetFont(m_iFont) : ::GetStockObject(DEFAULT_GUI_FONT));
+  HGDIOBJ oldFont = ::SelectObject(
+      hDC, m_pManager ? m_pManager->GetFont(m_iFont) : ::GetStockObject(DEFAULT_GUI_FONT));
   ::SetBkMode(hDC, TRANSPARENT);
   ::SetTextColor(hDC, ToColorRef(m_dwTextColor));
   int first = m_nScrollPos / m_nLineHeight;
@@ -280,7 +294,8 @@ void CRichEditUI::DoPaint(HDC hDC, const RECT& rcPaint) {
     if (m_uTextStyle != DT_LEFT) {
       SIZE extent;
       ::GetTextExtentPoint32A(hDC, line.c_str(), static_cast<int>(line.size()), &extent);
-      x = m_uTextStyle == DT_CENTER ? (text.left + text.right - extent.cx) / 2 : text.right - extent.cx;
+      x = m_uTextStyle == DT_CENTER ? (text.left + text.right - extent.cx) / 2
+                                    : text.right - extent.cx;
     }
     ::TextOutA(hDC, x, y, line.c_str(), static_cast<int>(line.size()));
   }

@@ -27,8 +27,15 @@ class CRichEditUI : public CContainerUI {
 
   bool IsReadOnly() const { return m_bReadOnly; }
   void SetReadOnly(bool bReadOnly) { m_bReadOnly = bReadOnly; }
-  void SetTextColor(DWORD c) { m_dwTextColor = c; Invalidate(); }
-  void SetFont(int index) { m_iFont = index; m_bLinesValid = false; Invalidate(); }
+  void SetTextColor(DWORD c) {
+    m_dwTextColor = c;
+    Invalidate();
+  }
+  void SetFont(int index) {
+    m_iFont = index;
+    m_bLinesValid = false;
+    Invalidate();
+  }
 
   // Scroll position in pixels from the top of the text, and its range.
   int GetScrollPos() const { return m_nScrollPos; }

@@ -70,7 +70,8 @@ int CDuiString::Replace(LPCSTR from, LPCSTR to) {
   std::string with = to ? to : "";
   size_t from_len = std::strlen(from);
   int count = 0;
-  for (size_t at = text_.find(from); at != std::string::npos; at = text_.find(from, at + with.size())) {
+  for (size_t at = text_.find(from); at != std::string::npos;
+       at = text_.find(from, at + with.size())) {
     text_.replace(at, from_len, with);
     ++count;
   }
@@ -78,11 +79,13 @@ int CDuiString::Replace(LPCSTR from, LPCSTR to) {
 }
 
 void CDuiString::MakeUpper() {
-  for (char& c : text_) if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (char& c : text_)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
 }
 
 void CDuiString::MakeLower() {
-  for (char& c : text_) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  for (char& c : text_)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
 }
 
 int CDuiString::Format(LPCSTR format, ...) {

@@ -24,12 +24,27 @@ class CDuiString {
 
   char GetAt(int index) const;
   void Assign(LPCSTR text, int length = -1);
-  void Append(LPCSTR text) { if (text) text_ += text; }
+  void Append(LPCSTR text) {
+    if (text) text_ += text;
+  }
 
-  CDuiString& operator=(LPCSTR text) { text_ = text ? text : ""; return *this; }
-  CDuiString& operator+=(LPCSTR text) { Append(text); return *this; }
-  CDuiString& operator+=(char ch) { text_ += ch; return *this; }
-  CDuiString operator+(LPCSTR text) const { CDuiString r(*this); r += text; return r; }
+  CDuiString& operator=(LPCSTR text) {
+    text_ = text ? text : "";
+    return *this;
+  }
+  CDuiString& operator+=(LPCSTR text) {
+    Append(text);
+    return *this;
+  }
+  CDuiString& operator+=(char ch) {
+    text_ += ch;
+    return *this;
+  }
+  CDuiString operator+(LPCSTR text) const {
+    CDuiString r(*this);
+    r += text;
+    return r;
+  }
 
   bool operator==(LPCSTR text) const { return text_ == (text ? text : ""); }
   bool operator!=(LPCSTR text) const { return !(*this == text); }
@@ -61,7 +76,7 @@ class CDuiString {
 // Either a file name inside the skin or a resource id (MAKEINTRESOURCE).
 class STRINGorID {
  public:
-  STRINGorID(LPCSTR name) : m_lpstr(name) {}  // NOLINT
+  STRINGorID(LPCSTR name) : m_lpstr(name) {}              // NOLINT
   STRINGorID(UINT id) : m_lpstr(MAKEINTRESOURCEA(id)) {}  // NOLINT
   LPCSTR m_lpstr;
 };

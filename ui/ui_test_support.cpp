@@ -22,21 +22,34 @@ const char kTestLayout[] =
     "  <TabLayout name=\"tabs\">\n"
     "    <VerticalLayout name=\"page0\" bkcolor=\"#FF102030\">\n"
     "      <Button name=\"btn\" float=\"true\" pos=\"10,10,0,0\" width=\"20\"height=\"10\"\n"
-    "        normalimage=\"file='image\\strip.bmp' source='0,0,20,10'\" hotimage=\"file='image\\strip.bmp' source='0,10,20,20'\"\n"
-    "        pushedimage=\"file='image\\strip.bmp' source='0,20,20,30'\" disabledimage=\"file='image\\strip.bmp' source='0,30,20,40'\" />\n"
-    "      <Button name=\"off\" float=\"true\" pos=\"40,10,0,0\" width=\"20\" height=\"10\" enabled=\"false\"\n"
-    "        normalimage=\"file='image/STRIP.bmp' source='0,0,20,10'\" disabledimage=\"file='image\\strip.bmp' source='0,30,20,40'\" />\n"
-    "      <Option name=\"check\" float=\"true\" pos=\"10,40,0,0\" width=\"15\" height=\"15\" text=\"\" font=\"1\"\n"
-    "        textpadding=\"40,0,0,0\" selected=\"true\" text=\"\xE6\x88\x91\xE5\x90\x8C\xE6\x84\x8F\"\n"
+    "        normalimage=\"file='image\\strip.bmp' source='0,0,20,10'\" "
+    "hotimage=\"file='image\\strip.bmp' source='0,10,20,20'\"\n"
+    "        pushedimage=\"file='image\\strip.bmp' source='0,20,20,30'\" "
+    "disabledimage=\"file='image\\strip.bmp' source='0,30,20,40'\" />\n"
+    "      <Button name=\"off\" float=\"true\" pos=\"40,10,0,0\" width=\"20\" height=\"10\" "
+    "enabled=\"false\"\n"
+    "        normalimage=\"file='image/STRIP.bmp' source='0,0,20,10'\" "
+    "disabledimage=\"file='image\\strip.bmp' source='0,30,20,40'\" />\n"
+    "      <Option name=\"check\" float=\"true\" pos=\"10,40,0,0\" width=\"15\" height=\"15\" "
+    "text=\"\" font=\"1\"\n"
+    "        textpadding=\"40,0,0,0\" selected=\"true\" "
+    "text=\"\xE6\x88\x91\xE5\x90\x8C\xE6\x84\x8F\"\n"
     "        normalimage=\"image\\unchecked.bmp\" selectedimage=\"image\\checked.bmp\" />\n"
-    "      <Option name=\"r1\" group=\"g\" float=\"true\" pos=\"100,40,0,0\" width=\"15\" height=\"15\" />\n"
-    "      <Option name=\"r2\" group=\"g\" float=\"true\" pos=\"130,40,0,0\" width=\"15\" height=\"15\" selected=\"true\" />\n"
-    "      <Edit name=\"edit\" float=\"true\" pos=\"10,120,0,0\" width=\"200\" height=\"24\" font=\"1\" tipvalue=\"hint text\"\n"
-    "        tipvaluecolor=\"#00747474\" textcolor=\"#FF0000FF\" bkcolor=\"#FFFFFFFF\" nativebkcolor=\"#FFD9D9D9\" />\n"
-    "      <Progress name=\"progress\" float=\"true\" pos=\"10,160,0,0\" width=\"100\" height=\"10\" min=\"0\" max=\"100\"\n"
+    "      <Option name=\"r1\" group=\"g\" float=\"true\" pos=\"100,40,0,0\" width=\"15\" "
+    "height=\"15\" />\n"
+    "      <Option name=\"r2\" group=\"g\" float=\"true\" pos=\"130,40,0,0\" width=\"15\" "
+    "height=\"15\" selected=\"true\" />\n"
+    "      <Edit name=\"edit\" float=\"true\" pos=\"10,120,0,0\" width=\"200\" height=\"24\" "
+    "font=\"1\" tipvalue=\"hint text\"\n"
+    "        tipvaluecolor=\"#00747474\" textcolor=\"#FF0000FF\" bkcolor=\"#FFFFFFFF\" "
+    "nativebkcolor=\"#FFD9D9D9\" />\n"
+    "      <Progress name=\"progress\" float=\"true\" pos=\"10,160,0,0\" width=\"100\" "
+    "height=\"10\" min=\"0\" max=\"100\"\n"
     "        value=\"0\" foreimage=\"image\\fill.bmp\" />\n"
-    "      <Label name=\"label\" float=\"true\" pos=\"120,160,0,0\" width=\"60\" height=\"20\" text=\"label\" unknown=\"x\" />\n"
-    "      <RichEdit name=\"rich\" float=\"true\" pos=\"220,10,0,0\" width=\"70\" height=\"100\" vscrollbar=\"true\"\n"
+    "      <Label name=\"label\" float=\"true\" pos=\"120,160,0,0\" width=\"60\" height=\"20\" "
+    "text=\"label\" unknown=\"x\" />\n"
+    "      <RichEdit name=\"rich\" float=\"true\" pos=\"220,10,0,0\" width=\"70\" height=\"100\" "
+    "vscrollbar=\"true\"\n"
     "        readonly=\"true\" bkcolor=\"#FFFFFFFF\" font=\"1\" text=\"@LONG@\" />\n"
     "    </VerticalLayout>\n"
     "    <VerticalLayout name=\"page1\" bkcolor=\"#FF000000\" />\n"
@@ -55,10 +68,14 @@ const char kFonts[] =
 
 const char kBadImageLayout[] =
     "<Window size=\"100,100\"><VerticalLayout name=\"root\" bkcolor=\"#FF102030\">"
-    "<Button name=\"missing\" float=\"true\" pos=\"0,0,0,0\" width=\"10\" height=\"10\" normalimage=\"image\\none.bmp\"/>"
-    "<Button name=\"deep\" float=\"true\" pos=\"20,0,0,0\" width=\"10\" height=\"10\" normalimage=\"image\\deep.bmp\"/>"
-    "<Button name=\"short\" float=\"true\" pos=\"40,0,0,0\" width=\"10\" height=\"10\" normalimage=\"image\\short.bmp\"/>"
-    "<Button name=\"crc\" float=\"true\" pos=\"60,0,0,0\" width=\"10\" height=\"10\" normalimage=\"image\\crc.bmp\"/>"
+    "<Button name=\"missing\" float=\"true\" pos=\"0,0,0,0\" width=\"10\" height=\"10\" "
+    "normalimage=\"image\\none.bmp\"/>"
+    "<Button name=\"deep\" float=\"true\" pos=\"20,0,0,0\" width=\"10\" height=\"10\" "
+    "normalimage=\"image\\deep.bmp\"/>"
+    "<Button name=\"short\" float=\"true\" pos=\"40,0,0,0\" width=\"10\" height=\"10\" "
+    "normalimage=\"image\\short.bmp\"/>"
+    "<Button name=\"crc\" float=\"true\" pos=\"60,0,0,0\" width=\"10\" height=\"10\" "
+    "normalimage=\"image\\crc.bmp\"/>"
     "</VerticalLayout></Window>";
 
 // Controls of every kind a screen reader meets, on two pages.
@@ -67,25 +84,37 @@ const char kAccessibleLayout[] =
     "<Include source=\"fonts.xml\" />"
     "<TabLayout name=\"tabs\">"
     "<VerticalLayout name=\"page0\" bkcolor=\"#FFFFFFFF\">"
-    "<Button name=\"close\" float=\"true\" pos=\"270,5,0,0\" width=\"20\" height=\"10\" tooltip=\"\xE5\x85\xB3\xE9\x97\xAD\" tabindex=\"1\""
+    "<Button name=\"close\" float=\"true\" pos=\"270,5,0,0\" width=\"20\" height=\"10\" "
+    "tooltip=\"\xE5\x85\xB3\xE9\x97\xAD\" tabindex=\"1\""
     "  normalimage=\"file='image\\strip.bmp' source='0,0,20,10'\" />"
-    "<Label name=\"caption\" float=\"true\" pos=\"10,10,0,0\" width=\"50\" height=\"20\" text=\"\xE4\xBD\x8D\xE7\xBD\xAE:\" />"
-    "<Label name=\"message\" float=\"true\" pos=\"10,100,0,0\" width=\"100\" height=\"20\" text=\"\" />"
-    "<Edit name=\"path\" float=\"true\" pos=\"70,10,0,0\" width=\"200\" height=\"24\" tipvalue=\"C:\\hint\" />"
-    "<Option name=\"agree\" float=\"true\" pos=\"10,40,0,0\" width=\"15\" height=\"15\" selected=\"true\""
+    "<Label name=\"caption\" float=\"true\" pos=\"10,10,0,0\" width=\"50\" height=\"20\" "
+    "text=\"\xE4\xBD\x8D\xE7\xBD\xAE:\" />"
+    "<Label name=\"message\" float=\"true\" pos=\"10,100,0,0\" width=\"100\" height=\"20\" "
+    "text=\"\" />"
+    "<Edit name=\"path\" float=\"true\" pos=\"70,10,0,0\" width=\"200\" height=\"24\" "
+    "tipvalue=\"C:\\hint\" />"
+    "<Option name=\"agree\" float=\"true\" pos=\"10,40,0,0\" width=\"15\" height=\"15\" "
+    "selected=\"true\""
     "  text=\"\xE5\x90\x8C\xE6\x84\x8F\" textpadding=\"40,0,0,0\" />"
-    "<Option name=\"radio\" group=\"g\" float=\"true\" pos=\"100,40,0,0\" width=\"15\" height=\"15\" text=\"A\" />"
-    "<Button name=\"go\" float=\"true\" pos=\"10,70,0,0\" width=\"80\" height=\"24\" text=\"\xE5\xAE\x89\xE8\xA3\x85\" />"
-    "<Button name=\"gone\" float=\"true\" pos=\"100,70,0,0\" width=\"40\" height=\"24\" text=\"x\" enabled=\"false\" />"
-    "<RichEdit name=\"terms\" float=\"true\" pos=\"150,40,0,0\" width=\"140\" height=\"60\" visible=\"false\""
+    "<Option name=\"radio\" group=\"g\" float=\"true\" pos=\"100,40,0,0\" width=\"15\" "
+    "height=\"15\" text=\"A\" />"
+    "<Button name=\"go\" float=\"true\" pos=\"10,70,0,0\" width=\"80\" height=\"24\" "
+    "text=\"\xE5\xAE\x89\xE8\xA3\x85\" />"
+    "<Button name=\"gone\" float=\"true\" pos=\"100,70,0,0\" width=\"40\" height=\"24\" text=\"x\" "
+    "enabled=\"false\" />"
+    "<RichEdit name=\"terms\" float=\"true\" pos=\"150,40,0,0\" width=\"140\" height=\"60\" "
+    "visible=\"false\""
     "  accessiblename=\"\xE5\x8D\x8F\xE8\xAE\xAE\" text=\"terms text\" />"
-    "<Progress name=\"bar\" float=\"true\" pos=\"10,130,0,0\" width=\"200\" height=\"10\" min=\"0\" max=\"200\""
+    "<Progress name=\"bar\" float=\"true\" pos=\"10,130,0,0\" width=\"200\" height=\"10\" "
+    "min=\"0\" max=\"200\""
     "  value=\"50\" accessiblename=\"\xE8\xBF\x9B\xE5\xBA\xA6\" />"
-    "<Label name=\"picture\" float=\"true\" pos=\"220,130,0,0\" width=\"40\" height=\"40\" bkimage=\"image\\fill.bmp\" />"
+    "<Label name=\"picture\" float=\"true\" pos=\"220,130,0,0\" width=\"40\" height=\"40\" "
+    "bkimage=\"image\\fill.bmp\" />"
     "<Control name=\"spacer\" float=\"true\" pos=\"0,180,0,0\" width=\"10\" height=\"10\" />"
     "</VerticalLayout>"
     "<VerticalLayout name=\"page1\">"
-    "<Button name=\"next\" float=\"true\" pos=\"10,10,0,0\" width=\"80\" height=\"24\" text=\"next\" />"
+    "<Button name=\"next\" float=\"true\" pos=\"10,10,0,0\" width=\"80\" height=\"24\" "
+    "text=\"next\" />"
     "</VerticalLayout>"
     "</TabLayout></Window>";
 
@@ -115,8 +144,10 @@ void UseTestSkin() {
         {"bad_image.xml", kBadImageLayout, true},
         {"image/strip.bmp", Strip(), true},
         {"image/fill.bmp", fill, false},
-        {"image/checked.bmp", MakeBmp24(15, 15, [](int, int) -> uint32_t { return kCheckedColor; }), true},
-        {"image/unchecked.bmp", MakeBmp24(15, 15, [](int, int) -> uint32_t { return kUncheckedColor; }), true},
+        {"image/checked.bmp", MakeBmp24(15, 15, [](int, int) -> uint32_t { return kCheckedColor; }),
+         true},
+        {"image/unchecked.bmp",
+         MakeBmp24(15, 15, [](int, int) -> uint32_t { return kUncheckedColor; }), true},
         {"image/deep.bmp", deep, true},
         {"image/short.bmp", shortBmp, true},
         {"image/crc.bmp", fill, false},
@@ -136,7 +167,8 @@ bool TestWindow::CreateAt(int x, int y, HWND owner) {
 }
 
 void TestWindow::Notify(DuiLib::TNotifyUI& msg) {
-  notes.push_back(msg.sType.str() + ":" + (msg.pSender ? msg.pSender->GetName().str() : std::string("(deleted)")));
+  notes.push_back(msg.sType.str() + ":" +
+                  (msg.pSender ? msg.pSender->GetName().str() : std::string("(deleted)")));
   WindowImplBase::Notify(msg);
 }
 
@@ -220,7 +252,8 @@ Snapshot::Snapshot(DuiLib::CPaintManagerUI& manager) {
   tn::ScopedSelectObject select(dc.Get(), bitmap.Get());
   manager.PaintTo(dc.Get(), client);
   ::GdiFlush();
-  pixels_.assign(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width_ * height_);
+  pixels_.assign(static_cast<const DWORD*>(bits),
+                 static_cast<const DWORD*>(bits) + width_ * height_);
 }
 
 DWORD Snapshot::At(int x, int y) const {
@@ -235,7 +268,8 @@ int Snapshot::Count(const RECT& rc, DWORD color, int tolerance) const {
       DWORD p = At(x, y);
       bool close_enough = true;
       for (int shift = 0; shift <= 16; shift += 8) {
-        int a = static_cast<int>((p >> shift) & 0xFF), b = static_cast<int>((color >> shift) & 0xFF);
+        int a = static_cast<int>((p >> shift) & 0xFF),
+            b = static_cast<int>((color >> shift) & 0xFF);
         if (a - b > tolerance || b - a > tolerance) close_enough = false;
       }
       if (close_enough) ++count;

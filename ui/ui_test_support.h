@@ -35,7 +35,9 @@ class TestWindow : public DuiLib::WindowImplBase {
   bool CreateAt(int x, int y, HWND owner = nullptr);
   DuiLib::CPaintManagerUI& manager() { return m_PaintManager; }
   template <typename T>
-  T* Find(const char* name) { return static_cast<T*>(m_PaintManager.FindControl(name)); }
+  T* Find(const char* name) {
+    return static_cast<T*>(m_PaintManager.FindControl(name));
+  }
 
   DuiLib::CDuiString GetSkinFile() override { return skin_; }
   LPCTSTR GetWindowClassName() const override { return "TNUiTestWindow"; }

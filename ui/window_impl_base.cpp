@@ -126,13 +126,9 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   return 0;
 }
 
-LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  return PassOn(bHandled);
-}
+LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) { return PassOn(bHandled); }
 
-LRESULT WindowImplBase::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  return PassOn(bHandled);
-}
+LRESULT WindowImplBase::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) { return PassOn(bHandled); }
 
 LRESULT WindowImplBase::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
   if (::IsIconic(m_hWnd)) bHandled = FALSE;
@@ -155,8 +151,8 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
   RECT client;
   ::GetClientRect(m_hWnd, &client);
   RECT caption = m_PaintManager.GetScaledCaptionRect();
-  if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right && pt.y >= caption.top &&
-      pt.y < caption.bottom) {
+  if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right &&
+      pt.y >= caption.top && pt.y < caption.bottom) {
     if (!m_PaintManager.FindMouseControl(pt)) return HTCAPTION;
   }
   return HTCLIENT;
@@ -192,8 +188,9 @@ LRESULT WindowImplBase::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, BOOL& b
   m_PaintManager.SetDpi(LOWORD(wParam));
   const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
   if (suggested && suggested->right > suggested->left && suggested->bottom > suggested->top) {
-    ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
     m_PaintManager.ResizeToInitSize();
   }

@@ -127,8 +127,10 @@ TEST_F(WindowImplBaseTest, FiltersAnswerInTurnAndOneRemovedMeanwhileIsNotAsked) 
     CPaintManagerUI& manager = window.manager();
     RecordingFilter first(&manager, pre), second(&manager, pre), third(&manager, pre);
     for (RecordingFilter* filter : {&first, &second, &third}) {
-      if (pre) manager.AddPreMessageFilter(filter);
-      else manager.AddMessageFilter(filter);
+      if (pre)
+        manager.AddPreMessageFilter(filter);
+      else
+        manager.AddMessageFilter(filter);
     }
     second.answer = WM_APP + 1;
     LRESULT result = 0;
@@ -147,8 +149,10 @@ TEST_F(WindowImplBaseTest, FiltersAnswerInTurnAndOneRemovedMeanwhileIsNotAsked) 
     EXPECT_EQ(1, second.calls) << "pre=" << pre;
     EXPECT_EQ(1, third.calls) << "pre=" << pre;
     for (RecordingFilter* filter : {&first, &third}) {
-      if (pre) manager.RemovePreMessageFilter(filter);
-      else manager.RemoveMessageFilter(filter);
+      if (pre)
+        manager.RemovePreMessageFilter(filter);
+      else
+        manager.RemoveMessageFilter(filter);
     }
   }
 }
@@ -177,7 +181,8 @@ TEST_F(WindowImplBaseTest, CentresInsideTheWorkArea) {
   EXPECT_EQ(work.left + 400 + 150 - 50, rc.left);
   EXPECT_EQ(work.top + 300 + 100 - 25, rc.top);
 
-  ::SetWindowPos(owner.GetHWND(), nullptr, work.left - 250, work.top - 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::SetWindowPos(owner.GetHWND(), nullptr, work.left - 250, work.top - 150, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
   dialog.CenterWindow();
   ::GetWindowRect(dialog.GetHWND(), &rc);
   EXPECT_EQ(work.left, rc.left);
@@ -190,13 +195,13 @@ TEST_F(WindowImplBaseTest, CaptionAreaDragsExceptOverControlsThatTakeTheMouse) {
   auto hit = [&](int x, int y) {
     return window.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(50 + x, 60 + y));
   };
-  EXPECT_EQ(HTCAPTION, hit(150, 50));   // empty caption area
+  EXPECT_EQ(HTCAPTION, hit(150, 50));  // empty caption area
   EXPECT_EQ(HTCAPTION, hit(5, 5));
-  EXPECT_EQ(HTCLIENT, hit(15, 15));     // the button
-  EXPECT_EQ(HTCLIENT, hit(45, 15));     // a disabled button still is no title bar
-  EXPECT_EQ(HTCLIENT, hit(250, 50));    // the rich edit
-  EXPECT_EQ(HTCLIENT, hit(150, 150));   // below the caption
-  EXPECT_EQ(HTCLIENT, hit(12, 45));     // an option
+  EXPECT_EQ(HTCLIENT, hit(15, 15));    // the button
+  EXPECT_EQ(HTCLIENT, hit(45, 15));    // a disabled button still is no title bar
+  EXPECT_EQ(HTCLIENT, hit(250, 50));   // the rich edit
+  EXPECT_EQ(HTCLIENT, hit(150, 150));  // below the caption
+  EXPECT_EQ(HTCLIENT, hit(12, 45));    // an option
 }
 
 }  // namespace

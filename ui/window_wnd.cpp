@@ -15,18 +15,18 @@ bool CWindowWnd::RegisterWindowClass() {
   return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT rc,
-                        HMENU hMenu) {
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle,
+                        const RECT rc, HMENU hMenu) {
   return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left,
                 rc.bottom - rc.top, hMenu);
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y, int cx,
-                        int cy, HMENU hMenu) {
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
+                        int y, int cx, int cy, HMENU hMenu) {
   if (m_hWnd) return nullptr;
   if (!GetWindowClassName() || !RegisterWindowClass()) return nullptr;
-  HWND hwnd = ::CreateWindowExA(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy, hwndParent,
-                                hMenu, CPaintManagerUI::GetInstance(), this);
+  HWND hwnd = ::CreateWindowExA(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy,
+                                hwndParent, hMenu, CPaintManagerUI::GetInstance(), this);
   if (!hwnd) m_hWnd = nullptr;
   return hwnd;
 }
@@ -109,13 +109,14 @@ void CWindowWnd::CenterWindow() {
 
 void CWindowWnd::SetIcon(UINT nRes) {
   if (!::IsWindow(m_hWnd)) return;
-  HICON big = static_cast<HICON>(::LoadImageA(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEA(nRes), IMAGE_ICON,
-                                              ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                              LR_DEFAULTCOLOR | LR_SHARED));
+  HICON big = static_cast<HICON>(::LoadImageA(
+      CPaintManagerUI::GetInstance(), MAKEINTRESOURCEA(nRes), IMAGE_ICON,
+      ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
   if (big) ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  HICON small = static_cast<HICON>(::LoadImageA(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEA(nRes),
-                                                IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
+  HICON small = static_cast<HICON>(
+      ::LoadImageA(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEA(nRes), IMAGE_ICON,
+                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                   LR_DEFAULTCOLOR | LR_SHARED));
   if (small) ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }
 
@@ -134,7 +135,8 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
   if (cx != -1) rc.right = cx;
   if (cy != -1) rc.bottom = cy;
   ::AdjustWindowRectEx(&rc, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)),
-                       ::GetMenu(m_hWnd) != nullptr, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));
+                       ::GetMenu(m_hWnd) != nullptr,
+                       static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));
   ::SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
@@ -175,7 +177,9 @@ bool CNotifyPump::AddVirtualWnd(CDuiString strName, CNotifyPump* pObject) {
   return m_VirtualWndMap.emplace(strName.str(), pObject).second;
 }
 
-bool CNotifyPump::RemoveVirtualWnd(CDuiString strName) { return m_VirtualWndMap.erase(strName.str()) > 0; }
+bool CNotifyPump::RemoveVirtualWnd(CDuiString strName) {
+  return m_VirtualWndMap.erase(strName.str()) > 0;
+}
 
 bool CNotifyPump::NotifyPump(TNotifyUI& msg) {
   if (msg.sVirtualWnd.IsEmpty()) return false;

@@ -30,8 +30,10 @@ constexpr uint64_t kMaxDeflateRatio = 1032;
 std::string ZipReader::NormalizeName(const std::string& name) {
   std::string key = name;
   for (char& c : key) {
-    if (c == '\\') c = '/';
-    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c == '\\')
+      c = '/';
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
   }
   return key;
 }
@@ -51,7 +53,8 @@ bool ZipReader::Open(const void* data, size_t size) {
 
   // The end record sits at the end, followed only by its comment.
   size_t end_record = SIZE_MAX;
-  size_t lowest = size > kEndRecordSize + kMaxCommentSize ? size - kEndRecordSize - kMaxCommentSize : 0;
+  size_t lowest =
+      size > kEndRecordSize + kMaxCommentSize ? size - kEndRecordSize - kMaxCommentSize : 0;
   for (size_t pos = size - kEndRecordSize + 1; pos-- > lowest;) {
     uint32_t signature = 0;
     size_t comment_len = 0;
@@ -127,7 +130,8 @@ bool ZipReader::ReadEntry(const Entry& e, std::string* out, std::string* error) 
   out->clear();
   if (!data_) return SetError(error, "package not open");
   if (e.flags & kFlagEncrypted) return SetError(error, "encrypted entry");
-  if (e.method != kMethodStored && e.method != kMethodDeflate) return SetError(error, "unsupported method");
+  if (e.method != kMethodStored && e.method != kMethodDeflate)
+    return SetError(error, "unsupported method");
   if (e.uncompressed_size > kMaxEntrySize || e.compressed_size == 0xFFFFFFFFu)
     return SetError(error, "entry too large");
   // Deflate cannot expand data more than about 1032 times; a larger
@@ -137,7 +141,8 @@ bool ZipReader::ReadEntry(const Entry& e, std::string* out, std::string* error) 
     return SetError(error, "declared size does not fit the compressed data");
 
   size_t offset = e.local_header_offset;
-  if (offset > size_ || size_ - offset < kLocalHeaderSize) return SetError(error, "local header out of range");
+  if (offset > size_ || size_ - offset < kLocalHeaderSize)
+    return SetError(error, "local header out of range");
   tn::ByteReader h(data_ + offset, size_ - offset);
   const uint32_t signature = h.U32();
   h.Skip(4);  // version, flags
@@ -146,7 +151,8 @@ bool ZipReader::ReadEntry(const Entry& e, std::string* out, std::string* error) 
   const size_t name_len = h.U16();
   const size_t extra_len = h.U16();
   if (signature != kLocalHeaderSignature) return SetError(error, "bad local header");
-  if (size_ - offset - kLocalHeaderSize < name_len + extra_len) return SetError(error, "local header out of range");
+  if (size_ - offset - kLocalHeaderSize < name_len + extra_len)
+    return SetError(error, "local header out of range");
   if (method != e.method) return SetError(error, "local header disagrees with the directory");
   if (name_len != e.name.size() ||
       std::memcmp(data_ + offset + kLocalHeaderSize, e.name.data(), name_len) != 0)
@@ -173,11 +179,13 @@ bool ZipReader::ReadEntry(const Entry& e, std::string* out, std::string* error) 
     int rc = inflate(&zs, Z_FINISH);
     uLong produced = zs.total_out;
     inflateEnd(&zs);
-    if (rc != Z_STREAM_END) return SetError(error, "compressed data damaged or larger than declared");
+    if (rc != Z_STREAM_END)
+      return SetError(error, "compressed data damaged or larger than declared");
     if (produced != e.uncompressed_size) return SetError(error, "size differs from the directory");
   }
   uLong crc = crc32(0L, Z_NULL, 0);
-  crc = crc32(crc, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
+  crc =
+      crc32(crc, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
   if (crc != e.crc32) return SetError(error, "CRC mismatch");
   *out = std::move(content);
   return true;

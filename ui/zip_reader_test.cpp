@@ -85,7 +85,8 @@ TEST(ZipReaderTest, SizesThatDoNotFitAreRefused) {
   };
   for (const Case& c : cases) {
     std::string damaged = zip;
-    for (int i = 0; i < 4; ++i) damaged[c.offset + i] = static_cast<char>((c.value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+      damaged[c.offset + i] = static_cast<char>((c.value >> (8 * i)) & 0xFF);
     ZipReader reader;
     std::string out;
     bool opened = reader.Open(damaged.data(), damaged.size());

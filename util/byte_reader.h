@@ -40,12 +40,16 @@ class ByteReader {
   bool Failed() const { return failed_; }
   // Moves the cursor to |offset|; beyond the end it fails (cursor unchanged).
   void Seek(uint64_t offset) {
-    if (offset <= size_) position_ = offset;
-    else failed_ = true;
+    if (offset <= size_)
+      position_ = offset;
+    else
+      failed_ = true;
   }
   void Skip(uint64_t count) {
-    if (count <= Remaining()) position_ += count;
-    else failed_ = true;
+    if (count <= Remaining())
+      position_ += count;
+    else
+      failed_ = true;
   }
   uint16_t U16() { return Next<uint16_t>(); }
   uint32_t U32() { return Next<uint32_t>(); }

@@ -54,13 +54,15 @@ TEST(ByteReaderTest, OffsetReadsAreTrueOnlyWhenEveryByteIsThere) {
     uint64_t offset;
     bool fits;
   } cases[] = {
-      {2, 8, true},   {2, 9, false},  {4, 6, true},  {4, 7, false},
-      {8, 2, true},   {8, 3, false},  {2, 10, false}, {4, UINT64_MAX - 1, false},
+      {2, 8, true},           {2, 9, false},
+      {4, 6, true},           {4, 7, false},
+      {8, 2, true},           {8, 3, false},
+      {2, 10, false},         {4, UINT64_MAX - 1, false},
       {8, UINT64_MAX, false}, {2, uint64_t{1} << 32, false},
   };
   for (const Case& c : cases) {
     uint64_t value = 0xDEAD;
-    bool read = c.width == 2 ? reader.U16(c.offset, &value)
+    bool read = c.width == 2   ? reader.U16(c.offset, &value)
                 : c.width == 4 ? reader.U32(c.offset, &value)
                                : reader.U64(c.offset, &value);
     EXPECT_EQ(c.fits, read) << "width " << c.width << " at " << c.offset;

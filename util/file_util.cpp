@@ -46,13 +46,26 @@ bool SamePath(const std::string& a, const std::string& b) {
 std::vector<std::string> ResolveWellKnownFolders() {
   std::vector<std::string> folders;
   static const int kFolders[] = {
-      CSIDL_WINDOWS,           CSIDL_SYSTEM,           CSIDL_SYSTEMX86,
-      CSIDL_PROGRAM_FILES,     CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
-      CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_PROFILE,    CSIDL_DESKTOPDIRECTORY,
-      CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_STARTMENU,  CSIDL_COMMON_STARTMENU,
-      CSIDL_PROGRAMS,          CSIDL_COMMON_PROGRAMS,  CSIDL_STARTUP,
-      CSIDL_COMMON_STARTUP,    CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,
-      CSIDL_COMMON_APPDATA,    CSIDL_PERSONAL,
+      CSIDL_WINDOWS,
+      CSIDL_SYSTEM,
+      CSIDL_SYSTEMX86,
+      CSIDL_PROGRAM_FILES,
+      CSIDL_PROGRAM_FILESX86,
+      CSIDL_PROGRAM_FILES_COMMON,
+      CSIDL_PROGRAM_FILES_COMMONX86,
+      CSIDL_PROFILE,
+      CSIDL_DESKTOPDIRECTORY,
+      CSIDL_COMMON_DESKTOPDIRECTORY,
+      CSIDL_STARTMENU,
+      CSIDL_COMMON_STARTMENU,
+      CSIDL_PROGRAMS,
+      CSIDL_COMMON_PROGRAMS,
+      CSIDL_STARTUP,
+      CSIDL_COMMON_STARTUP,
+      CSIDL_APPDATA,
+      CSIDL_LOCAL_APPDATA,
+      CSIDL_COMMON_APPDATA,
+      CSIDL_PERSONAL,
   };
   for (int folder : kFolders) {
     char path[MAX_PATH] = {};
@@ -64,9 +77,11 @@ std::vector<std::string> ResolveWellKnownFolders() {
   // A 32-bit process under WOW64 is told the x86 folders above; the native
   // ones come from the environment.
   static const char* const kVariables[] = {
-      "%ProgramW6432%", "%CommonProgramW6432%", "%ProgramFiles%", "%ProgramFiles(x86)%",
-      "%SystemRoot%\\SysWOW64", "%SystemRoot%\\Sysnative", "%SystemRoot%\\System32",
-      "%PUBLIC%", "%ProgramData%", "%USERPROFILE%",
+      "%ProgramW6432%",         "%CommonProgramW6432%",
+      "%ProgramFiles%",         "%ProgramFiles(x86)%",
+      "%SystemRoot%\\SysWOW64", "%SystemRoot%\\Sysnative",
+      "%SystemRoot%\\System32", "%PUBLIC%",
+      "%ProgramData%",          "%USERPROFILE%",
   };
   for (const char* variable : kVariables) {
     char path[MAX_PATH * 2] = {};

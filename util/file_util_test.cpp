@@ -59,7 +59,8 @@ TEST_F(FileUtilTest, MissingDirectoryIsFalseAndTouchesNothing) {
 TEST_F(FileUtilTest, FileInUseStaysAndTheRestGoes) {
   const std::string root = MakeTree();
   const std::string held = root + "\\top.txt";
-  tn::ScopedHandle lock(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  tn::ScopedHandle lock(
+      CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(lock.IsValid());
   EXPECT_TRUE(RemoveDirectoryTree(root));
   EXPECT_TRUE(Exists(held));
@@ -75,10 +76,26 @@ TEST_F(FileUtilTest, RefusesRootsRelativeAndSystemFolders) {
   SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE);
   SHGetSpecialFolderPathA(nullptr, start, CSIDL_STARTMENU, FALSE);
   const std::string refused[] = {
-      "", "C:\\", "C:", "c:/", "Z:\\", "relative\\dir", "\\rooted", windows,
-      std::string(windows) + "\\", std::string(windows) + "\\system32", profile, desktop,
-      programs, start, std::string(programs) + "\\..\\Program Files", "C:\\Program Files",
-      "C:\\Program Files (x86)", "C:\\windows\\syswow64", "C:\\users", "C:\\ProgramData",
+      "",
+      "C:\\",
+      "C:",
+      "c:/",
+      "Z:\\",
+      "relative\\dir",
+      "\\rooted",
+      windows,
+      std::string(windows) + "\\",
+      std::string(windows) + "\\system32",
+      profile,
+      desktop,
+      programs,
+      start,
+      std::string(programs) + "\\..\\Program Files",
+      "C:\\Program Files",
+      "C:\\Program Files (x86)",
+      "C:\\windows\\syswow64",
+      "C:\\users",
+      "C:\\ProgramData",
       "\\\\server\\share",
   };
   for (const std::string& path : refused) {

@@ -121,7 +121,9 @@ template <typename T>
 class ComPtr {
  public:
   ComPtr() = default;
-  ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }  // NOLINT: adopts with AddRef
+  ComPtr(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }  // NOLINT: adopts with AddRef
   ComPtr(const ComPtr& other) : ComPtr(other.p_) {}
   ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
   ComPtr& operator=(const ComPtr& other) {
@@ -140,7 +142,10 @@ class ComPtr {
   T* operator->() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }
   // For creation functions that return an already referenced pointer.
-  T** Receive() { Reset(); return &p_; }
+  T** Receive() {
+    Reset();
+    return &p_;
+  }
   void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
   // Takes over the reference that |p| already holds (a newly made object,
   // an out-parameter of a creation function), without AddRef.
@@ -165,7 +170,9 @@ class ComPtr {
 class ScopedComInit {
  public:
   ScopedComInit() : hr_(::CoInitialize(nullptr)) {}
-  ~ScopedComInit() { if (SUCCEEDED(hr_)) ::CoUninitialize(); }
+  ~ScopedComInit() {
+    if (SUCCEEDED(hr_)) ::CoUninitialize();
+  }
   ScopedComInit(const ScopedComInit&) = delete;
   ScopedComInit& operator=(const ScopedComInit&) = delete;
   HRESULT result() const { return hr_; }

@@ -55,8 +55,8 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  tn::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  tn::ScopedHandle file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return std::string();
   std::string bytes;
   char buffer[65536];
@@ -82,7 +82,8 @@ tn::ScopedHandle StartProcess(const std::string& command_line, const std::string
 
 tn::ScopedHandle StartIdleProgramAs(const std::string& directory, const std::string& exe_name) {
   const std::string target = directory + "\\" + exe_name;
-  if (!CopyFileA(BuildPath("tn_idle.exe").c_str(), target.c_str(), FALSE)) return tn::ScopedHandle();
+  if (!CopyFileA(BuildPath("tn_idle.exe").c_str(), target.c_str(), FALSE))
+    return tn::ScopedHandle();
   return StartProcess("\"" + target + "\"", directory);
 }
 

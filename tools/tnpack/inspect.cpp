@@ -323,8 +323,8 @@ void ReportSignature(const InspectOptions& options, const Findings& found, const
     return;
   }
   if (signature.valid) {
-    report->Fact("signature", "present and valid, signed by " + signature.signer +
-                                  ", issued by " + signature.issuer);
+    report->Fact("signature", "present and valid, signed by " + signature.signer + ", issued by " +
+                                  signature.issuer);
     report->Fact("verified against", signature.anchors);
   } else {
     report->Fact("signature", "present but INVALID: " + signature.problem);

@@ -105,9 +105,8 @@ TEST_F(OutputTest, NamesTheStubByTheHashOfItsImage) {
   const fs::path stub = WriteLinkedStub(kConfig);
   const std::string hash = Sha256Sum(stub);
   int status = 0;
-  std::string output = Tnpack("--stub " + Quote(stub) + " --product " + Quote(product_) +
-                                  " --out " + Quote(out_),
-                              &status);
+  std::string output = Tnpack(
+      "--stub " + Quote(stub) + " --product " + Quote(product_) + " --out " + Quote(out_), &status);
   ASSERT_EQ(0, status) << output;
   EXPECT_PRED2(Contains, output, "              SHA-256 of its image " + hash);
   output = Tnpack("--inspect " + Quote(out_), &status);

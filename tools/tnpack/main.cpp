@@ -132,9 +132,9 @@ void PrintSummary(const tnpack::PackOptions& options, const tnpack::PackResult& 
                      Bytes(result.input.bytes) + " in");
   char ratio[64] = "";
   if (result.input.bytes > 0) {
-    std::snprintf(ratio, sizeof(ratio), ", %.1f%% of the input",
-                  100.0 * static_cast<double>(result.archive_size) /
-                      static_cast<double>(result.input.bytes));
+    std::snprintf(
+        ratio, sizeof(ratio), ", %.1f%% of the input",
+        100.0 * static_cast<double>(result.archive_size) / static_cast<double>(result.input.bytes));
   }
   fact("archive:", Bytes(result.archive_size) + ratio);
   fact("payload:", "trailer \"" + result.marker + "\" at " + std::to_string(result.trailer_offset) +
@@ -232,9 +232,9 @@ bool ParseArguments(int argc, char** argv, CommandLine* line, std::string* probl
 // tnpack --inspect: only --marker and --sign-ca go with it.
 int RunInspect(const CommandLine& line) {
   const tnpack::PackOptions& options = line.options;
-  if (!options.stub_path.empty() || !options.product_dir.empty() ||
-      !options.archive_path.empty() || !options.output_path.empty() ||
-      !options.signing.pkcs12.empty() || !options.signing.password_file.empty()) {
+  if (!options.stub_path.empty() || !options.product_dir.empty() || !options.archive_path.empty() ||
+      !options.output_path.empty() || !options.signing.pkcs12.empty() ||
+      !options.signing.password_file.empty()) {
     return UsageError("--inspect takes only --marker and --sign-ca besides the installer");
   }
   tnpack::InspectOptions inspect;
@@ -258,8 +258,8 @@ bool CheckPackOptions(tnpack::PackOptions* options, std::string* problem) {
     *problem = "--follow-links applies to --product only";
   } else if (signing.pkcs12.empty() != signing.password_file.empty()) {
     *problem = "--sign-pkcs12 and --sign-pass-file go together";
-  } else if (signing.pkcs12.empty() && (!signing.timestamp_url.empty() ||
-                                        !signing.ca_file.empty())) {
+  } else if (signing.pkcs12.empty() &&
+             (!signing.timestamp_url.empty() || !signing.ca_file.empty())) {
     *problem = "--sign-timestamp and --sign-ca need --sign-pkcs12";
   } else {
     options->sign = !signing.pkcs12.empty();

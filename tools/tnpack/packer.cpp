@@ -409,9 +409,7 @@ bool PlanLayout(int64_t stub_size, int64_t archive_size, SearchStartMode mode,
     case SearchStartMode::kImageEnd:
       result->search_start = stub_size + static_cast<int64_t>(tn::kTrailerSize);
       break;
-    case SearchStartMode::kArchive:
-      result->search_start = result->archive_offset;
-      break;
+    case SearchStartMode::kArchive: result->search_start = result->archive_offset; break;
     case SearchStartMode::kExplicit:
       result->search_start = explicit_search_start;
       if (explicit_search_start <= 0 || explicit_search_start > result->archive_offset ||
@@ -531,8 +529,7 @@ bool ArchiveProduct(const PackOptions& options, const std::string& config,
   if (!CheckWindowsNames(items, where, &error)) return false;
   if (!CheckPrograms(config, items, where, true, result)) return false;
   result->input = CountItems(items);
-  progress->End(Counted(result->input.files, "file", "files") + ", " +
-                Bytes(result->input.bytes));
+  progress->End(Counted(result->input.files, "file", "files") + ", " + Bytes(result->input.bytes));
   if (!CreateArchive(options, fs::canonical(options.product_dir), archive, result->input.bytes,
                      progress, &error)) {
     return false;
@@ -543,9 +540,8 @@ bool ArchiveProduct(const PackOptions& options, const std::string& config,
 
 // The archive to pack, in |*archive|: made from the product folder in
 // |work|, or the ready one once it is checked.
-bool MakeOrTakeArchive(const PackOptions& options, const std::string& config,
-                       const fs::path& work, Progress* progress, PackResult* result,
-                       std::string* archive) {
+bool MakeOrTakeArchive(const PackOptions& options, const std::string& config, const fs::path& work,
+                       Progress* progress, PackResult* result, std::string* archive) {
   if (!options.product_dir.empty()) {
     *archive = (work / "payload.7z").string();
     if (!ArchiveProduct(options, config, *archive, progress, result)) return false;
@@ -678,8 +674,7 @@ bool Deliver(const fs::path& finished, const fs::path& output, const PackOptions
                   fs::perm_options::add, status);
   fs::rename(finished, output, status);
   if (status) {
-    result->error =
-        "cannot move the installer to " + options.output_path + ": " + status.message();
+    result->error = "cannot move the installer to " + options.output_path + ": " + status.message();
     return false;
   }
   return true;

@@ -20,7 +20,7 @@ TEST(PathContainmentTest, ComparesWholeParts) {
       {"/work", "/work/product", false},  // the parent
       {"/", "/work/product", false},
       {"/other/product", "/work/product", false},
-      {"work/product/a", "/work/product", false},  // relative against absolute
+      {"work/product/a", "/work/product", false},   // relative against absolute
       {"/work/Product/a", "/work/product", false},  // Linux names keep their case
   };
   for (const Case& c : cases) {

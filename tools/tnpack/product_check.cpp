@@ -223,8 +223,8 @@ ItemCounts CountItems(const std::vector<ProductItem>& items) {
   return counts;
 }
 
-bool ScanProduct(const std::string& directory, bool follow_links,
-                 std::vector<ProductItem>* items, std::string* error) {
+bool ScanProduct(const std::string& directory, bool follow_links, std::vector<ProductItem>* items,
+                 std::string* error) {
   items->clear();
   std::error_code status;
   const fs::path root = fs::canonical(directory, status);
@@ -258,8 +258,7 @@ std::string WindowsNameProblem(const std::string& name) {
       case '\\':
       case '/':
         return std::string("'") + static_cast<char>(c) + "' cannot appear in Windows file names";
-      default:
-        break;
+      default: break;
     }
   }
   if (text.back() == U'.' || text.back() == U' ') {

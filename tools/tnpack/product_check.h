@@ -32,8 +32,8 @@ ItemCounts CountItems(const std::vector<ProductItem>& items);
 // is taken as what it points to, the way 7-Zip archives it. Sockets, FIFOs
 // and device nodes are refused, and so are unreadable files and a product
 // without files. False with |*error| naming the path otherwise.
-bool ScanProduct(const std::string& directory, bool follow_links,
-                 std::vector<ProductItem>* items, std::string* error);
+bool ScanProduct(const std::string& directory, bool follow_links, std::vector<ProductItem>* items,
+                 std::string* error);
 
 // Why Windows cannot create a file or folder called |name| (one part of a
 // path, UTF-8), or empty when it can.

@@ -117,7 +117,8 @@ bool EncodedHeaderUsesAes(HeaderReader* reader, bool* uses_aes) {
       const uint8_t main_byte = reader->Byte();
       const unsigned id_size = main_byte & 0x0F;
       if (id_size > reader->Left()) return false;
-      if (id_size == sizeof(kAesCoderId) && std::memcmp(reader->Here(), kAesCoderId, id_size) == 0) {
+      if (id_size == sizeof(kAesCoderId) &&
+          std::memcmp(reader->Here(), kAesCoderId, id_size) == 0) {
         *uses_aes = true;
       }
       reader->Skip(id_size);

@@ -19,7 +19,7 @@ bool IsValidStartHeader(const std::string& start_header);
 size_t FindStartHeader(const std::string& bytes);
 
 struct SevenZipInfo {
-  uint64_t archive_size = 0;     // start header + packed data + next header
+  uint64_t archive_size = 0;      // start header + packed data + next header
   bool header_encrypted = false;  // the header is packed with the AES coder
 };
 

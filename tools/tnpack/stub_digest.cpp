@@ -50,7 +50,7 @@ std::string Sha256Hex(const std::string& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                   &EVP_MD_CTX_free);
+                                                                  &EVP_MD_CTX_free);
   if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
       EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1 ||
       EVP_DigestFinal_ex(context.get(), digest, &length) != 1) {

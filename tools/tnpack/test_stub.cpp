@@ -28,19 +28,18 @@ std::string MakeStubImage(const std::string& config, size_t size) {
 
   // Resource section: root (1 named type) -> ids (131) -> languages (2052)
   // -> data entry; then the type name and the data.
-  constexpr uint32_t kRoot = 0, kIds = 24, kLanguages = 48, kDataEntry = 72, kName = 88,
-                     kData = 96;
+  constexpr uint32_t kRoot = 0, kIds = 24, kLanguages = 48, kDataEntry = 72, kName = 88, kData = 96;
   const size_t resources_size = config.empty() ? 0 : kData + config.size();
   std::string image(std::max(size, kRawResources + resources_size + 16), '\0');
   image[0] = 'M';
   image[1] = 'Z';
   Put32(&image, 0x3C, kPeOffset);
   image.replace(kPeOffset, 4, std::string("PE\0\0", 4));
-  Put16(&image, kPeOffset + 4, 0x14C);       // i386
-  Put16(&image, kPeOffset + 6, 1);           // one section
+  Put16(&image, kPeOffset + 4, 0x14C);  // i386
+  Put16(&image, kPeOffset + 6, 1);      // one section
   Put16(&image, kPeOffset + 20, kOptionalSize);
-  Put16(&image, kOptional, 0x10B);           // PE32
-  Put32(&image, kOptional + 92, 16);         // data directories
+  Put16(&image, kOptional, 0x10B);    // PE32
+  Put32(&image, kOptional + 92, 16);  // data directories
   if (!config.empty()) {
     Put32(&image, kOptional + 96 + 8 * 2, kResourceRva);
     Put32(&image, kOptional + 96 + 8 * 2 + 4, static_cast<uint32_t>(resources_size));

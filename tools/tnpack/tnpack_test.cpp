@@ -38,7 +38,11 @@ TEST_F(TnpackTest, ReadsMarkerFromStubConfiguration) {
 }
 
 TEST_F(TnpackTest, IniLookupFollowsTheProfileReader) {
-  struct Case { const char* text; bool found; const char* value; } cases[] = {
+  struct Case {
+    const char* text;
+    bool found;
+    const char* value;
+  } cases[] = {
       {"[OFFSET_FLAG]\nflag=TN7zOffset\n", true, "TN7zOffset"},
       {"[OFFSET_FLAG]\r\n  flag  =  a=b  \r\n", true, "a=b"},
       {"[offset_flag]\nflag=x\n", false, ""},
@@ -132,7 +136,10 @@ TEST_F(TnpackTest, PlansTheLayout) {
   EXPECT_EQ(kMiB + 100, r.search_start);
   EXPECT_EQ(2 * kMiB, r.output_size);
 
-  struct Explicit { int64_t start; bool ok; } explicit_cases[] = {
+  struct Explicit {
+    int64_t start;
+    bool ok;
+  } explicit_cases[] = {
       {0, false}, {-5, false}, {1, true}, {kMiB + 100, true}, {kMiB + 101, false}};
   for (const Explicit& c : explicit_cases) {
     EXPECT_EQ(c.ok, tnpack::PlanLayout(4096, 1000, tnpack::SearchStartMode::kExplicit, c.start,
@@ -149,7 +156,11 @@ TEST_F(TnpackTest, PlansTheLayout) {
 TEST_F(TnpackTest, InstallerSizeLimits) {
   // Below 4 GiB, and below it by the signature reserve when signing; sizes
   // past 2^31 and 2^32 must not wrap.
-  struct Case { int64_t archive; bool signing; bool ok; } cases[] = {
+  struct Case {
+    int64_t archive;
+    bool signing;
+    bool ok;
+  } cases[] = {
       {tn::kMaxInstallerSize - kMiB - 100, false, true},
       {tn::kMaxInstallerSize - kMiB - 99, false, false},
       {tn::kMaxInstallerSize - kMiB - 100 - tnpack::kSignatureReserve, true, true},
@@ -179,8 +190,8 @@ TEST_F(TnpackTest, PacksAProductFolder) {
   const fs::path product = MakeProduct();
   const fs::path out = dir_ / "setup.exe";
   int status = 0;
-  const std::string output = Tnpack("--stub " + Quote(stub) + " --product " + Quote(product) +
-                                    " --out " + Quote(out), &status);
+  const std::string output = Tnpack(
+      "--stub " + Quote(stub) + " --product " + Quote(product) + " --out " + Quote(out), &status);
   ASSERT_EQ(0, status) << output;
 
   const std::string installer = ReadFile(out);
@@ -212,14 +223,19 @@ TEST_F(TnpackTest, PacksAProductFolder) {
 TEST_F(TnpackTest, SearchStartChoices) {
   const fs::path stub = WriteStub(kConfig, 5000);
   const fs::path archive = MakeArchive(std::string("-p") + tn::kArchivePassword);
-  struct Case { std::string option; int64_t expected; } cases[] = {
-      {"", 5100}, {"--search-start image-end", 5100}, {"--search-start archive", kMiB + 100},
-      {"--search-start 4242", 4242}};
+  struct Case {
+    std::string option;
+    int64_t expected;
+  } cases[] = {{"", 5100},
+               {"--search-start image-end", 5100},
+               {"--search-start archive", kMiB + 100},
+               {"--search-start 4242", 4242}};
   for (const Case& c : cases) {
     const fs::path out = dir_ / "choice.exe";
     int status = 0;
     const std::string output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) +
-                                      " --out " + Quote(out) + " " + c.option, &status);
+                                          " --out " + Quote(out) + " " + c.option,
+                                      &status);
     ASSERT_EQ(0, status) << c.option << ": " << output;
     const std::string installer = ReadFile(out);
     EXPECT_EQ(static_cast<size_t>(2 * kMiB), installer.size()) << c.option;
@@ -234,19 +250,21 @@ TEST_F(TnpackTest, MarkerOption) {
   int status = 0;
   // A stub without configuration needs --marker.
   const fs::path bare = WriteStub("");
-  std::string output = Tnpack("--stub " + Quote(bare) + " --archive " + Quote(archive) + " --out " +
-                              Quote(out), &status);
+  std::string output = Tnpack(
+      "--stub " + Quote(bare) + " --archive " + Quote(archive) + " --out " + Quote(out), &status);
   EXPECT_EQ(1, status);
   EXPECT_NE(std::string::npos, output.find("--marker")) << output;
-  output = Tnpack("--stub " + Quote(bare) + " --archive " + Quote(archive) + " --out " + Quote(out) +
-                  " --marker MyMark", &status);
+  output = Tnpack("--stub " + Quote(bare) + " --archive " + Quote(archive) + " --out " +
+                      Quote(out) + " --marker MyMark",
+                  &status);
   ASSERT_EQ(0, status) << output;
   EXPECT_EQ(tn::BuildTrailer("MyMark", 4196), ReadFile(out).substr(kMiB, 100));
   // A marker that contradicts the stub's own would make an installer that
   // cannot find its payload.
   const fs::path configured = WriteStub(kConfig);
   output = Tnpack("--stub " + Quote(configured) + " --archive " + Quote(archive) + " --out " +
-                  Quote(dir_ / "other.exe") + " --marker MyMark", &status);
+                      Quote(dir_ / "other.exe") + " --marker MyMark",
+                  &status);
   EXPECT_EQ(1, status);
   EXPECT_NE(std::string::npos, output.find("differs")) << output;
   EXPECT_FALSE(fs::exists(dir_ / "other.exe"));
@@ -271,21 +289,32 @@ TEST_F(TnpackTest, RefusesBadInputAndLeavesNothingBehind) {
 
   const fs::path out = dir_ / "out.exe";
   const std::string previous = "previous installer";
-  struct Case { std::string arguments; int status; std::string message; } cases[] = {
-      {"--stub " + Quote(dir_ / "missing.exe") + " --archive " + Quote(archive), 1, "cannot read stub"},
-      {"--stub " + Quote(dir_ / "notpe.exe") + " --archive " + Quote(archive), 1, "not a Windows executable"},
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"--stub " + Quote(dir_ / "missing.exe") + " --archive " + Quote(archive), 1,
+       "cannot read stub"},
+      {"--stub " + Quote(dir_ / "notpe.exe") + " --archive " + Quote(archive), 1,
+       "not a Windows executable"},
       {"--stub " + Quote(huge) + " --archive " + Quote(archive), 1, "4 GiB"},
       {"--stub " + Quote(stub) + " --archive " + Quote(huge_archive), 1, "below 4 GiB"},
-      {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "empty_product"), 1, "holds no files"},
+      {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "empty_product"), 1,
+       "holds no files"},
       {"--stub " + Quote(stub) + " --product " + Quote(dir_ / "nothing"), 1, "does not exist"},
       {"--stub " + Quote(stub) + " --archive " + Quote(encrypted_header), 1, "encrypted header"},
       {"--stub " + Quote(stub) + " --archive " + Quote(dir_ / "garbage.7z"), 1, "start header"},
-      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --search-start 0", 1, "--search-start"},
-      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --search-start later", 2, "--search-start"},
-      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --product " + Quote(dir_), 2, "exactly one"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --search-start 0", 1,
+       "--search-start"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --search-start later", 2,
+       "--search-start"},
+      {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --product " + Quote(dir_), 2,
+       "exactly one"},
       {"--stub " + Quote(stub), 2, "exactly one"},
       {"--stub " + Quote(stub) + " --archive " + Quote(archive) + " --marker " +
-           std::string(50, 'm'), 1, "marker"},
+           std::string(50, 'm'),
+       1, "marker"},
   };
   for (const Case& c : cases) {
     WriteFile(out, previous);
@@ -310,13 +339,15 @@ TEST_F(TnpackTest, VerificationCatchesAForeignArchiveBeforeThePayload) {
   WriteFile(stub, image);
   int status = 0;
   std::string output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) + " --out " +
-                              Quote(dir_ / "out.exe") + " --search-start 100", &status);
+                                  Quote(dir_ / "out.exe") + " --search-start 100",
+                              &status);
   EXPECT_EQ(1, status);
   EXPECT_NE(std::string::npos, output.find("another 7z start header")) << output;
   EXPECT_FALSE(fs::exists(dir_ / "out.exe"));
   // From the image end on, the same stub is fine.
   output = Tnpack("--stub " + Quote(stub) + " --archive " + Quote(archive) + " --out " +
-                  Quote(dir_ / "out.exe"), &status);
+                      Quote(dir_ / "out.exe"),
+                  &status);
   EXPECT_EQ(0, status) << output;
 }
 
@@ -353,7 +384,8 @@ TEST_F(TnpackTest, DamagedHeadersWithValidChecksumsAreHandled) {
   const fs::path archive = MakeArchive(std::string("-p") + tn::kArchivePassword + " -mhe=on");
   const std::string original = ReadFile(archive);
   size_t header_size = 0;
-  for (int i = 3; i >= 0; --i) header_size = (header_size << 8) | static_cast<unsigned char>(original[20 + i]);
+  for (int i = 3; i >= 0; --i)
+    header_size = (header_size << 8) | static_cast<unsigned char>(original[20 + i]);
   const size_t header_at = original.size() - header_size;
   uint32_t seed = 99;
   int encrypted = 0;

@@ -40,8 +40,8 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string out(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
                       nullptr, nullptr);
@@ -150,11 +150,16 @@ int Find(int argc, wchar_t** argv) {
   FindQuery query;
   DWORD timeout = 10000;
   for (int i = 2; i + 1 < argc; i += 2) {
-    if (!wcscmp(argv[i], L"--title")) query.title = argv[i + 1];
-    else if (!wcscmp(argv[i], L"--class")) query.class_name = argv[i + 1];
-    else if (!wcscmp(argv[i], L"--timeout")) timeout = wcstoul(argv[i + 1], nullptr, 10);
-    else if (!wcscmp(argv[i], L"--pid")) query.pid = wcstoul(argv[i + 1], nullptr, 10);
-    else return 2;
+    if (!wcscmp(argv[i], L"--title"))
+      query.title = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--class"))
+      query.class_name = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--timeout"))
+      timeout = wcstoul(argv[i + 1], nullptr, 10);
+    else if (!wcscmp(argv[i], L"--pid"))
+      query.pid = wcstoul(argv[i + 1], nullptr, 10);
+    else
+      return 2;
   }
   const DWORD start = GetTickCount();
   for (;;) {
@@ -201,7 +206,8 @@ struct PressQuery {
 BOOL CALLBACK MatchButton(HWND hwnd, LPARAM param) {
   auto* query = reinterpret_cast<PressQuery*>(param);
   if (lstrcmpiW(ClassName(hwnd).c_str(), L"Button") != 0) return TRUE;
-  if (lstrcmpiW(WithoutAccelerator(WindowText(hwnd)).c_str(), query->text.c_str()) != 0) return TRUE;
+  if (lstrcmpiW(WithoutAccelerator(WindowText(hwnd)).c_str(), query->text.c_str()) != 0)
+    return TRUE;
   query->button = hwnd;
   return FALSE;
 }
@@ -238,7 +244,8 @@ int WaitGone(HWND hwnd, DWORD timeout) {
 }
 
 HKEY ParseRoot(const wchar_t* name) {
-  if (!lstrcmpiW(name, L"HKLM") || !lstrcmpiW(name, L"HKEY_LOCAL_MACHINE")) return HKEY_LOCAL_MACHINE;
+  if (!lstrcmpiW(name, L"HKLM") || !lstrcmpiW(name, L"HKEY_LOCAL_MACHINE"))
+    return HKEY_LOCAL_MACHINE;
   if (!lstrcmpiW(name, L"HKCU") || !lstrcmpiW(name, L"HKEY_CURRENT_USER")) return HKEY_CURRENT_USER;
   if (!lstrcmpiW(name, L"HKCR")) return HKEY_CLASSES_ROOT;
   if (!lstrcmpiW(name, L"HKU")) return HKEY_USERS;
@@ -280,8 +287,8 @@ int ReadRegistry(int argc, wchar_t** argv) {
   }
   std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
   RegQueryValueExW(key.Get(), value_name, nullptr, &type, data.data(), &size);
-  Print("{\"key\":true,\"type\":" + std::to_string(type) + ",\"value\":" +
-        JsonValueData(type, data) + "}");
+  Print("{\"key\":true,\"type\":" + std::to_string(type) +
+        ",\"value\":" + JsonValueData(type, data) + "}");
   return 0;
 }
 
@@ -304,8 +311,8 @@ int ListRegistryValues(int argc, wchar_t** argv) {
     std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
     name_length = 16384;
     RegEnumValueW(key.Get(), index, name, &name_length, nullptr, &type, data.data(), &size);
-    Print("{\"name\":" + Json(name) + ",\"type\":" + std::to_string(type) + ",\"size\":" +
-          std::to_string(size) + ",\"value\":" + JsonValueData(type, data) + "}");
+    Print("{\"name\":" + Json(name) + ",\"type\":" + std::to_string(type) +
+          ",\"size\":" + std::to_string(size) + ",\"value\":" + JsonValueData(type, data) + "}");
   }
   return 0;
 }
@@ -330,13 +337,14 @@ int ResolveLink(const wchar_t* path) {
   // Wine's shell link object does not hand back the stored show command;
   // the file's header has it (ShellLinkHeader.ShowCommand at offset 0x3C).
   {
-    tn::ScopedHandle lnk(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                     nullptr));
+    tn::ScopedHandle lnk(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     BYTE header[0x4C] = {};
     DWORD read = 0;
     uint32_t stored = 0;
-    if (lnk && ReadFile(lnk.Get(), header, sizeof(header), &read, nullptr) && read == sizeof(header) &&
-        header[0] == 0x4C && tn::ByteReader(header, sizeof(header)).U32(0x3C, &stored)) {
+    if (lnk && ReadFile(lnk.Get(), header, sizeof(header), &read, nullptr) &&
+        read == sizeof(header) && header[0] == 0x4C &&
+        tn::ByteReader(header, sizeof(header)).U32(0x3C, &stored)) {
       show = static_cast<int>(stored);
     }
   }
@@ -381,7 +389,10 @@ std::string AccessibleText(IAccessible* acc, const VARIANT& child,
 }
 
 std::string StateNames(long state) {
-  static const struct { long bit; const char* name; } kNames[] = {
+  static const struct {
+    long bit;
+    const char* name;
+  } kNames[] = {
       {STATE_SYSTEM_UNAVAILABLE, "unavailable"}, {STATE_SYSTEM_FOCUSED, "focused"},
       {STATE_SYSTEM_CHECKED, "checked"},         {STATE_SYSTEM_READONLY, "readonly"},
       {STATE_SYSTEM_INVISIBLE, "invisible"},     {STATE_SYSTEM_FOCUSABLE, "focusable"},
@@ -448,7 +459,8 @@ int Accessible(HWND hwnd) {
   VariantClear(&focus);
   std::string self = DescribeAccessible(acc.Get(), CHILDID_SELF);
   self.pop_back();
-  Print(self + ",\"children\":" + std::to_string(count) + ",\"focus\":" + std::to_string(focus_id) + "}");
+  Print(self + ",\"children\":" + std::to_string(count) + ",\"focus\":" + std::to_string(focus_id) +
+        "}");
   if (count <= 0) return 0;
   std::vector<VARIANT> children(static_cast<size_t>(count));
   for (VARIANT& v : children) VariantInit(&v);
@@ -489,20 +501,22 @@ int AccessibleAction(HWND hwnd, long child_id) {
 
 HWND g_event_window = nullptr;
 
-void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD,
+                         DWORD) {
   if (hwnd != g_event_window) return;
   char numbers[160];
-  std::snprintf(numbers, sizeof(numbers), "{\"event\":%lu,\"object\":%ld,\"child\":%ld,\"time\":%lu",
-                static_cast<unsigned long>(event), static_cast<long>(object), static_cast<long>(child),
-                static_cast<unsigned long>(GetTickCount()));
+  std::snprintf(numbers, sizeof(numbers),
+                "{\"event\":%lu,\"object\":%ld,\"child\":%ld,\"time\":%lu",
+                static_cast<unsigned long>(event), static_cast<long>(object),
+                static_cast<long>(child), static_cast<unsigned long>(GetTickCount()));
   std::string line = numbers;
   // What a reader would read at once: the object the event names.
   tn::ComPtr<IAccessible> acc;
   VARIANT target;
   VariantInit(&target);
   if (object == OBJID_CLIENT &&
-      SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child),
-                                          acc.Receive(), &target)) &&
+      SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object),
+                                          static_cast<DWORD>(child), acc.Receive(), &target)) &&
       acc && target.vt == VT_I4) {
     std::string described = DescribeAccessible(acc.Get(), target.lVal);
     line += ",\"target\":" + described;
@@ -567,7 +581,10 @@ int Responsiveness(HWND hwnd, DWORD ms) {
 }
 
 int Usage() {
-  Print("{\"error\":\"usage: winauto find|list|children|press|click|close|wait-gone|reg|reg-values|lnk|ps|folder|acc|acc-do|events|responsive\"}");
+  Print(
+      "{\"error\":\"usage: winauto "
+      "find|list|children|press|click|close|wait-gone|reg|reg-values|lnk|ps|folder|acc|acc-do|"
+      "events|responsive\"}");
   return 2;
 }
 
@@ -601,8 +618,10 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"ps") return ListProcesses();
   if (command == L"folder" && argc == 3) return SpecialFolder(argv[2]);
   if (command == L"acc" && argc == 3) return Accessible(ParseWindow(argv[2]));
-  if (command == L"acc-do" && argc == 4) return AccessibleAction(ParseWindow(argv[2]), _wtol(argv[3]));
-  if (command == L"events" && argc == 4) return WatchEvents(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
+  if (command == L"acc-do" && argc == 4)
+    return AccessibleAction(ParseWindow(argv[2]), _wtol(argv[3]));
+  if (command == L"events" && argc == 4)
+    return WatchEvents(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
   if (command == L"responsive" && argc == 4) {
     return Responsiveness(ParseWindow(argv[2]), wcstoul(argv[3], nullptr, 10));
   }

@@ -66,9 +66,7 @@ LRESULT CALLBACK SubjectProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       }
       return 0;
     }
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
@@ -82,8 +80,9 @@ int ShowWindowSubject(const wchar_t* record) {
   window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   window_class.lpszClassName = L"WinAutoSubjectClass";
   RegisterClassW(&window_class);
-  HWND hwnd = CreateWindowExW(0, window_class.lpszClassName, L"WinAutoSubject", WS_POPUP | WS_VISIBLE,
-                              100, 100, 300, 200, nullptr, nullptr, window_class.hInstance, nullptr);
+  HWND hwnd =
+      CreateWindowExW(0, window_class.lpszClassName, L"WinAutoSubject", WS_POPUP | WS_VISIBLE, 100,
+                      100, 300, 200, nullptr, nullptr, window_class.hInstance, nullptr);
   if (!hwnd) return 3;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

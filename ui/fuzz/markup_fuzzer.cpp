@@ -9,7 +9,8 @@ namespace {
 size_t CountNodes(const DuiLib::MarkupNode& node) {
   size_t count = 1;
   for (const auto& child : node.children) count += CountNodes(*child);
-  for (const auto& attribute : node.attributes) count += attribute.first.size() + attribute.second.size() > 0;
+  for (const auto& attribute : node.attributes)
+    count += attribute.first.size() + attribute.second.size() > 0;
   return count;
 }
 
