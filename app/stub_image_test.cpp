@@ -78,9 +78,10 @@ TEST_F(StubImageTest, ImportsSystemLibrariesOnly) {
 }
 
 TEST_F(StubImageTest, CarriesTheThreeResources) {
-  HMODULE module =
-      LoadLibraryExA(tn_test::BuildPath("tnsetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(module, nullptr);
+  const tn::ScopedLibrary stub(
+      LoadLibraryExA(tn_test::BuildPath("tnsetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(stub.IsValid());
+  const HMODULE module = stub.Get();
   HRSRC skin = FindResourceA(module, MAKEINTRESOURCEA(129), "ZIP");
   HRSRC library = FindResourceA(module, MAKEINTRESOURCEA(130), "EXEDLL");
   HRSRC config = FindResourceExA(module, "INI", MAKEINTRESOURCEA(131),
@@ -97,7 +98,6 @@ TEST_F(StubImageTest, CarriesTheThreeResources) {
   const std::string dll = tn_test::ReadFileBytes(tn_test::BuildPath("7zTmp.dll"));
   ASSERT_EQ(SizeofResource(module, library), dll.size());
   EXPECT_EQ(std::memcmp(LockResource(LoadResource(module, library)), dll.data(), dll.size()), 0);
-  FreeLibrary(module);
 }
 
 }  // namespace

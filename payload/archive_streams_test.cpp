@@ -84,13 +84,12 @@ TEST(ArchiveStreamsTest, InterfacesAndReferenceCounting) {
   ComPtr<IArchiveExtractCallback> holder(callback);
   ComPtr<ICryptoGetTextPassword> password;
   ASSERT_EQ(S_OK, holder->QueryInterface(IID_ICryptoGetTextPassword, password.ReceiveVoid()));
-  BSTR text = nullptr;
-  EXPECT_EQ(E_ABORT, password->CryptoGetTextPassword(&text));
+  tn::ScopedBstr text;
+  EXPECT_EQ(E_ABORT, password->CryptoGetTextPassword(text.Receive()));
   callback->PasswordIsDefined = true;
   callback->Password = L"pa\u00DFword";
-  ASSERT_EQ(S_OK, password->CryptoGetTextPassword(&text));
-  EXPECT_EQ(std::wstring(L"pa\u00DFword"), std::wstring(text, ::SysStringLen(text)));
-  ::SysFreeString(text);
+  ASSERT_EQ(S_OK, password->CryptoGetTextPassword(text.Receive()));
+  EXPECT_EQ(std::wstring(L"pa\u00DFword"), std::wstring(text.Get(), ::SysStringLen(text.Get())));
 }
 
 TEST(ArchiveStreamsTest, OutputStreamWritesResizesAndStampsTime) {

@@ -6,6 +6,7 @@
 
 #include "sample/launch_record.h"
 #include "sample/product_names.h"
+#include "util/scoped_gdi.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show_comm
   text.font = CreateFontA(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, "Microsoft YaHei");
+  const tn::ScopedFont font_owner(text.font);
 
   WNDCLASSEXA window_class = {};
   window_class.cbSize = sizeof(window_class);
@@ -92,6 +94,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show_comm
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  if (text.font) DeleteObject(text.font);
   return static_cast<int>(message.wParam);
 }

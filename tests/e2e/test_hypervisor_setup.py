@@ -10,7 +10,8 @@ import unittest
 import tnharness
 from install_session import (
     COMPLETION_STARTED, HYPERVISOR_STARTED, INSTALL_DIR, OPTIONS, PICTURE, PRODUCT, SHOTS,
-    STATUS_LINE, WELCOME, PackedInstallerTestCase, crop, make_slow_product, pack)
+    STATUS_LINE, WELCOME, PackedInstallerTestCase, make_slow_product, pack)
+from test_shell_pages import crop
 from test_shell_startup import start_idle_as
 
 SWITCHES = (' /s /pass /v/qn REBOOT=Suppress EULAS_AGREED=1 '

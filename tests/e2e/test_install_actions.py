@@ -10,8 +10,8 @@ import tnharness
 from install_session import (
     CSIDL_APPDATA, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_STARTUP, DISPLAY_NAME,
     INSTALL_DIR, OPTIONS, PRODUCT, REG_DWORD, REG_SZ, UNINSTALL_KEY, UNINSTALL_KEY_WOW64,
-    UNINSTALL_LINK_NAME, VERSION, PackedInstallerTestCase, crop, pack, tree)
-from test_shell_pages import OPTION_BOXES, WELCOME
+    UNINSTALL_LINK_NAME, VERSION, PackedInstallerTestCase, pack, tree)
+from test_shell_pages import OPTION_BOXES, WELCOME, crop
 
 QUICK_LAUNCH = r"\Microsoft\Internet Explorer\Quick Launch"
 

@@ -76,7 +76,7 @@ tn::ScopedHandle StartProcess(const std::string& command_line, const std::string
                       directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
     return tn::ScopedHandle();
   }
-  CloseHandle(info.hThread);
+  const tn::ScopedHandle thread(info.hThread);
   return tn::ScopedHandle(info.hProcess);
 }
 

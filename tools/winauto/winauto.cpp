@@ -381,11 +381,9 @@ int SpecialFolder(const wchar_t* csidl) {
 
 std::string AccessibleText(IAccessible* acc, const VARIANT& child,
                            HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
-  BSTR text = nullptr;
-  if ((acc->*getter)(child, &text) != S_OK || !text) return "null";
-  std::string out = Json(text);
-  SysFreeString(text);
-  return out;
+  tn::ScopedBstr text;
+  if ((acc->*getter)(child, text.Receive()) != S_OK || !text) return "null";
+  return Json(text.Get());
 }
 
 std::string StateNames(long state) {
