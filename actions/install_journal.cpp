@@ -24,6 +24,9 @@ constexpr size_t kBatch = 512;
 
 // Files a backup folder of MoveAsideEach takes before the next one is begun.
 constexpr size_t kBackupSlot = 64;
+// Fewer listed files than this are moved one by one even when they are all
+// their folder holds.
+constexpr size_t kWholeFolderEntries = 8;
 
 // A path with "..", "." and trailing dots and blanks resolved as Windows
 // resolves them, without trailing backslashes; empty when it is too long.
@@ -404,63 +407,100 @@ CInstallJournal::MoveResult CInstallJournal::MoveAside(const std::string& path) 
 
 void CInstallJournal::MoveAsideEach(const std::vector<std::string>& paths,
                                     const std::function<bool(DWORD attributes)>& movable,
-                                    const KeepAlive& keep_alive) {
+                                    const KeepAlive& keep_alive,
+                                    const std::function<bool(const std::string&)>& whole_folder) {
   // Under Wine a rename to a new name scans the target folder for the name
   // in another case, and a look-up of a missing name scans the folder it
   // would be in: per entry, that is a scan of a folder of the earlier
   // installation's size. So each folder is listed once, the entries are
   // looked up in that listing, and the files go into small backup folders
-  // of their own (kBackupSlot files each) inside it.
+  // of their own (kBackupSlot files each) inside it. A folder whose every
+  // entry is a listed file goes aside whole, and an empty one takes its
+  // place: one rename instead of one a file.
   struct Folder {
-    bool listed = false;
+    std::string path;
     std::unordered_map<std::wstring, std::pair<std::string, DWORD>> names;
-    size_t moved = 0;
+    size_t entries = 0;  // in the listing
+    size_t listed = 0;   // of them found in |paths|, each once
+    bool only_files = true;
+    bool moved_whole = false;
+    size_t moved = 0;  // into its backup folders
+  };
+  struct Found {
+    Folder* folder;
+    std::string name;
   };
   std::unordered_map<std::wstring, Folder> folders;
-  struct Planned {
-    Entry entry;
-    Folder* folder;
-    size_t slot;
-  };
-  for (size_t start = 0; start < paths.size(); start += kBatch) {
-    const size_t end = std::min(paths.size(), start + kBatch);
-    std::vector<Planned> batch;
-    for (size_t i = start; i < end; ++i) {
-      if (keep_alive) keep_alive();
-      const std::string original = FullPathOf(paths[i]);
-      const size_t slash = original.find_last_of('\\');
-      if (original.empty() || slash == std::string::npos || slash + 1 == original.size()) continue;
-      const std::string parent = original.substr(0, slash);
-      Folder& folder = folders[FoldedName(parent)];
-      if (!folder.listed) {
-        folder.listed = true;
-        ListFolder(parent, &folder.names);
+  std::vector<Found> found_entries;
+  for (const std::string& path : paths) {
+    if (keep_alive) keep_alive();
+    const std::string original = FullPathOf(path);
+    const size_t slash = original.find_last_of('\\');
+    if (original.empty() || slash == std::string::npos || slash + 1 == original.size()) continue;
+    const std::string parent = original.substr(0, slash);
+    Folder& folder = folders[FoldedName(parent)];
+    if (folder.path.empty()) {
+      folder.path = parent;
+      ListFolder(parent, &folder.names);
+      folder.entries = folder.names.size();
+    }
+    const auto found = folder.names.find(FoldedName(original.substr(slash + 1)));
+    if (found == folder.names.end() || !movable(found->second.second)) continue;
+    found_entries.push_back({&folder, found->second.first});
+    ++folder.listed;
+    folder.only_files = folder.only_files && !(found->second.second & FILE_ATTRIBUTE_DIRECTORY);
+    folder.names.erase(found);
+  }
+
+  if (whole_folder) {
+    for (auto& item : folders) {
+      Folder& folder = item.second;
+      if (folder.listed != folder.entries || folder.entries < kWholeFolderEntries ||
+          !folder.only_files || !whole_folder(folder.path) || IsReparsePoint(folder.path)) {
+        continue;
       }
-      const auto found = folder.names.find(FoldedName(original.substr(slash + 1)));
-      if (found == folder.names.end() || !movable(found->second.second)) continue;
+      if (keep_alive) keep_alive();
+      const DWORD attributes = GetFileAttributesA(folder.path.c_str());
+      if (MoveAside(folder.path) != MoveResult::kMoved) continue;
+      const Entry created{Kind::kCreated, folder.path, std::string()};
+      Append({created}, true);
+      entries_.push_back(created);
+      CreateDirectoryA(folder.path.c_str(), nullptr);
+      SetFileAttributesA(
+          folder.path.c_str(),
+          attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY |
+                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+      folder.moved_whole = true;
+    }
+  }
+
+  for (size_t start = 0; start < found_entries.size(); start += kBatch) {
+    const size_t end = std::min(found_entries.size(), start + kBatch);
+    std::vector<std::pair<Entry, size_t>> batch;
+    for (size_t i = start; i < end; ++i) {
+      Folder& folder = *found_entries[i].folder;
+      if (folder.moved_whole) continue;
       const size_t slot = folder.moved / kBackupSlot;
+      const std::string original = folder.path + "\\" + found_entries[i].name;
       const std::string backup =
-          parent + "\\" + suffix_ + "\\" + std::to_string(slot) + "\\" + found->second.first;
+          folder.path + "\\" + suffix_ + "\\" + std::to_string(slot) + "\\" + found_entries[i].name;
       if (backup.size() >= MAX_PATH) continue;
-      batch.push_back(
-          {{Kind::kMove, parent + "\\" + found->second.first, backup}, &folder, folder.moved});
-      ++folder.moved;
-      folder.names.erase(found);
+      batch.push_back({{Kind::kMove, original, backup}, folder.moved++});
     }
     std::vector<Entry> lines;
-    for (const Planned& planned : batch) lines.push_back(planned.entry);
+    for (const auto& planned : batch) lines.push_back(planned.first);
     Append(lines, false);
-    for (const Planned& planned : batch) {
+    for (const auto& planned : batch) {
       if (keep_alive) keep_alive();
-      const std::string& backup = planned.entry.second;
-      if (planned.slot % kBackupSlot == 0) {
-        const size_t slot_slash = backup.find_last_of('\\');
-        const std::string slot_folder = backup.substr(0, slot_slash);
-        if (planned.slot == 0)
+      const std::string& backup = planned.first.second;
+      if (planned.second % kBackupSlot == 0) {
+        const std::string slot_folder = backup.substr(0, backup.find_last_of('\\'));
+        if (planned.second == 0) {
           CreateDirectoryA(slot_folder.substr(0, slot_folder.find_last_of('\\')).c_str(), nullptr);
+        }
         CreateDirectoryA(slot_folder.c_str(), nullptr);
       }
-      if (RenameEntry(planned.entry.first, backup, false)) entries_.push_back(planned.entry);
+      if (RenameEntry(planned.first.first, backup, false)) entries_.push_back(planned.first);
     }
   }
   if (file_) FlushFileBuffers(file_.Get());

@@ -80,10 +80,14 @@ class CInstallJournal {
   // MoveAside for many paths, the journal written ahead a batch at a time;
   // |movable| decides from a path's attributes whether it is moved at all.
   // The files go into backup folders "<their folder>\<BackupSuffix>\<n>\"
-  // instead of beside themselves. |keep_alive| runs between entries.
+  // instead of beside themselves. A folder whose every entry is one of the
+  // paths, all files, goes aside whole instead and an empty folder with its
+  // attributes takes its place, when |whole_folder| (empty: never) allows it
+  // for that folder. |keep_alive| runs between entries.
   void MoveAsideEach(const std::vector<std::string>& paths,
                      const std::function<bool(DWORD attributes)>& movable,
-                     const KeepAlive& keep_alive);
+                     const KeepAlive& keep_alive,
+                     const std::function<bool(const std::string& folder)>& whole_folder = nullptr);
 
   // Makes |directory| (with its missing parents) for the new installation.
   // A directory already there with something in it is moved aside first and

@@ -18,6 +18,16 @@ bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsDirectoryEmpty(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  tn::ScopedFindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
+  if (!find) return false;
+  do {
+    if (lstrcmpA(data.cFileName, ".") != 0 && lstrcmpA(data.cFileName, "..") != 0) return false;
+  } while (FindNextFileA(find.Get(), &data));
+  return true;
+}
+
 // Everything below |root|: relative path -> content ("<dir>" for folders).
 void ListTree(const std::string& root, const std::string& relative,
               std::map<std::string, std::string>* tree) {
@@ -179,6 +189,65 @@ TEST_F(InstallJournalTest, ManyFilesOfOneFolderGoIntoSmallBackupFolders) {
   EXPECT_EQ(150u, CInstallJournal::ReadJournal(JournalFile()).size()) << "every move journalled";
   journal.RollBack();
   EXPECT_EQ(before, Tree(folder));
+}
+
+TEST_F(InstallJournalTest, AFolderOfListedFilesOnlyGoesAsideWhole) {
+  const std::string whole = root_ + "\\whole";
+  const std::string mixed = root_ + "\\mixed";
+  std::vector<std::string> listed;
+  for (const std::string& folder : {whole, mixed}) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (int i = 0; i < 20; ++i) {
+      listed.push_back(folder + "\\f" + std::to_string(i) + ".txt");
+      tn_test::WriteFileBytes(listed.back(), std::to_string(i));
+    }
+  }
+  SetFileAttributesA(whole.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  tn_test::WriteFileBytes(mixed + "\\not listed.txt", "stays");
+  const auto before = Tree(root_);
+  const auto is_file = [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); };
+  std::vector<std::string> asked;
+  const auto allowed = [&](const std::string& folder) {
+    asked.push_back(folder);
+    return true;
+  };
+  {
+    // A folder the caller does not allow is moved file by file.
+    CInstallJournal journal(JournalFile());
+    journal.Begin();
+    journal.MoveAsideEach(listed, is_file, nullptr, [](const std::string&) { return false; });
+    EXPECT_EQ(40u, journal.entries().size());
+    journal.RollBack();
+    EXPECT_EQ(before, Tree(root_));
+  }
+  for (bool commit : {false, true}) {
+    SCOPED_TRACE(commit ? "commit" : "roll back");
+    CInstallJournal journal(JournalFile());
+    journal.Begin();
+    journal.MoveAsideEach(listed, is_file, nullptr, allowed);
+    // The whole folder in two entries (moved, made afresh), the other's 20 one by one.
+    EXPECT_EQ(22u, journal.entries().size());
+    EXPECT_EQ(std::vector<std::string>{whole}, asked);
+    asked.clear();
+    EXPECT_TRUE(IsDirectoryEmpty(whole));
+    EXPECT_TRUE(GetFileAttributesA(whole.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ("stays", tn_test::ReadFileBytes(mixed + "\\not listed.txt"));
+    if (!commit) {
+      journal.RollBack();
+      EXPECT_EQ(before, Tree(root_));
+      continue;
+    }
+    journal.Commit();
+    ASSERT_TRUE(journal.WaitForCleanup(20000));
+    std::map<std::string, std::string> expected;
+    for (const auto& entry : before) {
+      if (entry.second == "<dir>" || entry.first.find(".txt") == std::string::npos ||
+          entry.first == "mixed\\not listed.txt" || entry.first == "listed.txt") {
+        expected.insert(entry);
+      }
+    }
+    EXPECT_EQ(expected, Tree(root_));
+  }
 }
 
 TEST_F(InstallJournalTest, AnInterruptedRunIsPlayedBackAtTheNextStart) {

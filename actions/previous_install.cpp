@@ -231,8 +231,11 @@ void DeleteListedFiles(const std::string& old_install_dir, CInstallJournal* jour
       entries("DeleteFolders", "DeleteFolder", "删除列表中的目录路径不安全，跳过");
   // A file entry naming a directory is passed over, as is a folder entry
   // naming a file. A link is moved as the link, never followed.
+  // A folder that holds nothing but listed files may go aside whole, when a
+  // tree removal would be allowed there.
   journal->MoveAsideEach(
-      files, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); }, keep_alive);
+      files, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); }, keep_alive,
+      [&guard](const std::string& folder) { return guard.IsSafe(folder); });
   journal->MoveAsideEach(
       folders, [](DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; },
       keep_alive);
