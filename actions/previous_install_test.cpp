@@ -274,9 +274,13 @@ TEST_F(PreviousInstallTest, AFileHeldOpenStopsTheRemovalBeforeAnythingIsTouched)
 
 TEST_F(PreviousInstallTest, NothingToRemoveWithoutAPreviousDirectory) {
   InstallState state;
+  CInstallJournal journal(dir_.Join("journal.txt"));
+  journal.Begin();
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(RemoveCommitted(state));
+  EXPECT_TRUE(RemovePreviousInstallation(state, &journal));
   EXPECT_LT(GetTickCount() - start, 150u) << "no pause either";
+  EXPECT_TRUE(journal.entries().empty());
+  journal.RollBack();
   EXPECT_TRUE(Exists(old_dir_));
 }
 

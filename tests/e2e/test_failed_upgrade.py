@@ -110,6 +110,16 @@ class FailedUpgradeTest(PackedInstallerTestCase):
                 "quick launch": self.folder(CSIDL_APPDATA) + QUICK_LAUNCH,
                 "startup": self.folder(CSIDL_STARTUP)}
 
+    def link_target(self, path):
+        """The target of the link at |path|. Wine's desktop reads a link that
+        has just appeared, and a reader then may find it busy: asked again."""
+        for _ in range(5):
+            link = self.auto.resolve_lnk(path)
+            if link:
+                return link.get("target")
+            time.sleep(0.5)
+        return None
+
     def machine(self):
         """Everything of the product on the machine: the installed tree, the
         uninstall entry, every link (bytes and target) and the listed paths."""
@@ -119,8 +129,7 @@ class FailedUpgradeTest(PackedInstallerTestCase):
             for name in sorted(os.listdir(host)) if os.path.isdir(host) else []:
                 with open(os.path.join(host, name), "rb") as f:
                     digest = hashlib.sha256(f.read()).hexdigest()
-                target = (self.auto.resolve_lnk(folder + "\\" + name) or {}).get("target") \
-                    if name.endswith(".lnk") else None
+                target = self.link_target(folder + "\\" + name) if name.endswith(".lnk") else None
                 links[label + "\\" + name] = (digest, target)
         listed = {}
         for path in (LISTED_FILE, LISTED_FOLDER):
