@@ -13,8 +13,8 @@ namespace tn {
 // A view of bytes that it does not copy: they must outlive the reader.
 //
 // Two ways to read:
-// - from a cursor, in the order a record lays out its fields: U16(), U32(),
-//   U64() and Skip() move it on. A read past the end gives 0, leaves the
+// - from a cursor, in the order a record lays out its fields: U8(), U16(),
+//   U32(), U64() and Skip() move it on. A read past the end gives 0, leaves the
 //   cursor where it was and sets the failure flag, which stays set, so a
 //   record is read whole and checked once (Failed()).
 // - at an offset, for formats of offsets and directories: U16(offset,
@@ -51,6 +51,7 @@ class ByteReader {
     else
       failed_ = true;
   }
+  uint8_t U8() { return Next<uint8_t>(); }
   uint16_t U16() { return Next<uint16_t>(); }
   uint32_t U32() { return Next<uint32_t>(); }
   uint64_t U64() { return Next<uint64_t>(); }

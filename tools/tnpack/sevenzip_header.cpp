@@ -4,6 +4,8 @@
 #include <fstream>
 #include <vector>
 
+#include "util/byte_reader.h"
+
 namespace tnpack {
 namespace {
 
@@ -26,33 +28,16 @@ enum : uint8_t {
 // The 7zAES coder id.
 const uint8_t kAesCoderId[4] = {0x06, 0xF1, 0x07, 0x01};
 
-uint64_t ReadLe(const unsigned char* bytes, int count) {
-  uint64_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
-
 // Sequential reader over the header bytes; every read is bounds-checked and
 // a failed read sticks.
 class HeaderReader {
  public:
-  explicit HeaderReader(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
-  bool ok() const { return ok_; }
-  uint8_t Byte() {
-    if (position_ >= bytes_.size()) {
-      ok_ = false;
-      return 0;
-    }
-    return bytes_[position_++];
-  }
-  void Skip(uint64_t count) {
-    if (count > bytes_.size() - position_) {
-      ok_ = false;
-      position_ = bytes_.size();
-      return;
-    }
-    position_ += count;
-  }
+  explicit HeaderReader(const std::vector<unsigned char>& bytes)
+      : bytes_(bytes.data(), bytes.size()) {}
+  bool ok() const { return !bytes_.Failed(); }
+  uint8_t Byte() { return bytes_.U8(); }
+  void Skip(uint64_t count) { bytes_.Skip(count); }
+  uint64_t Left() const { return bytes_.Remaining(); }
   // 7z's variable-length number.
   uint64_t Number() {
     const uint8_t first = Byte();
@@ -68,13 +53,9 @@ class HeaderReader {
     }
     return value;
   }
-  const unsigned char* Here() const { return bytes_.data() + position_; }
-  size_t Left() const { return bytes_.size() - position_; }
 
  private:
-  const std::vector<unsigned char>& bytes_;
-  size_t position_ = 0;
-  bool ok_ = true;
+  tn::ByteReader bytes_;
 };
 
 // Walks the StreamsInfo of an encoded header and reports whether any coder
@@ -117,11 +98,11 @@ bool EncodedHeaderUsesAes(HeaderReader* reader, bool* uses_aes) {
       const uint8_t main_byte = reader->Byte();
       const unsigned id_size = main_byte & 0x0F;
       if (id_size > reader->Left()) return false;
-      if (id_size == sizeof(kAesCoderId) &&
-          std::memcmp(reader->Here(), kAesCoderId, id_size) == 0) {
+      uint8_t coder_id[0x0F];
+      for (unsigned i = 0; i < id_size; ++i) coder_id[i] = reader->Byte();
+      if (id_size == sizeof(kAesCoderId) && std::memcmp(coder_id, kAesCoderId, id_size) == 0) {
         *uses_aes = true;
       }
-      reader->Skip(id_size);
       uint64_t in = 1, out = 1;
       if (main_byte & 0x10) {
         in = reader->Number();
@@ -171,8 +152,9 @@ bool IsValidStartHeader(const std::string& start_header) {
       std::memcmp(start_header.data(), kSignature, sizeof(kSignature)) != 0) {
     return false;
   }
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(start_header.data());
-  return Crc32(bytes + 12, 20) == ReadLe(bytes + 8, 4);
+  uint32_t stored_crc = 0;
+  return tn::ByteReader(start_header).U32(8, &stored_crc) &&
+         Crc32(start_header.data() + 12, 20) == stored_crc;
 }
 
 bool InspectSevenZip(const std::string& path, uint64_t offset, SevenZipInfo* info,
@@ -190,10 +172,12 @@ bool InspectSevenZip(const std::string& path, uint64_t offset, SevenZipInfo* inf
     *error = "no valid 7z start header";
     return false;
   }
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(start.data());
-  const uint64_t next_offset = ReadLe(bytes + 12, 8);
-  const uint64_t next_size = ReadLe(bytes + 20, 8);
-  const uint32_t next_crc = static_cast<uint32_t>(ReadLe(bytes + 28, 4));
+  // The start header was read whole, so the fields are all there.
+  tn::ByteReader fields(start);
+  fields.Seek(12);
+  const uint64_t next_offset = fields.U64();
+  const uint64_t next_size = fields.U64();
+  const uint32_t next_crc = fields.U32();
   const uint64_t header_at = offset + kStartHeaderSize + next_offset;
   if (next_offset > file_size || next_size == 0 || next_size > kMaxNextHeaderSize ||
       header_at > file_size || next_size > file_size - header_at) {
