@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "payload/archive_password.h"
+#include "tools/tnpack/packer.h"
 #include "tools/tnpack/product_check.h"
 #include "tools/tnpack/test_stub.h"
 #include "tools/tnpack/tnpack_test_support.h"
@@ -243,6 +244,18 @@ TEST_F(RefusalTest, OutputThatIsNoNewRegularFile) {
   fs::create_symlink(stub_, dir_ / "link.exe");
   ExpectRefused(Pack(product), "symbolic link", "link.exe", dir_ / "link.exe");
   ExpectRefused(Pack(product), "does not exist", "missing", dir_ / "missing" / "setup.exe");
+}
+
+// A caller of the library may leave the output empty; the command line
+// catches that itself.
+TEST_F(RefusalTest, EmptyOutputThroughTheLibrary) {
+  tnpack::PackOptions options;
+  options.stub_path = stub_.string();
+  options.product_dir = MakeProduct().string();
+  tnpack::PackResult result;
+  EXPECT_FALSE(tnpack::Pack(options, &result));
+  EXPECT_PRED2(Contains, result.error, "--out is empty");
+  EXPECT_EQ("", LeftoverWorkFolders(dir_));
 }
 
 TEST_F(RefusalTest, StubsThatAreNoImage) {

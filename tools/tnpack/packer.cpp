@@ -144,6 +144,10 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool CheckOutputPath(const PackOptions& options, std::string* error) {
   const std::string& out = options.output_path;
   struct stat info;
+  if (out.empty()) {
+    *error = "--out is empty; name the installer file to write";
+    return false;
+  }
   if (out.back() == '/') {
     *error = "--out " + out + " names a folder; name the installer file to write";
     return false;
