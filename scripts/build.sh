@@ -27,9 +27,11 @@ if [ -n "$sign_pkcs12" ] || [ -n "$sign_pass_file" ]; then
   echo "build: the archive library will be signed with $sign_pkcs12"
 fi
 
+# A tree is configured again when it has no build files yet, also after a
+# configure that failed half-way (it leaves a cache but no Makefile).
 configure() {
   local dir="$1"; shift
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ ! -f "$dir/Makefile" ]; then
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   fi
 }
