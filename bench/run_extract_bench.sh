@@ -35,10 +35,10 @@ mkdir -p "$work"
 
 say() { printf '== %s\n' "$*" >&2; }
 
-# Debian's NSIS, installed on first use.
+# Debian's NSIS comes with the benchmarks' part of the set-up.
 if ! command -v makensis >/dev/null; then
-  say "installing Debian's nsis"
-  if [ "$(id -u)" -eq 0 ]; then apt-get install -y nsis >/dev/null; else sudo apt-get install -y nsis >/dev/null; fi
+  say "installing the benchmarks' packages"
+  bash "$root/scripts/setup.sh" --bench >&2
 fi
 
 [ -f "$host/CMakeCache.txt" ] && [ -f "$win/CMakeCache.txt" ] || {

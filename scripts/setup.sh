@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on a Debian 12 machine and
-# fetches the third-party sources into build/deps. Safe to run again: it only
-# installs what is missing and fetches sources once.
+# Installs what the build and the tests need on a Debian 12 machine (with
+# --bench also what the benchmarks need) and fetches the third-party sources
+# into build/deps. Safe to run again: it only installs what is missing and
+# fetches sources once.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,6 +17,9 @@ packages=(
   fonts-wqy-microhei locales dpkg-dev zlib1g-dev python3
   osslsigncode openssl libssl-dev clang-format
 )
+# The benchmarks also time an NSIS installer of the same files:
+# scripts/setup.sh --bench adds what they need.
+if [ "${1:-}" = "--bench" ]; then packages+=(nsis); fi
 
 apt_updated=0
 apt_update() {
