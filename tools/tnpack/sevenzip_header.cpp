@@ -28,104 +28,90 @@ enum : uint8_t {
 // The 7zAES coder id.
 const uint8_t kAesCoderId[4] = {0x06, 0xF1, 0x07, 0x01};
 
-// Sequential reader over the header bytes; every read is bounds-checked and
-// a failed read sticks.
-class HeaderReader {
- public:
-  explicit HeaderReader(const std::vector<unsigned char>& bytes)
-      : bytes_(bytes.data(), bytes.size()) {}
-  bool ok() const { return !bytes_.Failed(); }
-  uint8_t Byte() { return bytes_.U8(); }
-  void Skip(uint64_t count) { bytes_.Skip(count); }
-  uint64_t Left() const { return bytes_.Remaining(); }
-  // 7z's variable-length number.
-  uint64_t Number() {
-    const uint8_t first = Byte();
-    uint8_t mask = 0x80;
-    uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) {
-      if ((first & mask) == 0) {
-        const uint64_t high = first & (mask - 1u);
-        return value | (high << (8 * i));
-      }
-      value |= static_cast<uint64_t>(Byte()) << (8 * i);
-      mask >>= 1;
+// 7z's variable-length number. A read past the end fails |reader| for good.
+uint64_t ReadNumber(tn::ByteReader* reader) {
+  const uint8_t first = reader->U8();
+  uint8_t mask = 0x80;
+  uint64_t value = 0;
+  for (int i = 0; i < 8; ++i) {
+    if ((first & mask) == 0) {
+      const uint64_t high = first & (mask - 1u);
+      return value | (high << (8 * i));
     }
-    return value;
+    value |= static_cast<uint64_t>(reader->U8()) << (8 * i);
+    mask >>= 1;
   }
-
- private:
-  tn::ByteReader bytes_;
-};
+  return value;
+}
 
 // Walks the StreamsInfo of an encoded header and reports whether any coder
 // of its folders is the AES coder.
-bool EncodedHeaderUsesAes(HeaderReader* reader, bool* uses_aes) {
+bool EncodedHeaderUsesAes(tn::ByteReader* reader, bool* uses_aes) {
   *uses_aes = false;
-  uint8_t id = reader->Byte();
+  uint8_t id = reader->U8();
   if (id == kPackInfo) {
-    reader->Number();  // pack position
-    const uint64_t streams = reader->Number();
+    ReadNumber(reader);  // pack position
+    const uint64_t streams = ReadNumber(reader);
     if (streams > (1u << 20)) return false;
-    for (id = reader->Byte(); reader->ok() && id != kEnd; id = reader->Byte()) {
+    for (id = reader->U8(); !reader->Failed() && id != kEnd; id = reader->U8()) {
       if (id == kSize) {
-        for (uint64_t i = 0; i < streams; ++i) reader->Number();
+        for (uint64_t i = 0; i < streams; ++i) ReadNumber(reader);
       } else if (id == kCrc) {
-        const uint8_t all_defined = reader->Byte();
+        const uint8_t all_defined = reader->U8();
         uint64_t defined = streams;
         if (!all_defined) {
           defined = 0;
           for (uint64_t i = 0; i < (streams + 7) / 8; ++i) {
-            uint8_t bits = reader->Byte();
+            uint8_t bits = reader->U8();
             for (; bits; bits &= bits - 1) ++defined;
           }
         }
         reader->Skip(4 * defined);
       } else {
-        reader->Skip(reader->Number());
+        reader->Skip(ReadNumber(reader));
       }
     }
-    id = reader->Byte();
+    id = reader->U8();
   }
-  if (id != kUnpackInfo || reader->Byte() != kFolder) return false;
-  const uint64_t folders = reader->Number();
-  if (folders > (1u << 16) || reader->Byte() != 0 /* not external */) return false;
-  for (uint64_t f = 0; f < folders && reader->ok(); ++f) {
-    const uint64_t coders = reader->Number();
+  if (id != kUnpackInfo || reader->U8() != kFolder) return false;
+  const uint64_t folders = ReadNumber(reader);
+  if (folders > (1u << 16) || reader->U8() != 0 /* not external */) return false;
+  for (uint64_t f = 0; f < folders && !reader->Failed(); ++f) {
+    const uint64_t coders = ReadNumber(reader);
     if (coders == 0 || coders > 64) return false;
     uint64_t in_total = 0, out_total = 0;
-    for (uint64_t c = 0; c < coders && reader->ok(); ++c) {
-      const uint8_t main_byte = reader->Byte();
+    for (uint64_t c = 0; c < coders && !reader->Failed(); ++c) {
+      const uint8_t main_byte = reader->U8();
       const unsigned id_size = main_byte & 0x0F;
-      if (id_size > reader->Left()) return false;
+      if (id_size > reader->Remaining()) return false;
       uint8_t coder_id[0x0F];
-      for (unsigned i = 0; i < id_size; ++i) coder_id[i] = reader->Byte();
+      for (unsigned i = 0; i < id_size; ++i) coder_id[i] = reader->U8();
       if (id_size == sizeof(kAesCoderId) && std::memcmp(coder_id, kAesCoderId, id_size) == 0) {
         *uses_aes = true;
       }
       uint64_t in = 1, out = 1;
       if (main_byte & 0x10) {
-        in = reader->Number();
-        out = reader->Number();
+        in = ReadNumber(reader);
+        out = ReadNumber(reader);
         if (in > 64 || out > 64) return false;
       }
       in_total += in;
       out_total += out;
-      if (main_byte & 0x20) reader->Skip(reader->Number());
+      if (main_byte & 0x20) reader->Skip(ReadNumber(reader));
     }
     if (out_total == 0) return false;
     const uint64_t bind_pairs = out_total - 1;
     for (uint64_t b = 0; b < bind_pairs; ++b) {
-      reader->Number();
-      reader->Number();
+      ReadNumber(reader);
+      ReadNumber(reader);
     }
     if (in_total < bind_pairs) return false;
     const uint64_t packed = in_total - bind_pairs;
     if (packed > 1) {
-      for (uint64_t p = 0; p < packed; ++p) reader->Number();
+      for (uint64_t p = 0; p < packed; ++p) ReadNumber(reader);
     }
   }
-  return reader->ok();
+  return !reader->Failed();
 }
 
 }  // namespace
@@ -192,8 +178,8 @@ bool InspectSevenZip(const std::string& path, uint64_t offset, SevenZipInfo* inf
     return false;
   }
   info->archive_size = kStartHeaderSize + next_offset + next_size;
-  HeaderReader reader(header);
-  const uint8_t kind = reader.Byte();
+  tn::ByteReader reader(header.data(), header.size());
+  const uint8_t kind = reader.U8();
   if (kind == kHeader) {
     info->header_encrypted = false;
     return true;
